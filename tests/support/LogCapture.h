@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QtGlobal>
+
+// Collects every debug-stream line written while it exists (instead of
+// printing it), so a test can check that a line was or was not written.
+// Only one may exist at a time.
+class LogCapture
+{
+public:
+    LogCapture();
+    ~LogCapture();
+
+    LogCapture(const LogCapture&) = delete;
+    LogCapture& operator=(const LogCapture&) = delete;
+
+    QStringList lines() const;
+    // Number of lines that contain `text`.
+    int count(const QString& text) const;
+    bool contains(const QString& text) const { return count(text) > 0; }
+    void clear();
+
+private:
+    static void handler(QtMsgType type, const QMessageLogContext& context, const QString& message);
+
+    QtMessageHandler m_previous = nullptr;
+};
