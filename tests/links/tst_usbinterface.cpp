@@ -165,7 +165,7 @@ private Q_SLOTS:
         const QByteArray payload = pattern(3000);
         QVERIFY(pty.write(payload));
         // Let the serial-port library buffer everything before the polls.
-        QTest::qWait(150);
+        QTest::qWait(300);
         QList<int> sizes;
         QCOMPARE(drain(link, payload.size(), &sizes), payload);
         QCOMPARE(sizes, (QList<int>{1024, 1024, 952}));
