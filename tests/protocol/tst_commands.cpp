@@ -10,6 +10,7 @@
 #include "Protocol/StoreSettings.h"
 
 #include "LogCapture.h"
+#include "WireBytes.h"
 
 #include <QSignalSpy>
 #include <QtTest>
@@ -18,25 +19,11 @@
 
 Q_DECLARE_METATYPE(std::shared_ptr<Message>)
 
+using WireBytes::bytes;
+using WireBytes::frame;
+
 namespace {
 
-QByteArray bytes(std::initializer_list<int> values)
-{
-    QByteArray result;
-    for (int v : values)
-        result.append(char(v));
-    return result;
-}
-
-QByteArray frame(quint8 number, const QByteArray& token, const QByteArray& data = QByteArray())
-{
-    QByteArray result("<msg>");
-    result.append(char(number));
-    result.append(token);
-    result.append(data);
-    result.append("</msg>\r\n", 8);
-    return result;
-}
 
 template <typename T, typename... Args>
 std::shared_ptr<Message> make(Args&&... args)

@@ -3,33 +3,18 @@
 #include "Protocol/Message.h"
 
 #include "LogCapture.h"
+#include "WireBytes.h"
 
 #include <QElapsedTimer>
 #include <QPointer>
 #include <QSignalSpy>
 #include <QtTest>
 
+using WireBytes::bytes;
+using WireBytes::frame;
+
 namespace {
 
-// A reply frame as a sensor writes it: start token, number, reply token,
-// data, end token with carriage return and line feed.
-QByteArray frame(quint8 number, const QByteArray& token, const QByteArray& data = QByteArray())
-{
-    QByteArray bytes("<msg>");
-    bytes.append(char(number));
-    bytes.append(token);
-    bytes.append(data);
-    bytes.append("</msg>\r\n", 8);
-    return bytes;
-}
-
-QByteArray bytes(std::initializer_list<int> values)
-{
-    QByteArray result;
-    for (int v : values)
-        result.append(char(v));
-    return result;
-}
 
 // A message whose command, reply token, reply length and parse verdict the
 // test chooses.
