@@ -52,4 +52,32 @@ QByteArray withCrc(const QByteArray& block)
     return block + u16(Helper::CRC16(block.constData(), 0, quint16(block.size())));
 }
 
+QByteArray staticHeader(quint16 deviceCount, quint64 measurementId, quint16 word, quint32 spare)
+{
+    return withCrc(u16(0xDD88) + u16(deviceCount) + u16(word) + u64(measurementId) + u32(spare));
+}
+
+QByteArray deviceHeader(quint64 serial, const QList<QByteArray>& trackEntries)
+{
+    QByteArray result = u64(serial) + u16(quint16(trackEntries.size()));
+    for (const QByteArray& entry : trackEntries)
+        result += entry;
+    return result;
+}
+
+QByteArray trackEntry(quint16 id, quint8 width, quint16 downSampling, quint8 configIndex)
+{
+    return u16(id) + char(width) + u16(downSampling) + char(configIndex);
+}
+
+QByteArray sampleGroup(quint16 mask, quint32 sampleNumber, const QByteArray& samples)
+{
+    return withCrc(u16(mask)) + u32(sampleNumber) + samples;
+}
+
+QByteArray packet(const QByteArray& payload)
+{
+    return bytes({0xAA, 0x55, payload.size() & 0xFF}) + payload + bytes({0xBB, 0x66});
+}
+
 } // namespace WireBytes
