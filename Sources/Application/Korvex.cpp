@@ -1,5 +1,10 @@
 #include "Application/Korvex.h"
 
+#include "Application/NotificationHub.h"
+#include "Application/StateController.h"
+#include "Data/Store.h"
+#include "Data/User.h"
+#include "Data/UserController.h"
 #include "Log/LogCategories.h"
 
 #include <QDateTime>
@@ -17,11 +22,34 @@ QT_WARNING_DISABLE_DEPRECATED
 QT_WARNING_POP
 
     RegisterCutomTypes();
+
+    m_store = Store::instance();
+    m_store->InitDebug(QStringLiteral("DebugQuaterion.txt"));
+
+    m_notificationHub = NotificationHub::instance();
+
+    m_userController = new UserController();
+    m_stateController = new StateController();
+
+    // Stored users reach the controller through the same slot as new ones;
+    // files come oldest first and each is put on top of the list.
+    auto* userPrototype = new User();
+    connect(userPrototype, &User::loadedUserFromDisk, m_userController, &UserController::addUser);
+    userPrototype->scanForFilesAndLoad();
+    userPrototype->deleteLater();
 }
 
 Korvex::~Korvex()
 {
     qCDebug(lcApp) << "In Korvex destructor.";
+    Store::drop();
+    m_store = nullptr;
+    // Freed here rather than left to the end of the process, so that a leak
+    // check at exit sees only real leaks.
+    delete m_stateController;
+    m_stateController = nullptr;
+    delete m_userController;
+    m_userController = nullptr;
     qCDebug(lcApp) << "Korvex destructor done.";
 }
 

@@ -2,6 +2,11 @@
 
 #include <QObject>
 
+class NotificationHub;
+class StateController;
+class Store;
+class UserController;
+
 // The application root: creates every long-lived controller once, in a fixed
 // order, wires them and loads what is stored. The only place where
 // controllers are connected to each other.
@@ -14,4 +19,9 @@ public:
 
 private:
     static void RegisterCutomTypes();
+
+    Store* m_store = nullptr;
+    NotificationHub* m_notificationHub = nullptr;
+    UserController* m_userController = nullptr;
+    StateController* m_stateController = nullptr;
 };

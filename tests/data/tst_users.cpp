@@ -1,0 +1,347 @@
+#include "Application/Helper.h"
+#include "Data/Storable.h"
+#include "Data/User.h"
+#include "Data/UserController.h"
+#include "Data/UserModel.h"
+
+#include "RecordBytes.h"
+#include "TemporaryStorage.h"
+
+#include <QDataStream>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArray("<missing>");
+    return file.readAll();
+}
+
+void writeBytes(const QString& path, const QByteArray& bytes)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(bytes);
+}
+
+void setModified(const QString& path, const QDateTime& time)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    QVERIFY(file.setFileTime(time, QFileDevice::FileModificationTime));
+}
+
+QByteArray userRecord(quint64 id, const QString& name)
+{
+    return RecordBytes().i64(20140409).u64(id).string(name).bytes();
+}
+
+// A record whose writer can be made to fail half-way, as a full disk or a
+// crash would.
+class FlakyRecord : public Storable
+{
+    Q_OBJECT
+public:
+    QByteArray content;
+    bool failHalfway = false;
+
+    QString storagePath() override { return Helper::getBasePath() + "/Flaky/"; }
+    QString entityName() override { return "Flaky"; }
+    QString fileEnding() override { return "fky"; }
+    QString generateFileName() override { return "record"; }
+    bool tryLoadFromStream(QDataStream&) override { return false; }
+    void saveToStream(QDataStream& stream) override
+    {
+        if (!failHalfway) {
+            stream.writeRawData(content.constData(), content.size());
+            return;
+        }
+        stream.writeRawData(content.constData(), content.size() / 2);
+        stream.setStatus(QDataStream::WriteFailed);
+    }
+};
+
+} // namespace
+
+class TestUsers : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void userRecordMatchesTheLayout()
+    {
+        TemporaryStorage storage;
+        User user("Max Muster-1", 0x8000000100000005ull);
+        QCOMPARE(user.generateFileName(), QString("Max_Muster1_8000000100000005"));
+        QVERIFY(user.saveToDisk());
+        const QString path = Helper::getUserPath() + "/Max_Muster1_8000000100000005.ktu";
+        QCOMPARE(user.fullPath(), path);
+        QCOMPARE(fileBytes(path).toHex(), userRecord(0x8000000100000005ull, "Max Muster-1").toHex());
+        QCOMPARE(user.getUserID(), quint32(5));
+    }
+
+    void savedUsersComeBackOldestFirst()
+    {
+        TemporaryStorage storage;
+        const QDateTime base = QDateTime::currentDateTime().addDays(-1);
+        // Names sort against age, so that name order cannot pass for time order.
+        const QList<QPair<QString, int>> users { { "Carla", 0 }, { "Bert", 2 }, { "Anna", 1 } };
+        for (const auto& entry : users) {
+            User user(entry.first, quint64(100 + entry.second));
+            QVERIFY(user.saveToDisk());
+            setModified(user.fullPath(), base.addSecs(60 * entry.second));
+        }
+
+        UserController controller;
+        User prototype;
+        connect(&prototype, &User::loadedUserFromDisk, &controller, &UserController::addUser);
+        QSignalSpy spy(&prototype, &User::loadedUserFromDisk);
+        prototype.scanForFilesAndLoad();
+        QCOMPARE(spy.count(), 3);
+        QStringList order;
+        for (const QList<QVariant>& args : spy)
+            order.append(args.at(0).value<User*>()->getUserName());
+        QCOMPARE(order, (QStringList { "Carla", "Anna", "Bert" }));
+
+        // Each is put on top, so the newest file is the first row.
+        UserModel* model = controller.getUserModel();
+        QCOMPARE(model->rowCount(), 3);
+        QCOMPARE(model->data(model->index(0, 0), UserModel::UserNameRole).toString(), QString("Bert"));
+        QCOMPARE(model->data(model->index(0, 0), UserModel::UserIDRole).toString(), QString("102"));
+        QCOMPARE(model->data(model->index(2, 0), UserModel::UserNameRole).toString(), QString("Carla"));
+        for (const QList<QVariant>& args : spy)
+            QCOMPARE(args.at(0).value<User*>()->parent(), &controller);
+    }
+
+    void scanSkipsOtherFilesAndCorruptRecords()
+    {
+        TemporaryStorage storage;
+        const QString folder = Helper::getUserPath();
+        writeBytes(folder + "good.ktu", userRecord(1, "Good"));
+        writeBytes(folder + "upper.KTU", userRecord(2, "Upper"));
+        writeBytes(folder + "other.txt", userRecord(3, "Other"));
+        writeBytes(folder + "truncated.ktu", userRecord(4, "Truncated").left(25));
+        writeBytes(folder + "empty.ktu", QByteArray());
+        writeBytes(folder + "odd.ktu", RecordBytes().i64(20140409).u64(5).u32(3).raw("abc").bytes());
+        writeBytes(folder + "random.ktu", QByteArray::fromHex("e3a1ff0192837465aabbccddeeff00112233445566778899"));
+        QDir().mkpath(folder + "folder.ktu");
+
+        User prototype;
+        QSignalSpy spy(&prototype, &User::loadedUserFromDisk);
+        prototype.scanForFilesAndLoad();
+        QCOMPARE(spy.count(), 1);
+        std::unique_ptr<User> loaded(spy.at(0).at(0).value<User*>());
+        QCOMPARE(loaded->getUserName(), QString("Good"));
+    }
+
+    void aMissingFolderIsScannedQuietlyAndCreatedByTheFirstSave()
+    {
+        TemporaryStorage storage;
+        User prototype;
+        QSignalSpy spy(&prototype, &User::loadedUserFromDisk);
+        QTest::ignoreMessage(QtDebugMsg,
+                             qPrintable(QString(" Scanning for  \"User\"  in folder:  \"%1\"").arg(Helper::getUserPath())));
+        prototype.scanForFilesAndLoad();
+        QCOMPARE(spy.count(), 0);
+        QVERIFY(!QDir(Helper::getUserPath()).exists());
+
+        UserController controller;
+        const qulonglong id = controller.addNewUser("Eva");
+        QVERIFY(QDir(Helper::getUserPath()).exists());
+        QCOMPARE(QDir(Helper::getUserPath()).entryList(QDir::Files).size(), 1);
+        QCOMPARE(controller.getUserModel()->data(controller.getUserModel()->index(0, 0), UserModel::UserIDRole),
+                 QVariant(QString::number(id)));
+    }
+
+    void sameNameGivesDifferentFiles()
+    {
+        TemporaryStorage storage;
+        UserController controller;
+        controller.addNewUser("Max Muster");
+        controller.addNewUser("Max Muster");
+        const QStringList files = QDir(Helper::getUserPath()).entryList(QDir::Files);
+        QCOMPARE(files.size(), 2);
+        for (const QString& file : files)
+            QVERIFY2(file.startsWith("Max_Muster_"), qPrintable(file));
+    }
+
+    void removingARowErasesOnlyThatFileAndKeepsTheObject()
+    {
+        TemporaryStorage storage;
+        UserController controller;
+        controller.addNewUser("A");
+        controller.addNewUser("B");
+        controller.addNewUser("C");
+        UserModel* model = controller.getUserModel();
+        auto* b = qobject_cast<User*>(model->getDataList().at(1));
+        QCOMPARE(b->getUserName(), QString("B"));
+        const QString path = b->fullPath();
+        QVERIFY(QFile::exists(path));
+
+        QSignalSpy removed(model, &QAbstractItemModel::rowsRemoved);
+        QVERIFY(model->removeRows(1, 3));
+        QCOMPARE(removed.count(), 1);
+        QCOMPARE(removed.at(0).at(1).toInt(), 1);
+        QCOMPARE(removed.at(0).at(2).toInt(), 1);
+        QCOMPARE(model->rowCount(), 2);
+        QVERIFY(!QFile::exists(path));
+        QCOMPARE(b->getUserName(), QString("B"));
+        QCOMPARE(QDir(Helper::getUserPath()).entryList(QDir::Files).size(), 2);
+
+        // A removed item that reports a change does not write its file back.
+        Q_EMIT b->persistentChanged(b);
+        QVERIFY(!QFile::exists(path));
+
+        QVERIFY(!model->removeRows(2, 1));
+        QVERIFY(!model->removeRows(-1, 1));
+        QCOMPARE(model->rowCount(), 2);
+        QCOMPARE(QDir(Helper::getUserPath()).entryList(QDir::Files).size(), 2);
+    }
+
+    void removingWithoutEraseKeepsTheFile()
+    {
+        TemporaryStorage storage;
+        UserController controller;
+        controller.addNewUser("Keep");
+        UserModel* model = controller.getUserModel();
+        const QString path = model->getDataList().first()->fullPath();
+        model->setEraseFileOnRemove(false);
+        QVERIFY(model->removeRows(0, 1));
+        QVERIFY(QFile::exists(path));
+    }
+
+    void persistentChangesRewriteTheFileWhenAskedTo()
+    {
+        TemporaryStorage storage;
+        UserController controller;
+        controller.addNewUser("Ute");
+        UserModel* model = controller.getUserModel();
+        Storable* user = model->getDataList().first();
+        QSignalSpy changed(model, &QAbstractItemModel::dataChanged);
+
+        QFile::remove(user->fullPath());
+        Q_EMIT user->volatileChanged(user);
+        QCOMPARE(changed.count(), 1);
+        QVERIFY(!QFile::exists(user->fullPath()));
+
+        Q_EMIT user->persistentChanged(user);
+        QCOMPARE(changed.count(), 2);
+        QVERIFY(QFile::exists(user->fullPath()));
+
+        QFile::remove(user->fullPath());
+        model->setUpdateFileOnChange(false);
+        Q_EMIT user->persistentChanged(user);
+        QVERIFY(!QFile::exists(user->fullPath()));
+
+        // An item the model does not hold changes nothing.
+        User stranger("X", 1);
+        model->ItemChanged(&stranger);
+        QCOMPARE(changed.count(), 3);
+    }
+
+    void aDeletedItemLeavesTheModel()
+    {
+        TemporaryStorage storage;
+        UserModel model;
+        auto* user = new User("Gone", 7);
+        model.prependItem(user);
+        model.prependItem(new User("Stays", 8));
+        delete user;
+        QCOMPARE(model.rowCount(), 1);
+        QCOMPARE(model.data(model.index(0, 0), UserModel::UserNameRole).toString(), QString("Stays"));
+        delete model.getDataList().first();
+        QCOMPARE(model.rowCount(), 0);
+    }
+
+    void modelRolesAndColumns()
+    {
+        UserModel model;
+        User user("Zoe", (quint64(1) << 32) + 5);
+        model.prependItem(&user);
+        QCOMPARE(model.columnCount(), 2);
+        QCOMPARE(model.roleNames().value(257), QByteArray("UserID"));
+        QCOMPARE(model.roleNames().value(258), QByteArray("UserName"));
+        QCOMPARE(model.data(model.index(0, 0), 257).toString(), QString("5"));
+        QVERIFY(!model.data(model.index(0, 0), Qt::DisplayRole).isValid());
+        QVERIFY(!model.data(model.index(1, 0), 258).isValid());
+        model.removeRows(0, 1);
+    }
+
+    void aFailedSaveKeepsThePreviousRecord()
+    {
+        TemporaryStorage storage;
+        FlakyRecord record;
+        record.content = QByteArray(1000, 'a');
+        QVERIFY(record.saveToDisk());
+        QCOMPARE(fileBytes(record.fullPath()), QByteArray(1000, 'a'));
+
+        record.content = QByteArray(2000, 'b');
+        record.failHalfway = true;
+        QTest::ignoreMessage(QtDebugMsg,
+                             qPrintable(QString(" Error writing to data file:  \"%1\"").arg(record.fullPath())));
+        QVERIFY(!record.saveToDisk());
+        QCOMPARE(fileBytes(record.fullPath()), QByteArray(1000, 'a'));
+        QCOMPARE(QDir(record.storagePath()).entryList(QDir::Files | QDir::Hidden), QStringList { "record.fky" });
+
+        // A shorter record replaces the whole file: no old tail stays behind.
+        record.failHalfway = false;
+        record.content = QByteArray(10, 'c');
+        QVERIFY(record.saveToDisk());
+        QCOMPARE(fileBytes(record.fullPath()), QByteArray(10, 'c'));
+    }
+
+    void aSaveThatCannotOpenItsFileFails()
+    {
+        TemporaryStorage storage;
+        FlakyRecord record;
+        QDir().mkpath(record.fullPath());
+        QVERIFY(!record.saveToDisk());
+    }
+
+    void eraseReportsAMissingFile()
+    {
+        TemporaryStorage storage;
+        User user("Nobody", 3);
+        QTest::ignoreMessage(QtDebugMsg, qPrintable(QString(" Failed to erase  \"User\"  file:  \"%1\"").arg(user.fullPath())));
+        QVERIFY(!user.eraseFromDisk());
+        QVERIFY(user.saveToDisk());
+        QVERIFY(user.eraseFromDisk());
+        QVERIFY(!QFile::exists(user.fullPath()));
+    }
+
+    void loadingAMissingFileFails()
+    {
+        TemporaryStorage storage;
+        User user("Nobody", 3);
+        QSignalSpy spy(&user, &User::loadedUserFromDisk);
+        QTest::ignoreMessage(QtDebugMsg, qPrintable(QString(" Failed to open user file:  \"%1\"").arg(user.fullPath())));
+        QVERIFY(!user.loadSelfFromDisk());
+        QCOMPARE(spy.count(), 0);
+    }
+
+    void loadedObjectsTakeThePrototypesLoadMode()
+    {
+        TemporaryStorage storage;
+        User user("Mode", 9);
+        QVERIFY(user.saveToDisk());
+        User prototype("Mode", 9);
+        prototype.setLoadMode(Storable::LoadHeader);
+        QSignalSpy spy(&prototype, &User::loadedUserFromDisk);
+        QVERIFY(prototype.loadSelfFromDisk());
+        std::unique_ptr<User> loaded(spy.at(0).at(0).value<User*>());
+        QCOMPARE(loaded->getLoadMode(), Storable::LoadHeader);
+        QCOMPARE(loaded->getFullUserId(), quint64(9));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestUsers)
+#include "tst_users.moc"
