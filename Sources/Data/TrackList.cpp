@@ -1,6 +1,8 @@
 #include "Data/TrackList.h"
 
 #include "Application/Helper.h"
+#include "Data/CsvTrackWriter.h"
+#include "Data/MatlabExporter.h"
 #include "Data/Track.h"
 #include "Log/LogCategories.h"
 
@@ -12,6 +14,17 @@ namespace {
 // The smallest encoded track entry: its id, then a track record with empty
 // strings and empty sample maps.
 const qint64 kMinimumTrackEntrySize = 2 + 8 + 1 + 4 + 2 + 1 + 1 + 1 + 8 + 3 * 4 + 8 + 8 + 2 * 4;
+
+// Labels name the CSV files as they stand, except that a folder separator
+// would put the file somewhere else (or nowhere).
+QString csvFileName(const QString& label)
+{
+    QString name = label;
+    name.replace(QLatin1Char('/'), QLatin1Char('_'));
+    name.replace(QLatin1Char('\\'), QLatin1Char('_'));
+    name.replace(QChar(0), QLatin1Char('_'));
+    return name + QStringLiteral(".csv");
+}
 
 } // namespace
 
@@ -129,6 +142,40 @@ void TrackList::debugOut()
     Track* first = m_tracks.first();
     if (first != nullptr)
         qCDebug(lcData) << " Track 0 : " << first << " " << first->getLabel() << " samples: " << first->numberOfSamples();
+}
+
+void TrackList::ClearExportDirectory(QString UploadedMeasurementName)
+{
+    Helper::DeleteDirectoryIfExists(Helper::geExportPath() + QLatin1Char('/') + UploadedMeasurementName
+                                    + QLatin1Char('/'));
+}
+
+void TrackList::ExportToCSV(QString UploadedMeasurementName)
+{
+    const QString folder = Helper::geExportPath() + QLatin1Char('/') + UploadedMeasurementName + QLatin1Char('/')
+        + QString::number(m_deviceSerial, 16);
+    for (Track* track : qAsConst(m_tracks)) {
+        if (!Helper::AssureDirectoryExists(folder)) {
+            qCDebug(lcData) << " Could not create export directoy: " << folder;
+            return;
+        }
+        if (track == nullptr)
+            continue;
+        const QString path = folder + QLatin1Char('/') + csvFileName(track->getLabel());
+        if (!CsvTrackWriter::write(*track, path))
+            qCDebug(lcData) << " Could not write export file: " << path;
+    }
+}
+
+void TrackList::ExportToMAT(QString UploadedMeasurementName)
+{
+    const QString folder = Helper::geExportPath() + QLatin1Char('/') + UploadedMeasurementName + QLatin1Char('/');
+    const QString file = folder + QString::number(m_deviceSerial, 16) + QStringLiteral(".mat");
+    if (!Helper::AssureDirectoryExists(folder)) {
+        qCDebug(lcData) << " Could not create export directoy: " << folder;
+        return;
+    }
+    MatlabExporter::ExportTrackList(file, this);
 }
 
 QString TrackList::storagePath()

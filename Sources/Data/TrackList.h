@@ -55,6 +55,14 @@ public Q_SLOTS:
     void AddTrack(quint16 trackID, quint16 downSampling, quint8 trackWidth, quint8 configIndex);
     void AddScalarSample(quint16 trackID, double value);
 
+    // Export below Helper::geExportPath() + "/" + the measurement's folder
+    // name: the CSV files go to "<serial>/<label>.csv", the MAT file is
+    // "<serial>.mat". A measurement clears its folder once, then exports
+    // each of its lists to CSV and to MAT.
+    static void ClearExportDirectory(QString UploadedMeasurementName);
+    void ExportToCSV(QString UploadedMeasurementName);
+    void ExportToMAT(QString UploadedMeasurementName);
+
 Q_SIGNALS:
     void complete(TrackList* list);
     void newLiveValue(quint32 TrackID, double value);
