@@ -1,0 +1,19 @@
+#pragma once
+
+#include "Protocol/ParseDataStream.h"
+
+// Listens to a device's received data for the whole live stream and stores
+// the samples of every packet (AA 55, length, sample groups, BB 66). Picks
+// up after the last stored sample on each delivery, so bytes that stay in
+// the window are parsed only once.
+class ParseLiveStream : public ParseDataStream
+{
+    Q_OBJECT
+public:
+    ParseLiveStream(quint64 deviceSerial, quint64 measurementId);
+
+    void BeforeComposeHook() override;
+    bool tryToParse(const QByteArray& window, quint64 bufferOffset) override;
+
+    void FindAndParsePackets(const QByteArray& window, quint64 start);
+};

@@ -1,0 +1,464 @@
+#include "Data/Track.h"
+#include "Data/TrackList.h"
+#include "Protocol/ParseLiveStream.h"
+#include "Protocol/UploadDataPage.h"
+#include "Protocol/UploadDataPages.h"
+
+#include "LogCapture.h"
+#include "WireBytes.h"
+
+#include <QPointer>
+#include <QSignalSpy>
+#include <QtTest>
+
+#include <memory>
+
+using namespace WireBytes;
+
+namespace {
+
+constexpr quint64 kDevice = 0xA1;
+constexpr quint64 kMeasurement = 0x77;
+
+// Acc. X (2 bytes, 1/2048 g per step) and Pressure (4 bytes, scale 1).
+std::unique_ptr<TrackList> twoTrackList()
+{
+    auto list = std::make_unique<TrackList>(nullptr, kDevice, kMeasurement);
+    list->AddTrack(Track::AccX, 1, 2, 0);
+    list->AddTrack(Track::Pressure, 1, 4, 0);
+    return list;
+}
+
+// One group for the two-track list: both samples.
+QByteArray fullGroup(quint32 number, qint16 acc, qint32 pressure)
+{
+    return sampleGroup(0x0003, number, u16(quint16(acc)) + u32(quint32(pressure)));
+}
+
+// Sample number -> value of a track, for compact comparisons.
+QMap<quint32, double> samplesOf(TrackList& list, quint16 id)
+{
+    QMap<quint32, double> result;
+    Track* track = list.getTrackById(id);
+    if (!track)
+        return result;
+    const QList<quint32> numbers = track->getScalarSampleNumbers();
+    const QList<double> values = track->getScalarSamples();
+    for (int i = 0; i < numbers.size(); ++i)
+        result.insert(numbers.at(i), values.at(i));
+    return result;
+}
+
+QByteArray pageOf(const QByteArray& groups)
+{
+    return groups + QByteArray(2048 - groups.size(), '\xFF');
+}
+
+QByteArray composeAs(Message& message, quint8 number)
+{
+    Message::messageNumberGlobal = number;
+    return message.Compose();
+}
+
+QByteArray request(quint8 number, const QByteArray& token, const QByteArray& payload)
+{
+    return QByteArray("<msg>") + char(number) + token + payload + QByteArray("</msg>\r\n");
+}
+
+// Counts every sample the parser stores, through the forwarded live values.
+struct StoredCounter {
+    explicit StoredCounter(ParseDataStream& parser, TrackList& list)
+    {
+        for (Track* track : list.getAllTracks())
+            track->setDoEmitUpdates(true);
+        QObject::connect(&parser, &ParseDataStream::newLiveValue, [this](quint32, double) { ++count; });
+    }
+    int count = 0;
+};
+
+} // namespace
+
+class TestDataStream : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void init() { m_log = std::make_unique<LogCapture>(); }
+    void cleanup() { m_log.reset(); }
+
+    void onlyTheListOfItsOwnDeviceAndMeasurementIsAdopted()
+    {
+        auto list = twoTrackList();
+        ParseLiveStream parser(kDevice, kMeasurement);
+        parser.DeviceTrackListChanged(kDevice + 1, kMeasurement, list.get());
+        parser.DeviceTrackListChanged(kDevice, kMeasurement + 1, list.get());
+        QVERIFY(parser.getTrackList() == nullptr);
+        QVERIFY(!parser.ParsePacket(fullGroup(1, 1, 1), 0, 10));
+        QVERIFY(!m_log->contains("CheckB"));
+
+        parser.DeviceTrackListChanged(kDevice, kMeasurement, list.get());
+        QCOMPARE(parser.getTrackList(), list.get());
+        QCOMPARE(m_log->count("CheckB"), 1);
+
+        // Live values of the list reach the parser's listeners, once each
+        // even when the list is announced again.
+        parser.DeviceTrackListChanged(kDevice, kMeasurement, list.get());
+        QSignalSpy live(&parser, &ParseDataStream::newLiveValue);
+        Q_EMIT list->newLiveValue(0x0110, 2.5);
+        QCOMPARE(live.count(), 1);
+        QCOMPARE(live.first().at(1).toDouble(), 2.5);
+    }
+
+    void groupsAreStoredUnderTheirSampleNumbers()
+    {
+        auto list = twoTrackList();
+        ParseLiveStream parser(kDevice, kMeasurement);
+        parser.DeviceTrackListChanged(kDevice, kMeasurement, list.get());
+        const QByteArray groups = fullGroup(10, 2048, -5) + fullGroup(11, -1024, 70000);
+        QVERIFY(parser.ParsePacket(groups, 0, groups.size()));
+        QCOMPARE(samplesOf(*list, Track::AccX), (QMap<quint32, double>{{10, 1.0}, {11, -0.5}}));
+        QCOMPARE(samplesOf(*list, Track::Pressure), (QMap<quint32, double>{{10, -5.0}, {11, 70000.0}}));
+        QCOMPARE(parser.getLastParsedPosition(), quint64(groups.size()));
+    }
+
+    void maskBitWithoutTrackConsumesNothing()
+    {
+        auto list = twoTrackList();
+        ParseLiveStream parser(kDevice, kMeasurement);
+        parser.DeviceTrackListChanged(kDevice, kMeasurement, list.get());
+        // Mask 0x0005: bit 0 is Acc. X, bit 2 has no track. The group is
+        // 2 + 2 + 4 + 2 bytes; the next group must be found right behind it.
+        const QByteArray first = sampleGroup(0x0005, 20, u16(4096));
+        QCOMPARE(first.size(), 10);
+        const QByteArray groups = first + fullGroup(21, 2048, 9);
+        QVERIFY(parser.ParsePacket(groups, 0, groups.size()));
+        QCOMPARE(samplesOf(*list, Track::AccX), (QMap<quint32, double>{{20, 2.0}, {21, 1.0}}));
+        QCOMPARE(samplesOf(*list, Track::Pressure), (QMap<quint32, double>{{21, 9.0}}));
+        QVERIFY(!m_log->contains("non existing index"));
+    }
+
+    void badGroupsEndThePacket_data()
+    {
+        QTest::addColumn<QByteArray>("window");
+        QTest::addColumn<int>("start");
+        QTest::addColumn<int>("length");
+        QTest::addColumn<bool>("stored");
+        QTest::addColumn<int>("accSamples");
+        QTest::addColumn<int>("pressureSamples");
+
+        const QByteArray good = fullGroup(1, 100, 200);
+        QByteArray badCrc = fullGroup(2, 100, 200);
+        badCrc[3] = char(badCrc[3] ^ 0x01);
+        QTest::newRow("mask CRC broken in the second group") << good + badCrc + good << 0 << 30 << true << 1 << 1;
+        QTest::newRow("length zero") << good << 0 << 0 << false << 0 << 0;
+        QTest::newRow("packet ends inside the group header") << good << 0 << 6 << false << 0 << 0;
+        // The packet ends two bytes into the Pressure sample; the bytes after
+        // the packet must not be read as the rest of it.
+        QTest::newRow("packet ends inside a sample") << good + bytes({0xBB, 0x66}) << 0 << 12 << true << 1 << 0;
+        QTest::newRow("window ends inside a sample") << good.left(11) << 0 << 200 << true << 1 << 0;
+        QTest::newRow("start beyond the window") << good << 50 << 10 << false << 0 << 0;
+        QTest::newRow("length byte in front") << QByteArray(1, char(good.size())) + good << 0 << -1 << true << 1 << 1;
+        QTest::newRow("length byte says less") << QByteArray(1, char(6)) + good << 0 << -1 << false << 0 << 0;
+        QTest::newRow("length byte missing") << QByteArray() << 0 << -1 << false << 0 << 0;
+    }
+
+    void badGroupsEndThePacket()
+    {
+        QFETCH(QByteArray, window);
+        QFETCH(int, start);
+        QFETCH(int, length);
+        QFETCH(bool, stored);
+        QFETCH(int, accSamples);
+        QFETCH(int, pressureSamples);
+
+        auto list = twoTrackList();
+        ParseLiveStream parser(kDevice, kMeasurement);
+        parser.DeviceTrackListChanged(kDevice, kMeasurement, list.get());
+        QCOMPARE(parser.ParsePacket(window, quint64(start), length), stored);
+        QCOMPARE(list->getTrackById(Track::AccX)->numberOfSamples(), accSamples);
+        QCOMPARE(list->getTrackById(Track::Pressure)->numberOfSamples(), pressureSamples);
+    }
+
+    void vectorSamplesKeepTheGroupInStep()
+    {
+        TrackList list(nullptr, kDevice, kMeasurement);
+        list.AddTrack(Track::FusionWithMagDmp, 1, 16, 0);
+        list.AddTrack(Track::AccX, 1, 2, 0);
+        ParseLiveStream parser(kDevice, kMeasurement);
+        parser.DeviceTrackListChanged(kDevice, kMeasurement, &list);
+        const QByteArray quaternion = u32(1) + u32(2) + u32(3) + u32(4);
+        const QByteArray groups = sampleGroup(0x0003, 5, quaternion + u16(2048)) + sampleGroup(0x0002, 6, u16(1024));
+        QVERIFY(parser.ParsePacket(groups, 0, groups.size()));
+        QCOMPARE(samplesOf(list, Track::AccX), (QMap<quint32, double>{{5, 1.0}, {6, 0.5}}));
+    }
+
+    void liveStreamParsesEachPacketOnce()
+    {
+        auto list = twoTrackList();
+        ParseLiveStream parser(kDevice, kMeasurement);
+        parser.DeviceTrackListChanged(kDevice, kMeasurement, list.get());
+        StoredCounter stored(parser, *list);
+
+        const QByteArray window = QByteArray("<msg>1<OK></msg>\r\n") + packet(fullGroup(1, 1, 1))
+            + packet(fullGroup(2, 2, 2) + fullGroup(3, 3, 3));
+        QVERIFY(!parser.tryToParse(window, 0));
+        QCOMPARE(stored.count, 6);
+        QVERIFY(!parser.tryToParse(window, 0));
+        QCOMPARE(stored.count, 6);
+        QCOMPARE(samplesOf(*list, Track::Pressure).keys(), (QList<quint32>{1, 2, 3}));
+    }
+
+    void liveStreamResumesAfterTheDroppedFront()
+    {
+        auto list = twoTrackList();
+        ParseLiveStream parser(kDevice, kMeasurement);
+        parser.DeviceTrackListChanged(kDevice, kMeasurement, list.get());
+        StoredCounter stored(parser, *list);
+
+        const QByteArray p1 = packet(fullGroup(1, 1, 1));
+        const QByteArray p2 = packet(fullGroup(2, 2, 2));
+        const QByteArray p3 = packet(fullGroup(3, 3, 3));
+        QByteArray stream = QByteArray(7, 'x') + p1 + p2;
+        parser.tryToParse(stream, 0);
+        QCOMPARE(stored.count, 4);
+
+        // The link kept only the newest bytes: the front up to the middle of
+        // p2 is gone, p3 has arrived.
+        stream += p3;
+        const int dropped = 7 + p1.size() + 5;
+        parser.tryToParse(stream.mid(dropped), quint64(dropped));
+        QCOMPARE(stored.count, 6);
+        QCOMPARE(samplesOf(*list, Track::AccX).keys(), (QList<quint32>{1, 2, 3}));
+        QCOMPARE(parser.getLastParsedPosition(), quint64(stream.size() - 2));
+
+        // Everything older than the window: the scan starts at its front.
+        const QByteArray p4 = packet(fullGroup(4, 4, 4));
+        parser.tryToParse(p4, quint64(stream.size() + 100));
+        QCOMPARE(stored.count, 8);
+    }
+
+    void packetIsParsedOnceItsEndHasArrived()
+    {
+        auto list = twoTrackList();
+        ParseLiveStream parser(kDevice, kMeasurement);
+        parser.DeviceTrackListChanged(kDevice, kMeasurement, list.get());
+        StoredCounter stored(parser, *list);
+        const QByteArray stream = packet(fullGroup(1, 1, 1)) + packet(fullGroup(2, 2, 2));
+        for (int cut = 1; cut < stream.size(); ++cut)
+            parser.tryToParse(stream.left(cut), 0);
+        QCOMPARE(stored.count, 2);
+        parser.tryToParse(stream, 0);
+        QCOMPARE(stored.count, 4);
+    }
+
+    void packetsWithBrokenMarkersAreSkipped()
+    {
+        auto list = twoTrackList();
+        ParseLiveStream parser(kDevice, kMeasurement);
+        parser.DeviceTrackListChanged(kDevice, kMeasurement, list.get());
+        QByteArray wrongEnd = packet(fullGroup(1, 1, 1));
+        wrongEnd[wrongEnd.size() - 1] = char(0x67);
+        const QByteArray window = wrongEnd + packet(QByteArray()) + packet(fullGroup(2, 2, 2));
+        parser.tryToParse(window, 0);
+        QCOMPARE(samplesOf(*list, Track::AccX).keys(), (QList<quint32>{2}));
+    }
+
+    void packetsBeforeTheTrackListAreParsedOnceItIsKnown()
+    {
+        auto list = twoTrackList();
+        ParseLiveStream parser(kDevice, kMeasurement);
+        const QByteArray window = packet(fullGroup(1, 1, 1));
+        parser.tryToParse(window, 0);
+        QCOMPARE(parser.getLastParsedPosition(), quint64(0));
+        parser.DeviceTrackListChanged(kDevice, kMeasurement, list.get());
+        parser.tryToParse(window, 0);
+        QCOMPARE(list->getTrackById(Track::AccX)->numberOfSamples(), 1);
+    }
+
+    void listThatGoesAwayIsNoLongerUsed()
+    {
+        auto list = twoTrackList();
+        ParseLiveStream parser(kDevice, kMeasurement);
+        parser.DeviceTrackListChanged(kDevice, kMeasurement, list.get());
+        list.reset();
+        QVERIFY(parser.getTrackList() == nullptr);
+        parser.tryToParse(packet(fullGroup(1, 1, 1)), 0);
+        QCOMPARE(parser.getLastParsedPosition(), quint64(0));
+    }
+
+    void liveListenerIsNeverCompletedByFrames()
+    {
+        ParseLiveStream parser(kDevice, kMeasurement);
+        QCOMPARE(parser.getCommand(), QByteArray("<ParseLiveStream>"));
+        QVERIFY(!parser.tryToParse(frame(parser.getMessageNumber(), "<ParseLiveStream>"), 0));
+        QVERIFY(!parser.done());
+    }
+
+    void onePageUpload_data()
+    {
+        QTest::addColumn<bool>("withSamples");
+        QTest::newRow("page holds samples") << true;
+        QTest::newRow("page is erased") << false;
+    }
+
+    void onePageUpload()
+    {
+        QFETCH(bool, withSamples);
+        auto list = twoTrackList();
+        const FlashAddress page(0, 0x0102, 3);
+        UploadDataPage upload(kDevice, kMeasurement, page, page);
+        upload.DeviceTrackListChanged(kDevice, kMeasurement, list.get());
+        QStringList events;
+        connect(&upload, &UploadDataPage::uploadPageDone, this,
+                [&](quint64, quint64, quint32 address) { events << QStringLiteral("page %1").arg(address, 0, 16); });
+        connect(&upload, &UploadDataPage::uploadDone, this, [&] { events << "upload done"; });
+        connect(&upload, &Message::messageDone, this, [&] { events << "message done"; });
+
+        QCOMPARE(composeAs(upload, 0x20), request(0x20, "<GetFlashPage>", bytes({0x00, 0x01, 0x02, 0x03})));
+        const QByteArray data = withSamples ? pageOf(fullGroup(1, 1, 1) + fullGroup(2, 2, 2)) : pageOf({});
+        QCOMPARE(upload.tryToParse(frame(0x20, "<SndFlashPage>", data), 0), withSamples);
+        QVERIFY(upload.done());
+        QVERIFY(!upload.reschedule());
+        QVERIFY(!upload.failed());
+        if (withSamples)
+            QCOMPARE(events, (QStringList{"page 10203", "message done", "upload done"}));
+        else
+            QCOMPARE(events, (QStringList{"message done", "upload done"}));
+        QCOMPARE(list->getTrackById(Track::AccX)->numberOfSamples(), withSamples ? 2 : 0);
+    }
+
+    void uploadWalksPagesUntilOneIsEmpty()
+    {
+        auto list = twoTrackList();
+        UploadDataPage upload(kDevice, kMeasurement, FlashAddress(0, 4, 63), FlashAddress(0, 5, 10));
+        upload.DeviceTrackListChanged(kDevice, kMeasurement, list.get());
+        QSignalSpy pageDone(&upload, &UploadDataPage::uploadPageDone);
+        QSignalSpy uploadDone(&upload, &UploadDataPage::uploadDone);
+        QSignalSpy messageDone(&upload, &Message::messageDone);
+
+        QCOMPARE(composeAs(upload, 0x30), request(0x30, "<GetFlashPage>", bytes({0, 0, 4, 63})));
+        QVERIFY(upload.tryToParse(frame(0x30, "<SndFlashPage>", pageOf(fullGroup(1, 1, 1))), 0));
+        QVERIFY(!upload.done());
+        QVERIFY(upload.reschedule());
+        QCOMPARE(pageDone.count(), 1);
+        QCOMPARE(pageDone.first().at(2).toUInt(), quint32(4 * 256 + 63));
+        QCOMPARE(uploadDone.count(), 0);
+        QCOMPARE(messageDone.count(), 0);
+
+        // The next request asks for the next page, across the block boundary.
+        QCOMPARE(composeAs(upload, 0x31), request(0x31, "<GetFlashPage>", bytes({0, 0, 5, 0})));
+        QVERIFY(!upload.tryToParse(frame(0x31, "<SndFlashPage>", pageOf({})), 0));
+        QVERIFY(upload.done());
+        QVERIFY(!upload.failed());
+        QCOMPARE(pageDone.count(), 1);
+        QCOMPARE(uploadDone.count(), 1);
+        QCOMPARE(uploadDone.first(), (QList<QVariant>{kDevice, kMeasurement}));
+        QCOMPARE(messageDone.count(), 1);
+        QVERIFY(m_log->contains(" Upload datapage failed to parse, stop it. "));
+    }
+
+    void uploadEndsAtTheStopAddress()
+    {
+        auto list = twoTrackList();
+        UploadDataPage upload(kDevice, kMeasurement);
+        upload.setStartAddress(quint32(0x0300));
+        upload.setStopAddress(quint32(0x0302));
+        QVERIFY(m_log->contains(" UploadDataPage start and current Address: "));
+        upload.DeviceTrackListChanged(kDevice, kMeasurement, list.get());
+        QSignalSpy pageDone(&upload, &UploadDataPage::uploadPageDone);
+        QSignalSpy uploadDone(&upload, &UploadDataPage::uploadDone);
+        for (int i = 0; i < 5 && !upload.done(); ++i) {
+            const QByteArray sent = composeAs(upload, quint8(0x40 + i));
+            QCOMPARE(int(sent.at(23)), i); // page byte of the address
+            upload.tryToParse(frame(quint8(0x40 + i), "<SndFlashPage>", pageOf(fullGroup(quint32(i), 1, 1))), 0);
+        }
+        QVERIFY(upload.done());
+        QCOMPARE(pageDone.count(), 3);
+        QCOMPARE(uploadDone.count(), 1);
+        QCOMPARE(list->getTrackById(Track::AccX)->numberOfSamples(), 3);
+    }
+
+    void pageReplyDataEndsBeforeTheFrameEnd()
+    {
+        // A group cut by the page end must not take the frame's end token
+        // as sample bytes.
+        auto list = twoTrackList();
+        UploadDataPage upload(kDevice, kMeasurement, FlashAddress(0, 1, 1), FlashAddress(0, 1, 1));
+        upload.DeviceTrackListChanged(kDevice, kMeasurement, list.get());
+        // Empty groups (mask 0 has CRC 00 00) fill the page up to the last ten bytes.
+        QByteArray data = fullGroup(1, 1, 1);
+        data += QByteArray(2048 - 10 - data.size(), '\0');
+        data += sampleGroup(0x0003, 99, u16(7)); // Acc. X fits, Pressure is cut off
+        QCOMPARE(data.size(), 2048);
+        composeAs(upload, 0x50);
+        upload.tryToParse(frame(0x50, "<SndFlashPage>", data), 0);
+        QVERIFY(!samplesOf(*list, Track::Pressure).contains(99));
+        QCOMPARE(samplesOf(*list, Track::AccX).value(99), 7.0 / 2048);
+    }
+
+    void uploadDisposalReportsAbortedUnlessDone()
+    {
+        auto* upload = new UploadDataPage(kDevice, kMeasurement);
+        QPointer<UploadDataPage> guard(upload);
+        QSignalSpy aborted(upload, &Message::messageAborted);
+        QSignalSpy uploadAborted(upload, &UploadDataPage::uploadAborted);
+        upload->Compose();
+        upload->disposalHook();
+        QCOMPARE(aborted.count(), 1);
+        QCOMPARE(uploadAborted.count(), 1);
+        QCOMPARE(uploadAborted.first(), (QList<QVariant>{kDevice, kMeasurement}));
+        QVERIFY(m_log->contains(" Upload datapage was aborted: "));
+        QTRY_VERIFY(guard.isNull());
+
+        auto* finished = new UploadDataPage(kDevice, kMeasurement); // no track list: first page ends it
+        QSignalSpy finishedAborted(finished, &UploadDataPage::uploadAborted);
+        composeAs(*finished, 0x60);
+        finished->tryToParse(frame(0x60, "<SndFlashPage>", pageOf({})), 0);
+        QVERIFY(finished->done());
+        finished->disposalHook();
+        QCOMPARE(finishedAborted.count(), 0);
+    }
+
+    void tenPageReadExpectsConsecutiveNumbers()
+    {
+        auto list = twoTrackList();
+        UploadDataPages upload(kDevice, kMeasurement, FlashAddress(0, 2, 0), FlashAddress(0, 2, 40));
+        upload.DeviceTrackListChanged(kDevice, kMeasurement, list.get());
+        QCOMPARE(composeAs(upload, 0x70),
+                 request(0x70, "<GetFlashPages>", bytes({0, 0, 2, 0, 0, 0, 2, 10})));
+        for (int i = 0; i < 10; ++i) {
+            const quint8 number = quint8(0x70 + i);
+            // A page under the previous number is not taken again.
+            if (i > 0)
+                QVERIFY(!upload.tryToParse(frame(quint8(number - 1), "<SndFlashPage>", pageOf(fullGroup(0, 1, 1))), 0));
+            QVERIFY(upload.tryToParse(frame(number, "<SndFlashPage>", pageOf(fullGroup(quint32(i), 1, 1))), 0));
+            QCOMPARE(int(upload.getPagesReceived()), i + 1);
+            QCOMPARE(upload.reschedule(), i == 9);
+        }
+        QVERIFY(!upload.done());
+        QCOMPARE(upload.getCurrentAddress().toQuint32(), quint32(2 * 256 + 10));
+        QCOMPARE(list->getTrackById(Track::AccX)->numberOfSamples(), 10);
+        // The next request starts where the last one ended.
+        QCOMPARE(composeAs(upload, 0x10), request(0x10, "<GetFlashPages>", bytes({0, 0, 2, 10, 0, 0, 2, 20})));
+    }
+
+    void tenPageReadStopsAtAnEmptyPage()
+    {
+        auto list = twoTrackList();
+        UploadDataPages upload(kDevice, kMeasurement, FlashAddress(0, 2, 0), FlashAddress(0, 2, 40));
+        upload.DeviceTrackListChanged(kDevice, kMeasurement, list.get());
+        QSignalSpy messageDone(&upload, &Message::messageDone);
+        composeAs(upload, 0x80);
+        QVERIFY(upload.tryToParse(frame(0x80, "<SndFlashPage>", pageOf(fullGroup(1, 1, 1))), 0));
+        QVERIFY(!upload.done());
+        QVERIFY(upload.tryToParse(frame(0x81, "<SndFlashPage>", pageOf({})), 0));
+        QVERIFY(upload.done());
+        QVERIFY(!upload.reschedule());
+        QCOMPARE(messageDone.count(), 0);
+    }
+
+private:
+    std::unique_ptr<LogCapture> m_log;
+};
+
+QTEST_GUILESS_MAIN(TestDataStream)
+#include "tst_datastream.moc"
