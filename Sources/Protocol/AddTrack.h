@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Data/Track.h"
 #include "Protocol/Message.h"
 
 // Adds one entry to the sensor's track table: which channel, at which
@@ -8,12 +9,12 @@ class AddTrack : public Message
 {
     Q_OBJECT
 public:
-    AddTrack(quint64 deviceSerial, quint16 trackId, quint16 downSampling, quint8 visible, quint8 configId);
+    AddTrack(quint64 deviceSerial, Track::TrackIDs trackId, quint16 downSampling, quint8 visible, quint8 configId);
 
     void BeforeComposeHook() override;
 
 private:
-    quint16 trackId;
+    Track::TrackIDs trackId;
     quint16 downSampling;
     quint8 visible;
     quint8 configId;

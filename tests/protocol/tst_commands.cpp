@@ -73,10 +73,10 @@ private Q_SLOTS:
                                            << bytes({0xFF, 0xFF});
         QTest::newRow("reset tracks") << make<ResetTracks>(1) << QByteArray("<ResetTracks>") << QByteArray();
         QTest::newRow("add track")
-            << make<AddTrack>(258, 16, 4, 1, 0) << QByteArray("<AddTrack>")
+            << make<AddTrack>(258, Track::TrackIDs(16), 4, 1, 0) << QByteArray("<AddTrack>")
             << bytes({0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x01, 0x02, 0x00, 0x10, 0x00, 0x04, 0x01, 0x00});
         QTest::newRow("add track, every field wide")
-            << make<AddTrack>(0x8877665544332211ULL, 0xA1B2, 0xC3D4, 0xE5, 0xF6) << QByteArray("<AddTrack>")
+            << make<AddTrack>(0x8877665544332211ULL, Track::TrackIDs(0xA1B2), 0xC3D4, 0xE5, 0xF6) << QByteArray("<AddTrack>")
             << bytes({0x88, 0x77, 0x66, 0x55, 0x44, 0x33, 0x22, 0x11, 0xA1, 0xB2, 0xC3, 0xD4, 0xE5, 0xF6});
         QTest::newRow("measurement id") << make<SetMeasurementId>(1, 0x0102030405060708ULL)
                                         << QByteArray("<SetMeasID>") << bytes({1, 2, 3, 4, 5, 6, 7, 8});
@@ -103,7 +103,7 @@ private Q_SLOTS:
         QTest::newRow("feature") << make<SetFeature>(7, SetFeature::RecordToFlash, true);
         QTest::newRow("frequency") << make<SetBaseFreq>(7, 200);
         QTest::newRow("reset") << make<ResetTracks>(7);
-        QTest::newRow("add track") << make<AddTrack>(7, 1, 1, 1, 1);
+        QTest::newRow("add track") << make<AddTrack>(7, Track::AccX, 1, 1, 1);
         QTest::newRow("measurement id") << make<SetMeasurementId>(7, 99);
         QTest::newRow("store") << make<StoreSettings>(7);
     }
@@ -218,7 +218,7 @@ private Q_SLOTS:
     void addTrackLogsItsEntry()
     {
         LogCapture log;
-        AddTrack entry(1, 0x10, 4, 1, 2);
+        AddTrack entry(1, Track::GyrX, 4, 1, 2);
         QCOMPARE(log.count("TrackID:"), 1);
         QVERIFY(log.lines().constFirst().contains(" DSF: "));
         QVERIFY(log.lines().constFirst().contains(" configID "));
