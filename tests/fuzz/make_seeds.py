@@ -105,42 +105,6 @@ write("upload_mat", "three_entries",
 write("upload_mat", "full_table", b"".join(mat_entry(i + 1, i, i + 1) for i in range(102)) + bytes(8))
 write("upload_mat", "erased", b"\xff" * 64)
 
-# Track-list record in Qt's data stream encodings (big-endian).
-def qstring(text):
-    raw = text.encode("utf-16-be")
-    return struct.pack(">I", len(raw)) + raw
-
-
-def track_record(kind, tid, ds, signed, width, cfg, scale, unit, label, tag, lo, hi, scalars, vectors):
-    out = struct.pack(">qbihBbbd", 20140409, kind, tid, ds, 1 if signed else 0, width, cfg, scale)
-    out += qstring(unit) + qstring(label) + qstring(tag) + struct.pack(">dd", lo, hi)
-    out += struct.pack(">I", len(scalars))
-    for number in sorted(scalars, reverse=True):
-        out += struct.pack(">Id", number, scalars[number])
-    out += struct.pack(">I", len(vectors))
-    for number in sorted(vectors, reverse=True):
-        out += struct.pack(">II", number, len(vectors[number])) + b"".join(struct.pack(">d", v) for v in vectors[number])
-    return out
-
-
-def tracklist_record(serial, mid, tracks, order):
-    out = struct.pack(">qqqi", 20140409, serial, mid, len(tracks))
-    for tid in sorted(tracks, reverse=True):
-        out += struct.pack(">h", tid - 65536 if tid > 32767 else tid) + tracks[tid]
-    out += struct.pack(">i", len(order)) + b"".join(struct.pack(">h", t - 65536 if t > 32767 else t) for t in order)
-    return out
-
-
-acc = track_record(0, 0x0110, 1, True, 2, 0, 1 / 2048, "g", "Acc. X", "AccX", -17, 17, {1: 0.5, 2: -0.25}, {})
-quat = track_record(1, 0x0141, 2, True, 16, 3, 0.0, "Quaternion", "Fusion with mag DMP", "UnkownTrack_321", -17, 17,
-                    {}, {7: [1.0, 0.0, 0.0, 0.0]})
-gct = track_record(0, 0x8014, 1, True, 2, 0, 1.0, "ms", "Ground Contact Time", "GCT", 10, 300, {5: 120.0}, {})
-write("tracklist_record", "three_tracks",
-      tracklist_record(0xA1, 0x77, {0x0110: acc, 0x0141: quat, 0x8014: gct}, [0x8014, 0x0110, 0x0141]))
-write("tracklist_record", "empty_list", tracklist_record(0xA1, 0x77, {}, []))
-write("tracklist_record", "header_only", struct.pack(">qqq", 20140409, 1, 2))
-write("tracklist_record", "huge_counts", struct.pack(">qqqi", 20140409, 1, 2, 0x7FFFFFFF) + b"\x01\x10" + bytes(30))
-
 # Data page.
 page = b"".join(two_track_samples(n) for n in range(100, 180))
 write("upload_data_page", "samples", page)
