@@ -142,7 +142,10 @@ bool MatlabExporter::ExportVariableToFile(QString fileName, matvar_t* variable)
 {
     if (variable == nullptr)
         return false;
-    mat_t* file = Mat_CreateVer(fileName.toLocal8Bit().constData(), nullptr, MAT_FT_MAT5);
+    // A fixed header text instead of matio's default, which carries the
+    // creation time: exporting the same data twice gives the same bytes.
+    static const char kHeader[] = "MATLAB 5.0 MAT-file, Created by: Korvex";
+    mat_t* file = Mat_CreateVer(fileName.toLocal8Bit().constData(), kHeader, MAT_FT_MAT5);
     if (file == nullptr)
         return false;
     const bool written = Mat_VarWrite(file, variable, MAT_COMPRESSION_NONE) == 0;
