@@ -264,7 +264,8 @@ private Q_SLOTS:
         QVERIFY(csv.startsWith("0,0\r\n2,0.0998334\r\n"));
         QCOMPARE(vector, QByteArray("0,1,2,3,4,\r\n"));
         // The header text is fixed, so the file does not depend on the clock.
-        QVERIFY(mat.startsWith("MATLAB 5.0 MAT-file, Created by: Korvex   "));
+        QVERIFY(mat.startsWith("MATLAB 5.0 MAT-file, Created by: Korvex"));
+        QVERIFY(!mat.left(116).contains(QByteArray::number(QDate::currentDate().year())));
 
         // A leftover from elsewhere goes with the cleared folder.
         QFile stale(exportFolder("twice") + "ab/stale.csv");
