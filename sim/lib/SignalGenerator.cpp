@@ -1,0 +1,166 @@
+#include "SignalGenerator.h"
+
+#include <cmath>
+
+namespace sensorsim {
+
+namespace {
+
+constexpr double kTwoPi = 6.283185307179586;
+constexpr double kStepSeconds = 0.45;
+constexpr double kJumpPeriodSeconds = 3.0;
+
+qint16 clamp16(double value)
+{
+    const double rounded = std::round(value);
+    if (rounded > 32767.0)
+        return 32767;
+    if (rounded < -32768.0)
+        return -32768;
+    return qint16(rounded);
+}
+
+qint32 clamp32(double value)
+{
+    const double rounded = std::round(value);
+    if (rounded > 2147483647.0)
+        return 2147483647;
+    if (rounded < -2147483648.0)
+        return qint32(-2147483647 - 1);
+    return qint32(rounded);
+}
+
+} // namespace
+
+SignalGenerator::SignalGenerator(quint64 seed)
+    : m_seed(seed)
+    , m_noise(seed ^ 0x5EED5EED5EED5EEDULL)
+{
+}
+
+quint64 SignalGenerator::hashed(quint64 salt, quint64 index) const
+{
+    quint64 z = m_seed ^ (salt * 0x9E3779B97F4A7C15ULL) ^ (index * 0xD1B54A32D192ED03ULL);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
+    return z ^ (z >> 31);
+}
+
+int SignalGenerator::groundContactMs(double t) const
+{
+    const quint64 step = quint64(std::max(0.0, t) / kStepSeconds);
+    const quint64 h = hashed(0x6C7, step);
+    // About one step in twenty is an outlier: a missed or a merged contact.
+    if (h % 20 == 0)
+        return (h & 0x100) ? 12 + int((h >> 12) % 8) : 420 + int((h >> 12) % 80);
+    return 105 + int((h >> 8) % 60);
+}
+
+int SignalGenerator::flightTimeMs(double t) const
+{
+    const quint64 jump = quint64(std::max(0.0, t) / kJumpPeriodSeconds);
+    return 380 + int(hashed(0x1A3, jump) % 170);
+}
+
+qint16 SignalGenerator::scalar(quint16 trackId, double t, double uptime)
+{
+    const double noise = m_noise.gaussian();
+    switch (trackId) {
+    case 0x0110: // acceleration, 2048 per g
+        return clamp16(2048.0 * (0.06 * std::sin(kTwoPi * 0.7 * t) + 0.01 * noise));
+    case 0x0111:
+        return clamp16(2048.0 * (0.04 * std::sin(kTwoPi * 1.1 * t + 1.0) + 0.01 * noise));
+    case 0x0112:
+        return clamp16(2048.0 * (1.0 + 0.03 * std::sin(kTwoPi * 1.8 * t) + 0.01 * noise));
+    case 0x0120: // turning rate, 16.4 per deg/s
+        return clamp16(16.4 * (25.0 * std::sin(kTwoPi * 0.5 * t) + 0.4 * noise));
+    case 0x0121:
+        return clamp16(16.4 * (12.0 * std::sin(kTwoPi * 0.3 * t + 0.5) + 0.4 * noise));
+    case 0x0122:
+        return clamp16(16.4 * (28.6 + 4.0 * std::sin(kTwoPi * 0.2 * t) + 0.4 * noise));
+    case 0x0130: // magnetic field, 0.3 uT per count
+        return clamp16((22.0 * std::cos(0.5 * t) + 0.3 * noise) / 0.3);
+    case 0x0131:
+        return clamp16((22.0 * std::sin(0.5 * t) + 0.3 * noise) / 0.3);
+    case 0x0132:
+        return clamp16((-38.0 + 0.3 * noise) / 0.3);
+    case 0x0210: // pressure, in millibar counts
+        return clamp16(1013.0 + 2.0 * std::sin(kTwoPi * t / 600.0) + 0.3 * noise);
+    case 0x0211: // temperature
+        return clamp16(27.0 + 1.5 * std::sin(kTwoPi * t / 900.0) + 0.2 * noise);
+    case 0x0212: // altitude
+        return clamp16(240.0 - 16.0 * std::sin(kTwoPi * t / 600.0) + 0.5 * noise);
+    case 0x0310: // battery: falls about 10 mV a minute from a full charge
+        return clamp16(std::max(3400.0, 4150.0 - uptime / 6.0) + 1.5 * noise);
+    case 0x0311: // not charging
+        return 0;
+    case 0x0312:
+        return clamp16(std::fabs(0.5 * noise));
+    case 0x0330:
+        return clamp16(2048.0 + 300.0 * std::sin(kTwoPi * 0.25 * t) + 3.0 * noise);
+    case 0x0340:
+        return clamp16(1024.0 + 200.0 * std::cos(kTwoPi * 0.15 * t) + 3.0 * noise);
+    case 0x8004: // jump: flight time in ms of the latest jump
+        return qint16(flightTimeMs(t));
+    case 0x8005: { // jump state: 0 standing, 1 squat, 2 flight, 3 landing
+        const double phase = std::fmod(std::max(0.0, t), kJumpPeriodSeconds);
+        const double flight = flightTimeMs(t) / 1000.0;
+        if (phase < 1.5)
+            return 0;
+        if (phase < 2.1)
+            return 1;
+        if (phase < 2.1 + flight)
+            return 2;
+        return phase < 2.1 + flight + 0.3 ? 3 : 0;
+    }
+    case 0x8014: // ground contact time of the current step, ms
+        return qint16(groundContactMs(t));
+    case 0x8015: { // 1 while the foot is on the ground
+        const double phase = std::fmod(std::max(0.0, t), kStepSeconds);
+        return phase * 1000.0 < groundContactMs(t) ? 1 : 0;
+    }
+    case 0x8016: // start of the current step, whole seconds
+        return clamp16(std::floor(std::max(0.0, t) / kStepSeconds) * kStepSeconds);
+    default: // user algorithms and channels this sensor does not produce
+        return 0;
+    }
+}
+
+void SignalGenerator::quaternion(quint16 trackId, double t, qint32 out[4]) const
+{
+    // A slow turn about a tilted axis with a little wobble; the magnetometer
+    // variant drifts less, as a heading reference would make it.
+    const double drift = trackId == kFusionWithMag ? 0.0 : 0.02 * t;
+    double ax = 0.3 + 0.05 * std::sin(0.7 * t), ay = 0.5, az = 0.8 + drift * 0.01;
+    const double norm = std::sqrt(ax * ax + ay * ay + az * az);
+    ax /= norm;
+    ay /= norm;
+    az /= norm;
+    const double half = 0.5 * (0.6 * t + drift);
+    const double s = std::sin(half);
+    out[0] = clamp32(kQuaternionOne * std::cos(half));
+    out[1] = clamp32(kQuaternionOne * ax * s);
+    out[2] = clamp32(kQuaternionOne * ay * s);
+    out[3] = clamp32(kQuaternionOne * az * s);
+}
+
+void SignalGenerator::appendSample(QByteArray& out, quint16 trackId, double t, double uptime)
+{
+    if (isFusion(trackId)) {
+        qint32 q[4];
+        quaternion(trackId, t, q);
+        for (qint32 component : q) {
+            const quint32 raw = quint32(component);
+            out.append(char(raw >> 24));
+            out.append(char(raw >> 16));
+            out.append(char(raw >> 8));
+            out.append(char(raw));
+        }
+        return;
+    }
+    const quint16 raw = quint16(scalar(trackId, t, uptime));
+    out.append(char(raw >> 8));
+    out.append(char(raw));
+}
+
+} // namespace sensorsim

@@ -1,0 +1,82 @@
+#include "SimulatedLink.h"
+
+#include <QTimer>
+
+using sensorsim::SimulatedSensor;
+
+SimulatedLink::SimulatedLink(QSharedPointer<SimulatedSensor> sensor, const QString& identifier,
+                             const QString& type, int rank, QObject* parent)
+    : RemoteInterface(parent)
+    , m_sensor(std::move(sensor))
+    , m_identifier(identifier)
+    , m_type(type)
+    , m_rank(rank)
+{
+}
+
+SimulatedLink::SimulatedLink(quint64 serial, const QString& identifier, const QString& type, int rank,
+                             std::shared_ptr<sensorsim::SimClock> clock, quint64 seed, QObject* parent)
+    : SimulatedLink(QSharedPointer<SimulatedSensor>::create(serial, std::move(clock), seed), identifier, type,
+                    rank, parent)
+{
+}
+
+bool SimulatedLink::doConnect()
+{
+    if (!m_pluggedIn || !m_connectable || !m_sensor)
+        return false;
+    if (!m_connected) {
+        // A fresh connection: whatever the sensor queued for a previous host is gone.
+        if (!m_sensor->isLinkOpen())
+            m_sensor->reopenLink();
+        m_sensor->hostDisconnected();
+        m_connected = true;
+        m_lossReported = false;
+    }
+    return true;
+}
+
+void SimulatedLink::write(QByteArray data)
+{
+    if (!m_connected)
+        return;
+    m_written.append(data);
+    m_sensor->receive(data);
+}
+
+QByteArray SimulatedLink::read()
+{
+    if (!m_connected)
+        return QByteArray();
+    QByteArray bytes = m_sensor->take();
+    if (!m_sensor->isLinkOpen()) {
+        // The sensor closed the link (a fault knob); report it from the event
+        // loop, not from inside the caller's poll.
+        m_connected = false;
+        QTimer::singleShot(0, this, &SimulatedLink::reportLoss);
+    }
+    return bytes;
+}
+
+void SimulatedLink::unplug()
+{
+    m_pluggedIn = false;
+    if (m_connected) {
+        m_connected = false;
+        m_sensor->hostDisconnected();
+    }
+    reportLoss();
+}
+
+void SimulatedLink::plugIn()
+{
+    m_pluggedIn = true;
+}
+
+void SimulatedLink::reportLoss()
+{
+    if (m_lossReported)
+        return;
+    m_lossReported = true;
+    Q_EMIT didDisconnect(m_identifier);
+}

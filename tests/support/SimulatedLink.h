@@ -1,0 +1,60 @@
+#pragma once
+
+#include "Links/RemoteInterface.h"
+
+#include "SimulatedSensor.h"
+
+#include <QSharedPointer>
+
+#include <memory>
+
+// A link to a simulated sensor in this process, for integration tests: the
+// link manager handles it like a discovered USB or Bluetooth link. Several
+// links (and the test) may share one sensor; the sensor's clock drives it
+// (real time by default, or a ManualClock the test advances).
+class SimulatedLink : public RemoteInterface
+{
+    Q_OBJECT
+public:
+    SimulatedLink(QSharedPointer<sensorsim::SimulatedSensor> sensor, const QString& identifier,
+                  const QString& type = QStringLiteral("usb"), int rank = 3, QObject* parent = nullptr);
+    // A link with a sensor of its own.
+    SimulatedLink(quint64 serial, const QString& identifier, const QString& type = QStringLiteral("usb"),
+                  int rank = 3, std::shared_ptr<sensorsim::SimClock> clock = nullptr, quint64 seed = 1,
+                  QObject* parent = nullptr);
+
+    sensorsim::SimulatedSensor* sensor() const { return m_sensor.data(); }
+    QSharedPointer<sensorsim::SimulatedSensor> sharedSensor() const { return m_sensor; }
+
+    // The cable is pulled: the link closes, the sensor notices, didDisconnect
+    // is emitted (once). doConnect() fails until plugIn().
+    void unplug();
+    void plugIn();
+    bool isPluggedIn() const { return m_pluggedIn; }
+    // Lets doConnect() fail while false, as a port that cannot be opened would.
+    void setConnectable(bool connectable) { m_connectable = connectable; }
+    // Everything written through this link since it was made.
+    const QByteArray& written() const { return m_written; }
+
+public Q_SLOTS:
+    bool doConnect() override;
+    void write(QByteArray data) override;
+    int Rank() override { return m_rank; }
+    QByteArray read() override;
+    QString identifier() override { return m_identifier; }
+    bool isConnected() override { return m_connected; }
+    QString type() override { return m_type; }
+
+private:
+    void reportLoss();
+
+    QSharedPointer<sensorsim::SimulatedSensor> m_sensor;
+    QString m_identifier;
+    QString m_type;
+    int m_rank;
+    bool m_connected = false;
+    bool m_pluggedIn = true;
+    bool m_connectable = true;
+    bool m_lossReported = false;
+    QByteArray m_written;
+};
