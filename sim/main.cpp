@@ -108,7 +108,7 @@ int main(int argc, char* argv[])
         {QStringLiteral("nok"), QStringLiteral("Refuse this command with <NOK>, COUNT times or for ever, e.g. SetFeature. Repeatable."), QStringLiteral("token[:count]")},
         {QStringLiteral("corrupt-probability"), QStringLiteral("Probability that an outgoing byte is corrupted."), QStringLiteral("p"), QStringLiteral("0")},
         {QStringLiteral("garbage-probability"), QStringLiteral("Probability that random bytes go out before a frame or packet."), QStringLiteral("p"), QStringLiteral("0")},
-        {QStringLiteral("close-after"), QStringLiteral("Each sensor closes its link after this many reply frames (0: never)."), QStringLiteral("n"), QStringLiteral("0")},
+        {QStringLiteral("close-after"), QStringLiteral("Each sensor closes its link once, after this many reply frames (0: never)."), QStringLiteral("n"), QStringLiteral("0")},
         {QStringLiteral("request-log"), QStringLiteral("Append one line per request received to this file: serial, milliseconds since start, number (hex), token, payload (hex or -), outcome (answered, refused, dropped; \"injected\" when a fault knob decided it)."), QStringLiteral("file")},
     };
     parser.addOptions(options);

@@ -10,6 +10,7 @@ import select
 import signal
 import subprocess
 import sys
+import tempfile
 import time
 
 
@@ -55,7 +56,9 @@ def read_lines(fd, count, timeout):
 
 def main():
     program = sys.argv[1]
-    sim = subprocess.Popen([program, "--sensors", "2", "--recorded", "3"],
+    log_dir = tempfile.TemporaryDirectory()
+    log_path = os.path.join(log_dir.name, "requests.log")
+    sim = subprocess.Popen([program, "--sensors", "2", "--recorded", "3", "--request-log", log_path],
                            stdout=subprocess.PIPE, bufsize=0)
     try:
         lines = [line.split() for line in read_lines(sim.stdout.fileno(), 2, 30)]
@@ -101,6 +104,12 @@ def main():
             sim.wait()
             raise AssertionError("the simulator did not stop on SIGTERM")
     assert code == 0, "the simulator ended with %d" % code
+    with open(log_path) as log:
+        requests = [line.split() for line in log]
+    assert requests[0] == [serials[0], requests[0][1], "31", "<GetSerial>", "-", "answered"], requests
+    assert requests[1][3:] == ["<GetFlashPage>", "00000100", "answered"], requests
+    assert len(requests) == 2, requests
+    log_dir.cleanup()
     print("ok: serial %s answered on %s" % (serials[0], paths[0]))
 
 
