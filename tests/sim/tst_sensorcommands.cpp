@@ -1,4 +1,5 @@
 #include "ManualClock.h"
+#include "SimRandom.h"
 #include "SimulatedSensor.h"
 
 #include <QtTest>
@@ -260,6 +261,40 @@ private Q_SLOTS:
         QCOMPARE(bench.exchange(QByteArray("<msg>1<AddTrack>abc</msg>\r\n")), QByteArray());
         QCOMPARE(bench.exchange(request('2', "<GetTopState>")),
                  QByteArray("<msg>1<NOK></msg>\r\n<msg>2<SndTopState>") + char(0) + "</msg>\r\n");
+    }
+
+    void noiseNeverStopsTheSensor()
+    {
+        // Random bytes mixed with pieces of frames, in random chunks: the sensor
+        // keeps answering whatever complete request comes after them.
+        Bench bench;
+        SimRandom random(77);
+        const QList<QByteArray> pieces{"<msg>", "</msg>\r\n", "<GetSerial>", "<AddTrack>", "<SetMeasID>", "<", ">"};
+        QByteArray noise;
+        while (noise.size() < 200000) {
+            if (random.chance(0.2)) {
+                noise += pieces.at(int(random.below(quint64(pieces.size()))));
+            } else {
+                const int n = 1 + int(random.below(64));
+                for (int i = 0; i < n; ++i)
+                    noise.append(char(random.next()));
+            }
+        }
+        for (int i = 0; i < noise.size();) {
+            const int chunk = 1 + int(random.below(300));
+            bench.sensor.receive(noise.mid(i, chunk));
+            bench.clock->advanceMs(1);
+            bench.sensor.take();
+            i += chunk;
+        }
+        bench.clock->advanceMs(100);
+        bench.sensor.take();
+        // A frame end flushes whatever half frame the noise left behind.
+        bench.sensor.receive(QByteArray("</msg>\r\n"));
+        bench.clock->advanceMs(100);
+        bench.sensor.take();
+        QCOMPARE(bench.exchange(request('Q', "<GetFirmware>")),
+                 QByteArray("<msg>Q<SndFirmware>") + bytes({0x00, 0x2A}) + "</msg>\r\n");
     }
 
     void requestLogKeepsArrivalOrderAndPayloads()
