@@ -9,9 +9,11 @@
 #include <memory>
 
 // A link to a simulated sensor in this process, for integration tests: the
-// link manager handles it like a discovered USB or Bluetooth link. Several
-// links (and the test) may share one sensor; the sensor's clock drives it
-// (real time by default, or a ManualClock the test advances).
+// link manager handles it like a discovered USB or Bluetooth link. The test
+// may keep the sensor (shared pointer) and plug it into a new link after the
+// old one is gone; the sensor has one output, so only one link at a time may
+// be open to it. The sensor's clock drives it (real time by default, or a
+// ManualClock the test advances).
 class SimulatedLink : public RemoteInterface
 {
     Q_OBJECT
