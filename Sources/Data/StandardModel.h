@@ -19,7 +19,7 @@ public:
     void setUpdateFileOnChange(bool update) { m_updateFileOnChange = update; }
     const QList<Storable*>& getDataList() const { return m_items; }
 
-    void prependItem(Storable* item);
+    virtual void prependItem(Storable* item);
 
     // Removes the single item at `row` (the count is not used). The item
     // itself stays alive; its file is erased when the model is set to do so.

@@ -1,0 +1,262 @@
+#include "Data/Measurement.h"
+
+#include "Application/Helper.h"
+#include "Data/TrackList.h"
+#include "Log/LogCategories.h"
+
+#include <QDataStream>
+#include <QDebug>
+
+#include <limits>
+
+namespace {
+
+const qint64 kNoStartTimeKey = std::numeric_limits<qint64>::min();
+
+// A device serial (8 bytes) and a packed flash address (4 bytes).
+const qint64 kAddressEntrySize = 8 + 4;
+
+void writeAddressMap(QDataStream& stream, const QMap<quint64, quint32>& map)
+{
+    stream << map;
+}
+
+// Reads a map in the data stream's own form (count, then the entries from the
+// highest key down), refusing a count that the rest of the file cannot hold.
+void readAddressMap(QDataStream& stream, QMap<quint64, quint32>& map)
+{
+    map.clear();
+    const quint32 count = Storable::readCount(stream, kAddressEntrySize);
+    for (quint32 i = 0; i < count; ++i) {
+        quint64 serial = 0;
+        quint32 address = 0;
+        stream >> serial >> address;
+        if (stream.status() != QDataStream::Ok)
+            return;
+        map.insert(serial, address);
+    }
+}
+
+} // namespace
+
+Measurement::Measurement(QObject* parent, quint64 id)
+    : Storable(nullptr)
+    , m_measurementId(id)
+    , m_startTimeKey(kNoStartTimeKey)
+{
+    Q_UNUSED(parent)
+}
+
+Measurement::Measurement(quint64 id)
+    : Measurement(nullptr, id)
+{
+}
+
+void Measurement::setStartTime(QDateTime time)
+{
+    m_startTime = std::move(time);
+    m_startTimeKey = m_startTime.isValid() ? m_startTime.toMSecsSinceEpoch() : kNoStartTimeKey;
+}
+
+QString Measurement::getStartTimeString() const
+{
+    return m_startTime.toString(Qt::TextDate);
+}
+
+QString Measurement::getStartTimeFileName() const
+{
+    return m_startTime.toString(QStringLiteral("yyyy_MM_dd_HH_mm_ss"));
+}
+
+TrackList* Measurement::getTrackList(quint64 serial)
+{
+    TrackList* list = m_deviceTrackMap.value(serial, nullptr);
+    if (list != nullptr)
+        return list;
+    qCDebug(lcData) << " Tracklist was not found in trackmap, created new tracklist ";
+    list = new TrackList(this, serial, m_measurementId);
+    m_deviceTrackMap.insert(serial, list);
+    return list;
+}
+
+void Measurement::setDeviceTrackList(TrackList* tracklist)
+{
+    if (tracklist == nullptr)
+        return;
+    // Lists read from disk arrive without owner. A replaced list is kept:
+    // plots and parsers may still hold it; it goes with the measurement.
+    if (tracklist->parent() == nullptr)
+        tracklist->setParent(this);
+    m_deviceTrackMap.insert(tracklist->getDeviceSerial(), tracklist);
+}
+
+bool Measurement::saveSingleTrackList(quint64 serial)
+{
+    return getTrackList(serial)->saveToDisk();
+}
+
+void Measurement::saveAllTrackLists()
+{
+    const QList<quint64> serials = m_deviceTrackMap.keys();
+    for (quint64 serial : serials)
+        saveSingleTrackList(serial);
+}
+
+bool Measurement::uploadFromDeviceComplete(quint64 serial)
+{
+    if (!m_lastUploadedAddresses.contains(serial)) {
+        qCDebug(lcData) << " Measurement " << Qt::hex << m_measurementId << " incomplete for device: " << serial
+                        << ", no progress information found. ";
+        return false;
+    }
+    const quint32 last = m_lastUploadedAddresses.value(serial);
+    if (m_stopAddresses.contains(serial) && last < m_stopAddresses.value(serial)) {
+        qCDebug(lcData) << " Measurement " << Qt::hex << m_measurementId << " incomplete for device: " << serial
+                        << ", last uploaded page: " << last;
+        return false;
+    }
+    qCDebug(lcData) << " Measurement " << Qt::hex << m_measurementId << " complete for device: " << serial
+                    << ", last uploaded page: " << last;
+    return true;
+}
+
+void Measurement::Export()
+{
+    const QString name = generateFileName();
+    qCDebug(lcData) << " Measurement, export: " << name;
+    TrackList::ClearExportDirectory(name);
+    // A snapshot: nothing below changes the map, but the lists are ours to
+    // walk in ascending serial order whatever happens to it.
+    const QList<TrackList*> lists = m_deviceTrackMap.values();
+    for (TrackList* list : lists) {
+        list->ExportToCSV(name);
+        qCDebug(lcData) << " Measurement, exported Tracklist to CSV. ";
+        list->ExportToMAT(name);
+        qCDebug(lcData) << " Measurement, exported Tracklist to MAT. ";
+    }
+    qCDebug(lcData) << " Measurement, export done: " << name;
+}
+
+void Measurement::debugOut()
+{
+    qCDebug(lcData) << "measurement. id: " << Qt::hex << m_measurementId << " Filename: " << generateFileName();
+}
+
+bool Measurement::eraseFromDisk()
+{
+    const bool folderRemoved = Helper::DeleteDirectoryIfExists(trackListFolder());
+    const bool fileErased = Storable::eraseFromDisk();
+    if (!folderRemoved) {
+        qCDebug(lcData) << " Deletion of measurement data folder failed.";
+        return false;
+    }
+    return fileErased;
+}
+
+QString Measurement::storagePath()
+{
+    return Helper::getDataPath();
+}
+
+QString Measurement::entityName()
+{
+    return QStringLiteral("Measurement");
+}
+
+QString Measurement::fileEnding()
+{
+    return QStringLiteral("ktm");
+}
+
+QString Measurement::generateFileName()
+{
+    const QChar separator = QLatin1Char('_');
+    return Helper::SanitizeFileName(getStartTimeFileName() + separator + m_appName + separator + m_setupName
+                                    + separator + m_userName + separator + QString::number(m_measurementId, 16));
+}
+
+QString Measurement::trackListFolder() const
+{
+    return Helper::getDataPath() + QLatin1Char('/') + QString::number(m_measurementId, 16);
+}
+
+bool Measurement::tryLoadFromStream(QDataStream& stream)
+{
+    auto* loaded = new Measurement(nullptr, 0);
+    loaded->setLoadMode(getLoadMode());
+    stream >> *loaded;
+    if (stream.status() != QDataStream::Ok) {
+        delete loaded;
+        return false;
+    }
+    Q_EMIT loadedMeasurementFromDisk(loaded);
+    return true;
+}
+
+void Measurement::saveToStream(QDataStream& stream)
+{
+    stream << *this;
+}
+
+void Measurement::readRecord(QDataStream& stream)
+{
+    readSerializationVersion(stream);
+    qint64 id = 0;
+    stream >> id;
+    m_measurementId = static_cast<quint64>(id);
+    readAddressMap(stream, m_startAddresses);
+    readAddressMap(stream, m_stopAddresses);
+    stream >> m_appName >> m_setupName >> m_userName;
+    QDateTime start;
+    stream >> start;
+    setStartTime(start);
+    qint16 rate = 0;
+    stream >> rate;
+    m_samplingRate = static_cast<quint16>(rate);
+    readAddressMap(stream, m_lastUploadedAddresses);
+}
+
+void Measurement::scanForMeasurementDataOnDisk()
+{
+    auto* prototype = new TrackList(this, 0, m_measurementId);
+    prototype->setLoadMode(Storable::LoadHeader);
+    connect(prototype, &TrackList::loadedTrackListFromDisk, this, &Measurement::setDeviceTrackList);
+    prototype->scanForFilesAndLoad();
+    // Still a child, so it goes with the measurement should that go first.
+    prototype->deleteLater();
+}
+
+void Measurement::loadMeasurementDataFromDisk()
+{
+    // Each load replaces the entry it reads from, so walk a snapshot.
+    const QList<TrackList*> lists = m_deviceTrackMap.values();
+    for (TrackList* list : lists) {
+        connect(list, &TrackList::loadedTrackListFromDisk, this, &Measurement::setDeviceTrackList,
+                Qt::UniqueConnection);
+        list->setLoadMode(Storable::LoadFull);
+        list->loadSelfFromDisk();
+    }
+}
+
+QDataStream& operator<<(QDataStream& stream, const Measurement& measurement)
+{
+    Storable::writeSerializationVersion(stream);
+    stream << static_cast<qint64>(measurement.m_measurementId);
+    writeAddressMap(stream, measurement.m_startAddresses);
+    writeAddressMap(stream, measurement.m_stopAddresses);
+    stream << measurement.m_appName << measurement.m_setupName << measurement.m_userName;
+    stream << measurement.m_startTime;
+    stream << static_cast<qint16>(measurement.m_samplingRate);
+    writeAddressMap(stream, measurement.m_lastUploadedAddresses);
+    qCDebug(lcData) << " saving DeviceTrackMap to stream. number of devices: " << measurement.m_deviceTrackMap.size();
+    return stream;
+}
+
+QDataStream& operator>>(QDataStream& stream, Measurement& measurement)
+{
+    measurement.readRecord(stream);
+    // A record that could not be read names no folder worth scanning.
+    if (stream.status() == QDataStream::Ok)
+        measurement.scanForMeasurementDataOnDisk();
+    return stream;
+}

@@ -1,0 +1,267 @@
+#include "Data/MeasurementController.h"
+
+#include "Application/Helper.h"
+#include "Data/Measurement.h"
+#include "Data/MeasurementsModel.h"
+#include "Data/TrackList.h"
+#include "Log/LogCategories.h"
+#include "Protocol/FlashAddress.h"
+
+#include <QDateTime>
+#include <QDebug>
+
+namespace {
+
+Measurement* findById(const MeasurementsModel* model, quint64 id)
+{
+    for (Storable* item : model->getDataList()) {
+        auto* measurement = qobject_cast<Measurement*>(item);
+        if (measurement != nullptr && measurement->getMeasurementID() == id)
+            return measurement;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+MeasurementController::MeasurementController(QObject* parent)
+    : QObject(parent)
+    , m_measurementsOnHost(new MeasurementsModel(this))
+{
+    // New ids come from this generator.
+QT_WARNING_PUSH
+QT_WARNING_DISABLE_DEPRECATED
+    qsrand(static_cast<uint>(QTime::currentTime().msec()));
+QT_WARNING_POP
+}
+
+void MeasurementController::addMeasurementOnHost(Measurement* measurement)
+{
+    if (measurement == nullptr)
+        return;
+    if (measurement->parent() == nullptr)
+        measurement->setParent(this);
+    m_measurementsOnHost->prependItem(measurement);
+    m_measurementsOnHost->reorder();
+}
+
+void MeasurementController::addMeasurementOnHost(quint64 measurementID)
+{
+    auto* measurement = new Measurement(nullptr, measurementID);
+    measurement->setParent(this);
+    measurement->saveToDisk();
+    addMeasurementOnHost(measurement);
+}
+
+quint64 MeasurementController::addMeasurementOnHost(QString user, QString app, QString setup)
+{
+    const quint64 id = Helper::generateId64Bit();
+    auto* measurement = new Measurement(nullptr, id);
+    measurement->setParent(this);
+    measurement->setUserName(user);
+    measurement->setAppName(app);
+    measurement->setSetupName(setup);
+    measurement->setStartTime(QDateTime::currentDateTime());
+    measurement->saveToDisk();
+    addMeasurementOnHost(measurement);
+    return id;
+}
+
+Measurement* MeasurementController::getMeasurementOnHostByIndex(int index) const
+{
+    return m_measurementsOnHost->getMeasurement(index);
+}
+
+Measurement* MeasurementController::getMeasurementOnHostById(quint64 id) const
+{
+    Measurement* measurement = findById(m_measurementsOnHost, id);
+    if (measurement == nullptr)
+        qCDebug(lcData) << " MeasurementController was asked for non-existing measurement: " << Qt::hex << id;
+    return measurement;
+}
+
+QList<Measurement*> MeasurementController::getMeasurementsOnHost() const
+{
+    QList<Measurement*> measurements;
+    for (Storable* item : m_measurementsOnHost->getDataList()) {
+        if (auto* measurement = qobject_cast<Measurement*>(item))
+            measurements.append(measurement);
+    }
+    return measurements;
+}
+
+MeasurementsModel* MeasurementController::getMeasurementsOnDeviceModel(quint64 serial)
+{
+    MeasurementsModel* model = m_measurementsOnDevices.value(serial, nullptr);
+    if (model != nullptr)
+        return model;
+    model = new MeasurementsModel(this);
+    // What a sensor lists was never saved on the host; its id names the
+    // host's copy of the upload, whose files a removed row must not take.
+    model->setEraseFileOnRemove(false);
+    model->setUpdateFileOnChange(false);
+    m_measurementsOnDevices.insert(serial, model);
+    qCDebug(lcData) << "Created Measurements Model for device: " << Qt::hex << serial;
+    return model;
+}
+
+Measurement* MeasurementController::getMeasurementOnDeviceByIndex(quint64 serial, int index) const
+{
+    const MeasurementsModel* model = m_measurementsOnDevices.value(serial, nullptr);
+    if (model == nullptr) {
+        qCDebug(lcData) << "Measurement Controller was asked for measurement on device  " << serial
+                        << ", at index: " << index << " Device does not exist. ";
+        return nullptr;
+    }
+    Measurement* measurement = model->getMeasurement(index);
+    if (measurement == nullptr) {
+        qCDebug(lcData) << "Measurement Controller was asked for measurement on device  " << serial
+                        << ", at index: " << index << " Index does not exist. ";
+    }
+    return measurement;
+}
+
+Measurement* MeasurementController::getMeasurementOnDeviceById(quint64 serial, quint64 id) const
+{
+    const MeasurementsModel* model = m_measurementsOnDevices.value(serial, nullptr);
+    if (model == nullptr) {
+        qCDebug(lcData) << "Measurement Controller was asked for measurement on device  " << Qt::hex << serial
+                        << ", with id: " << id << "  Device does not exist. ";
+        return nullptr;
+    }
+    Measurement* measurement = findById(model, id);
+    if (measurement == nullptr) {
+        qCDebug(lcData) << "Measurement Controller was asked for measurement on device  " << Qt::hex << serial
+                        << ", with id: " << id << " id does not exist. ";
+    }
+    return measurement;
+}
+
+QList<quint64> MeasurementController::getDeviceSerialsWithMeasurementId(quint64 id) const
+{
+    qCDebug(lcData) << " MeasurementController searches devices with MeasurementId: " << Qt::hex << id;
+    QList<quint64> serials;
+    for (auto it = m_measurementsOnDevices.cbegin(); it != m_measurementsOnDevices.cend(); ++it) {
+        if (getMeasurementOnDeviceById(it.key(), id) == nullptr)
+            continue;
+        serials.append(it.key());
+        qCDebug(lcData) << " Measurement " << Qt::hex << id << " was found on device: " << it.key();
+    }
+    return serials;
+}
+
+bool MeasurementController::addMeasurementOnDevice(quint64 serial, quint64 id, quint32 start, quint32 stop)
+{
+    MeasurementsModel* model = getMeasurementsOnDeviceModel(serial);
+    // The first report of a recording wins; later ones do not move its
+    // addresses.
+    if (findById(model, id) != nullptr)
+        return false;
+    auto* measurement = new Measurement(id);
+    measurement->setParent(this);
+    measurement->setStartAddress(serial, start);
+    measurement->setStopAddress(serial, stop);
+    model->prependItem(measurement);
+    Q_EMIT newMeasurementFound(serial, id);
+    return true;
+}
+
+void MeasurementController::foundCompleteMeasurement(quint64 DeviceSerial, quint64 MeasurementId,
+                                                     quint32 StartAddress, quint32 StopAddress)
+{
+    qCDebug(lcData) << "Found complete Measurement for device " << Qt::hex << DeviceSerial << " : " << MeasurementId
+                    << Qt::dec << " from : " << StartAddress << " to " << StopAddress;
+    addMeasurementOnDevice(DeviceSerial, MeasurementId, StartAddress, StopAddress);
+}
+
+void MeasurementController::foundStartedMeasurement(quint64 DeviceSerial, quint64 MeasurementId,
+                                                    quint32 StartAddress)
+{
+    qCDebug(lcData) << "Found started Measurement for device " << Qt::hex << DeviceSerial << " : " << MeasurementId
+                    << Qt::dec << " at: " << StartAddress;
+    // A recording the sensor has not closed may run up to the end of flash.
+    const quint32 lastAddress = FlashAddress(FlashAddress::kMaxLun, FlashAddress::kMaxBlock, FlashAddress::kMaxPage)
+                                    .toQuint32();
+    addMeasurementOnDevice(DeviceSerial, MeasurementId, StartAddress, lastAddress);
+}
+
+void MeasurementController::DeviceTrackFound(quint64 DeviceSerial, quint64 MeasurementId, quint16 trackID,
+                                             quint16 dataWidth, quint16 downSampling, quint8 configIndex)
+{
+    Measurement* measurement = getMeasurementOnHostById(MeasurementId);
+    if (measurement == nullptr) {
+        qCDebug(lcData) << " DeviceTrackFound was emitted for unknown meausrement: " << Qt::hex << MeasurementId;
+        return;
+    }
+    TrackList* list = measurement->getTrackList(DeviceSerial);
+    list->AddTrack(trackID, downSampling, static_cast<quint8>(dataWidth), configIndex);
+    Q_EMIT DeviceTrackListChanged(DeviceSerial, MeasurementId, list);
+}
+
+void MeasurementController::trackListComplete(quint64 DeviceSerial, quint64 MeasurementId)
+{
+    Measurement* measurement = getMeasurementOnHostById(MeasurementId);
+    if (measurement == nullptr) {
+        qCDebug(lcData) << " Tracklist complete was emitted for unknown meausrement: " << Qt::hex << MeasurementId;
+        return;
+    }
+    measurement->getTrackList(DeviceSerial)->emitComplete();
+}
+
+bool MeasurementController::parseMeasurementId(const QString& text, quint64& id)
+{
+    bool ok = false;
+    id = text.toULongLong(&ok, 16);
+    return ok;
+}
+
+void MeasurementController::exportMeasurement(QString MeasurementIdStr)
+{
+    quint64 id = 0;
+    if (!parseMeasurementId(MeasurementIdStr, id))
+        return;
+    qCDebug(lcData) << " MeasurementController exports measurement: " << id;
+    Measurement* measurement = getMeasurementOnHostById(id);
+    if (measurement == nullptr)
+        return;
+    qCDebug(lcData) << " Measurement to export: " << measurement->generateFileName();
+    measurement->Export();
+}
+
+void MeasurementController::loadMeasurementDataFromDisk(QString MeasurementIdStr)
+{
+    quint64 id = 0;
+    if (!parseMeasurementId(MeasurementIdStr, id))
+        return;
+    Measurement* measurement = getMeasurementOnHostById(id);
+    if (measurement == nullptr) {
+        qCDebug(lcData) << " Measurement to load data from disk was not found on host: " << MeasurementIdStr;
+        return;
+    }
+    measurement->loadMeasurementDataFromDisk();
+}
+
+void MeasurementController::saveMeasurementStateToDisk(quint64 DeviceSerial, quint64 MeasurementId)
+{
+    Measurement* measurement = getMeasurementOnHostById(MeasurementId);
+    if (measurement == nullptr) {
+        qCDebug(lcData) << " saveMeasurementStateToDisk was called for unknown meausrement: " << Qt::hex
+                        << MeasurementId;
+        return;
+    }
+    measurement->saveSingleTrackList(DeviceSerial);
+    measurement->saveToDisk();
+}
+
+void MeasurementController::saveMeasurementToDisk(Measurement* measurement)
+{
+    if (measurement != nullptr)
+        measurement->saveToDisk();
+}
+
+void MeasurementController::uploadPageDone(quint64 DeviceSerial, quint64 MeasurementId, quint32 Address)
+{
+    Measurement* measurement = getMeasurementOnHostById(MeasurementId);
+    if (measurement != nullptr)
+        measurement->setLastUploadAddress(DeviceSerial, Address);
+}

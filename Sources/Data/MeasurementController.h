@@ -1,0 +1,69 @@
+#pragma once
+
+// Complete here so that the track list travels through the signal below as
+// a known type (queued connections, the scene, signal spies).
+#include "Data/TrackList.h"
+
+#include <QList>
+#include <QMap>
+#include <QObject>
+#include <QString>
+
+class Measurement;
+class MeasurementsModel;
+
+// The registry of measurements: those stored on the host, listed newest
+// first, and per sensor those found in its flash. It receives the stream
+// header, allocation-table and upload-progress reports and offers export,
+// loading and saving by measurement id. It owns its models and the
+// measurements it lists.
+class MeasurementController : public QObject
+{
+    Q_OBJECT
+public:
+    explicit MeasurementController(QObject* parent = nullptr);
+
+    // A new measurement on the host with the current time as start; saved at
+    // once and listed. Returns its id.
+    quint64 addMeasurementOnHost(QString user, QString app, QString setup);
+
+    MeasurementsModel* getMeasurementsOnHostModel() const { return m_measurementsOnHost; }
+    Measurement* getMeasurementOnHostByIndex(int index) const;
+    Measurement* getMeasurementOnHostById(quint64 id) const;
+    // Every host measurement in list order.
+    QList<Measurement*> getMeasurementsOnHost() const;
+
+    // The sensor's list, created empty on first use.
+    MeasurementsModel* getMeasurementsOnDeviceModel(quint64 serial);
+    Measurement* getMeasurementOnDeviceByIndex(quint64 serial, int index) const;
+    Measurement* getMeasurementOnDeviceById(quint64 serial, quint64 id) const;
+    QList<quint64> getDeviceSerialsWithMeasurementId(quint64 id) const;
+
+Q_SIGNALS:
+    void newMeasurementFound(quint64 DeviceSerial, quint64 MeasurementId);
+    void DeviceTrackListChanged(quint64 DeviceSerial, quint64 MeasurementId, TrackList* trackList);
+
+public Q_SLOTS:
+    void addMeasurementOnHost(Measurement* measurement);
+    void addMeasurementOnHost(quint64 measurementID);
+    void foundStartedMeasurement(quint64 DeviceSerial, quint64 MeasurementId, quint32 StartAddress);
+    void foundCompleteMeasurement(quint64 DeviceSerial, quint64 MeasurementId, quint32 StartAddress,
+                                  quint32 StopAddress);
+    void DeviceTrackFound(quint64 DeviceSerial, quint64 MeasurementId, quint16 trackID, quint16 dataWidth,
+                          quint16 downSampling, quint8 configIndex);
+    void trackListComplete(quint64 DeviceSerial, quint64 MeasurementId);
+    void exportMeasurement(QString MeasurementIdStr);
+    void loadMeasurementDataFromDisk(QString MeasurementIdStr);
+    void saveMeasurementStateToDisk(quint64 DeviceSerial, quint64 MeasurementId);
+    void saveMeasurementToDisk(Measurement* measurement);
+    void uploadPageDone(quint64 DeviceSerial, quint64 MeasurementId, quint32 Address);
+
+private:
+    // Lists a measurement found on a sensor unless that sensor's list
+    // already has its id; true when it was new.
+    bool addMeasurementOnDevice(quint64 serial, quint64 id, quint32 start, quint32 stop);
+    static bool parseMeasurementId(const QString& text, quint64& id);
+
+    MeasurementsModel* m_measurementsOnHost = nullptr;
+    QMap<quint64, MeasurementsModel*> m_measurementsOnDevices;
+};

@@ -1,0 +1,503 @@
+#include "Application/Helper.h"
+#include "Data/Measurement.h"
+#include "Data/Track.h"
+#include "Data/TrackList.h"
+#include "Protocol/FlashAddress.h"
+
+#include "LogCapture.h"
+#include "RecordBytes.h"
+#include "StorageFiles.h"
+#include "TemporaryStorage.h"
+
+#include <QBuffer>
+#include <QDataStream>
+#include <QDir>
+#include <QFile>
+#include <QPointer>
+#include <QSignalSpy>
+#include <QtTest>
+
+#include <matio.h>
+
+#include <memory>
+
+namespace {
+
+const QDateTime kStart(QDate(2015, 5, 13), QTime(7, 8, 56), Qt::LocalTime);
+
+std::unique_ptr<Measurement> namedMeasurement(quint64 id = 0x1f)
+{
+    auto measurement = std::make_unique<Measurement>(nullptr, id);
+    measurement->setStartTime(kStart);
+    measurement->setAppName("Sprint");
+    measurement->setSetupName("Two sensors");
+    measurement->setUserName("Anna");
+    return measurement;
+}
+
+void addScalar(TrackList* list, int id, const QList<QPair<quint32, double>>& samples)
+{
+    list->AddTrack(quint16(id), 1, 2, 0);
+    Track* track = list->getTrackById(quint16(id));
+    for (const auto& sample : samples) {
+        track->setCurrentSampleNumber(sample.first);
+        track->AddScalarSample(sample.second);
+    }
+}
+
+QByteArray recordOf(Measurement& measurement)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QDataStream stream(&buffer);
+    measurement.saveToStream(stream);
+    return bytes;
+}
+
+// Loads one record file through a prototype; null when nothing was announced.
+std::unique_ptr<Measurement> loadFile(const QString& path)
+{
+    Measurement prototype(nullptr, 0);
+    QSignalSpy spy(&prototype, &Measurement::loadedMeasurementFromDisk);
+    prototype.loadFileFromDisk(path);
+    if (spy.count() != 1)
+        return nullptr;
+    return std::unique_ptr<Measurement>(spy.at(0).at(0).value<Measurement*>());
+}
+
+QString exportFolder(const QString& name)
+{
+    return Helper::geExportPath() + "/" + name + "/";
+}
+
+struct MatFile {
+    explicit MatFile(const QString& path)
+        : mat(Mat_Open(path.toLocal8Bit().constData(), MAT_ACC_RDONLY))
+    {
+        if (mat != nullptr)
+            variable = Mat_VarRead(mat, "sensorTracks");
+    }
+    ~MatFile()
+    {
+        Mat_VarFree(variable);
+        if (mat != nullptr)
+            Mat_Close(mat);
+    }
+    mat_t* mat = nullptr;
+    matvar_t* variable = nullptr;
+};
+
+QList<double> doubles(matvar_t* field)
+{
+    QList<double> values;
+    if (field == nullptr || field->class_type != MAT_C_DOUBLE || field->rank != 2 || field->dims[0] != 1)
+        return { -12345.0 };
+    for (size_t i = 0; i < field->dims[1]; ++i)
+        values.append(static_cast<const double*>(field->data)[i]);
+    return values;
+}
+
+QString chars(matvar_t* field)
+{
+    if (field == nullptr || field->class_type != MAT_C_CHAR || field->dims[0] != 1)
+        return "<not text>";
+    return QString::fromLatin1(static_cast<const char*>(field->data), int(field->dims[1]));
+}
+
+} // namespace
+
+class TestMeasurement : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void recordMatchesTheLayout()
+    {
+        auto measurement = namedMeasurement(0x8000000000001f2aull);
+        measurement->setStartAddress(0xab, 0x10);
+        measurement->setStartAddress(0x2, 0x01000000);
+        measurement->setStopAddress(0xab, 0x20);
+        measurement->setSamplingRate(0xffff);
+        measurement->setLastUploadAddress(0x2, 5);
+        measurement->getTrackList(0x2);
+
+        const QByteArray expected = RecordBytes()
+                                        .i64(20140409)
+                                        .u64(0x8000000000001f2aull)
+                                        // maps: count, then the highest serial first
+                                        .u32(2).u64(0xab).u32(0x10).u64(0x2).u32(0x01000000)
+                                        .u32(1).u64(0xab).u32(0x20)
+                                        .string("Sprint").string("Two sensors").string("Anna")
+                                        // local date and time: julian day, ms of the day, time spec
+                                        .i64(QDate(2015, 5, 13).toJulianDay())
+                                        .u32((7 * 3600 + 8 * 60 + 56) * 1000)
+                                        .i8(0)
+                                        .i16(-1)
+                                        .u32(1).u64(0x2).u32(5)
+                                        .bytes();
+        LogCapture log;
+        QCOMPARE(recordOf(*measurement).toHex(), expected.toHex());
+        QVERIFY(log.contains(" saving DeviceTrackMap to stream. number of devices:  1"));
+    }
+
+    void recordWithoutStartTimeOrAddresses()
+    {
+        Measurement measurement(nullptr, 0x1f);
+        const QByteArray expected = RecordBytes()
+                                        .i64(20140409)
+                                        .u64(0x1f)
+                                        .u32(0)
+                                        .u32(0)
+                                        // names never set are null strings
+                                        .nullString().nullString().nullString()
+                                        .i64(std::numeric_limits<qint64>::min())
+                                        .u32(0xffffffffu)
+                                        .i8(0)
+                                        .i16(0)
+                                        .u32(0)
+                                        .bytes();
+        QCOMPARE(recordOf(measurement).toHex(), expected.toHex());
+    }
+
+    void fileNameJoinsTimeNamesAndId_data()
+    {
+        QTest::addColumn<QDateTime>("start");
+        QTest::addColumn<QString>("app");
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<QString>("user");
+        QTest::addColumn<quint64>("id");
+        QTest::addColumn<QString>("fileName");
+        QTest::newRow("id only") << QDateTime() << "" << "" << "" << quint64(0x1f) << "____1f";
+        QTest::newRow("all fields") << kStart << "Sprint" << "Two sensors" << "Anna" << quint64(0xabc)
+                                    << "2015_05_13_07_08_56_Sprint_Two_sensors_Anna_abc";
+        QTest::newRow("punctuation dropped") << kStart << "Squat-Jump!" << "a/b" << "Max Muster-1"
+                                             << quint64(0x8000000000000000ull)
+                                             << "2015_05_13_07_08_56_SquatJump_ab_Max_Muster1_8000000000000000";
+    }
+
+    void fileNameJoinsTimeNamesAndId()
+    {
+        QFETCH(QDateTime, start);
+        QFETCH(QString, app);
+        QFETCH(QString, setup);
+        QFETCH(QString, user);
+        QFETCH(quint64, id);
+        QFETCH(QString, fileName);
+        TemporaryStorage storage;
+        Measurement measurement(nullptr, id);
+        measurement.setStartTime(start);
+        measurement.setAppName(app);
+        measurement.setSetupName(setup);
+        measurement.setUserName(user);
+        QCOMPARE(measurement.generateFileName(), fileName);
+        QCOMPARE(measurement.fullPath(), Helper::getDataPath() + "/" + fileName + ".ktm");
+        QCOMPARE(measurement.trackListFolder(), Helper::getDataPath() + "/" + QString::number(id, 16));
+        QVERIFY(measurement.saveToDisk());
+        QVERIFY(QFile::exists(Helper::getDataPath() + "/" + fileName + ".ktm"));
+    }
+
+    void savedMeasurementComesBackWithTrackListHeadersThenFullLists()
+    {
+        TemporaryStorage storage;
+        auto measurement = namedMeasurement(0x5f00d);
+        measurement->setStartAddress(0x12, 0x00000100);
+        measurement->setStopAddress(0x12, 0x00000400);
+        measurement->setLastUploadAddress(0x12, 0x00000200);
+        measurement->setSamplingRate(400);
+        addScalar(measurement->getTrackList(0x12), 0x0110, { { 10, 0.5 }, { 11, 2 } });
+        addScalar(measurement->getTrackList(0x3), 0x0211, { { 1, 21.5 } });
+        measurement->saveAllTrackLists();
+        QVERIFY(measurement->saveToDisk());
+        // A stray file in the data folder of the measurement is no track list.
+        QVERIFY(StorageFiles::write(measurement->trackListFolder() + "/notes.txt", "x"));
+
+        std::unique_ptr<Measurement> loaded = loadFile(measurement->fullPath());
+        QVERIFY(loaded);
+        QCOMPARE(loaded->getMeasurementID(), quint64(0x5f00d));
+        QCOMPARE(loaded->getUserName(), QString("Anna"));
+        QCOMPARE(loaded->getAppName(), QString("Sprint"));
+        QCOMPARE(loaded->getSetupName(), QString("Two sensors"));
+        QCOMPARE(loaded->getStartTime(), kStart);
+        QCOMPARE(loaded->getSamplingRate(), quint16(400));
+        QCOMPARE(loaded->getStartAddress(0x12), quint32(0x100));
+        QCOMPARE(loaded->getStopAddress(0x12), quint32(0x400));
+        QCOMPARE(loaded->getStopAddress(0x99), quint32(0));
+        QCOMPARE(loaded->getLastUploadAddress(0x12), quint32(0x200));
+        QCOMPARE(loaded->generateFileName(), measurement->generateFileName());
+
+        // Headers only: both lists are known, neither holds tracks yet.
+        QCOMPARE(loaded->getDevicesInMeasurement(), (QList<quint64> { 0x3, 0x12 }));
+        QPointer<TrackList> header = loaded->getTrackList(0x12);
+        QCOMPARE(header->getNumberOfTracks(), 0);
+        QCOMPARE(header->getMeasurementId(), quint64(0x5f00d));
+        QCOMPARE(header->parent(), loaded.get());
+
+        loaded->loadMeasurementDataFromDisk();
+        TrackList* full = loaded->getTrackList(0x12);
+        QVERIFY(full != header);
+        QCOMPARE(full->parent(), loaded.get());
+        QCOMPARE(full->getTrackById(0x0110)->getScalarSamples(), (QList<double> { 0.5, 2 }));
+        QCOMPARE(loaded->getTrackList(0x3)->getTrackById(0x0211)->getScalarSamples(), (QList<double> { 21.5 }));
+        // The header list stays valid for whoever still holds it.
+        QVERIFY(!header.isNull());
+
+        // Loading again gives the same data again, not twice the data.
+        loaded->loadMeasurementDataFromDisk();
+        QCOMPARE(loaded->getTrackList(0x12)->getTrackById(0x0110)->getScalarSamples(), (QList<double> { 0.5, 2 }));
+    }
+
+    void unreadableRecordsAnnounceNothing_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        Measurement measurement(nullptr, 0x77);
+        measurement.setStartTime(kStart);
+        measurement.setStartAddress(1, 2);
+        measurement.setLastUploadAddress(1, 3);
+        const QByteArray record = recordOf(measurement);
+        for (int length = 0; length < record.size(); ++length)
+            QTest::addRow("cut at %d", length) << record.left(length);
+        QTest::newRow("huge address count")
+            << RecordBytes().i64(20140409).u64(1).u32(0x7fffffff).u64(1).u32(1).bytes();
+        QTest::newRow("version from the future") << RecordBytes().i64(20990101).raw(record.mid(8)).bytes();
+        QTest::newRow("random") << QByteArray::fromHex("e3a1ff0192837465aabbccddeeff00112233445566778899aabbccdd");
+    }
+
+    void unreadableRecordsAnnounceNothing()
+    {
+        QFETCH(QByteArray, bytes);
+        TemporaryStorage storage;
+        const QString path = Helper::getDataPath() + "/bad.ktm";
+        QVERIFY(StorageFiles::write(path, bytes));
+        QVERIFY(!loadFile(path));
+    }
+
+    void scanSkipsCorruptFilesAndLoadsTheRest()
+    {
+        TemporaryStorage storage;
+        auto good = namedMeasurement(0x10);
+        QVERIFY(good->saveToDisk());
+        QVERIFY(StorageFiles::write(Helper::getDataPath() + "/broken.ktm", recordOf(*good).left(30)));
+        QVERIFY(StorageFiles::write(Helper::getDataPath() + "/other.KTM", recordOf(*good)));
+
+        Measurement prototype(nullptr, 0);
+        QSignalSpy spy(&prototype, &Measurement::loadedMeasurementFromDisk);
+        LogCapture log;
+        prototype.scanForFilesAndLoad();
+        QCOMPARE(spy.count(), 1);
+        std::unique_ptr<Measurement> loaded(spy.at(0).at(0).value<Measurement*>());
+        QCOMPARE(loaded->getMeasurementID(), quint64(0x10));
+        QCOMPARE(log.count("Potential  \"Measurement\""), 2);
+        QVERIFY(log.contains("broken.ktm"));
+    }
+
+    void uploadCompletenessFollowsTheLastUploadedPage_data()
+    {
+        QTest::addColumn<bool>("hasStop");
+        QTest::addColumn<bool>("hasProgress");
+        QTest::addColumn<quint32>("last");
+        QTest::addColumn<bool>("complete");
+        QTest::addColumn<QString>("line");
+        const quint32 stop = FlashAddress(0, 12, 5).toQuint32();
+        const quint32 pageBelow = FlashAddress(0, 12, 4).toQuint32();
+        const quint32 blockBelow = FlashAddress(0, 11, 63).toQuint32();
+        const quint32 beyond = FlashAddress(1, 0, 0).toQuint32();
+        QTest::newRow("at the stop address") << true << true << stop << true
+                                             << QString(" Measurement  1f  complete for device:  ab , last uploaded page:  c05");
+        QTest::newRow("one page short") << true << true << pageBelow << false
+                                        << QString(" Measurement  1f  incomplete for device:  ab , last uploaded page:  c04");
+        QTest::newRow("one block short") << true << true << blockBelow << false
+                                         << QString(" Measurement  1f  incomplete for device:  ab , last uploaded page:  b3f");
+        QTest::newRow("beyond the stop address") << true << true << beyond << true
+                                                 << QString(" Measurement  1f  complete for device:  ab , last uploaded page:  1000000");
+        QTest::newRow("no page stored") << true << false << 0u << false
+                                        << QString(" Measurement  1f  incomplete for device:  ab , no progress information found. ");
+        QTest::newRow("no stop address") << false << true << 0u << true
+                                         << QString(" Measurement  1f  complete for device:  ab , last uploaded page:  0");
+    }
+
+    void uploadCompletenessFollowsTheLastUploadedPage()
+    {
+        QFETCH(bool, hasStop);
+        QFETCH(bool, hasProgress);
+        QFETCH(quint32, last);
+        QFETCH(bool, complete);
+        QFETCH(QString, line);
+        Measurement measurement(nullptr, 0x1f);
+        if (hasStop)
+            measurement.setStopAddress(0xab, FlashAddress(0, 12, 5).toQuint32());
+        if (hasProgress)
+            measurement.setLastUploadAddress(0xab, last);
+        // Another sensor's progress does not count for this one.
+        measurement.setLastUploadAddress(0xcd, FlashAddress(1, 4095, 63).toQuint32());
+        LogCapture log;
+        QCOMPARE(measurement.uploadFromDeviceComplete(0xab), complete);
+        QCOMPARE(log.lines(), QStringList { line });
+    }
+
+    void trackListsAreCreatedOnceAndReplacedByDevice()
+    {
+        Measurement measurement(nullptr, 0x42);
+        LogCapture log;
+        TrackList* created = measurement.getTrackList(0x9);
+        QCOMPARE(measurement.getTrackList(0x9), created);
+        QCOMPARE(log.count(" Tracklist was not found in trackmap, created new tracklist "), 1);
+        QCOMPARE(created->getDeviceSerial(), quint64(0x9));
+        QCOMPARE(created->getMeasurementId(), quint64(0x42));
+        QCOMPARE(created->parent(), &measurement);
+
+        auto* replacement = new TrackList(nullptr, 0x9, 0x42);
+        QPointer<TrackList> replaced = created;
+        measurement.setDeviceTrackList(replacement);
+        QCOMPARE(measurement.getTrackList(0x9), replacement);
+        QCOMPARE(replacement->parent(), &measurement);
+        QVERIFY(!replaced.isNull());
+
+        measurement.setDeviceTrackList(new TrackList(nullptr, 0x1, 0x42));
+        measurement.setDeviceTrackList(nullptr);
+        QCOMPARE(measurement.getDevicesInMeasurement(), (QList<quint64> { 0x1, 0x9 }));
+    }
+
+    void savingADeviceWithoutListSavesAnEmptyOne()
+    {
+        TemporaryStorage storage;
+        Measurement measurement(nullptr, 0x42);
+        QVERIFY(measurement.saveSingleTrackList(0x7));
+        QVERIFY(QFile::exists(measurement.trackListFolder() + "/42_7.ktt"));
+        QCOMPARE(measurement.getDevicesInMeasurement(), QList<quint64> { 0x7 });
+    }
+
+    void exportWritesEveryDeviceIntoTheFolderNamedAfterTheFile()
+    {
+        TemporaryStorage storage;
+        auto measurement = namedMeasurement(0x1f);
+        addScalar(measurement->getTrackList(0xab), 0x0110, { { 10, 0.5 }, { 11, 2 } });
+        TrackList* second = measurement->getTrackList(0x3);
+        addScalar(second, 0x0211, { { 4, 21.25 } });
+        second->AddTrack(0x0140, 0, 16, 0);
+        Track* quaternion = second->getTrackById(0x0140);
+        quaternion->setCurrentSampleNumber(4);
+        quaternion->AddVectorSample({ 1, 0, 0, 0 });
+        measurement->getTrackList(0x5); // a list without tracks
+
+        const QString name = "2015_05_13_07_08_56_Sprint_Two_sensors_Anna_1f";
+        QVERIFY(StorageFiles::write(exportFolder(name) + "old/stale.csv", "stale"));
+
+        LogCapture log;
+        measurement->Export();
+        QStringList expectedLines { QString(" Measurement, export:  \"%1\"").arg(name) };
+        for (int device = 0; device < 3; ++device)
+            expectedLines << " Measurement, exported Tracklist to CSV. " << " Measurement, exported Tracklist to MAT. ";
+        expectedLines << QString(" Measurement, export done:  \"%1\"").arg(name);
+        QStringList measurementLines;
+        for (const QString& line : log.lines()) {
+            if (line.startsWith(" Measurement, "))
+                measurementLines << line;
+        }
+        QCOMPARE(measurementLines, expectedLines);
+
+        QVERIFY(!QFile::exists(exportFolder(name) + "old/stale.csv"));
+        QCOMPARE(StorageFiles::read(exportFolder(name) + "ab/Acc. X.csv"), QByteArray("10,0.5\r\n11,2\r\n"));
+        QCOMPARE(StorageFiles::read(exportFolder(name) + "3/Temperature.csv"), QByteArray("4,21.25\r\n"));
+        QCOMPARE(StorageFiles::read(exportFolder(name) + "3/Fusion raw DMP.csv"), QByteArray("4,1,0,0,0,\r\n"));
+        QVERIFY(!QDir(exportFolder(name) + "5").exists());
+        QCOMPARE(QDir(exportFolder(name)).entryList(QStringList { "*.mat" }, QDir::Files),
+                 (QStringList { "3.mat", "5.mat", "ab.mat" }));
+
+        MatFile empty(exportFolder(name) + "5.mat");
+        QVERIFY(empty.variable != nullptr);
+        QCOMPARE(empty.variable->class_type, MAT_C_STRUCT);
+        QCOMPARE(int(empty.variable->dims[0]), 0);
+        QCOMPARE(int(empty.variable->dims[1]), 1);
+        QCOMPARE(Mat_VarGetNumberOfFields(empty.variable), 5u);
+    }
+
+    void exportOfAStoredMeasurementHoldsItsDataOnceLoaded()
+    {
+        TemporaryStorage storage;
+        {
+            auto measurement = namedMeasurement(0x2e);
+            TrackList* list = measurement->getTrackList(0xab);
+            addScalar(list, 0x0112, { { 10, 0.5 }, { 11, 2 } });
+            addScalar(list, 0x0110, { { 7, -1 } });
+            measurement->saveAllTrackLists();
+            QVERIFY(measurement->saveToDisk());
+        }
+        const QString name = "2015_05_13_07_08_56_Sprint_Two_sensors_Anna_2e";
+        std::unique_ptr<Measurement> loaded = loadFile(Helper::getDataPath() + "/" + name + ".ktm");
+        QVERIFY(loaded);
+
+        // As loaded at start-up the lists are headers only: one empty struct.
+        loaded->Export();
+        {
+            MatFile mat(exportFolder(name) + "ab.mat");
+            QVERIFY(mat.variable != nullptr);
+            QCOMPARE(int(mat.variable->dims[0]), 0);
+        }
+
+        loaded->loadMeasurementDataFromDisk();
+        loaded->Export();
+        const QByteArray csv = StorageFiles::read(exportFolder(name) + "ab/Acc. Z.csv");
+        QCOMPARE(csv, QByteArray("10,0.5\r\n11,2\r\n"));
+        MatFile mat(exportFolder(name) + "ab.mat");
+        QVERIFY(mat.variable != nullptr);
+        QCOMPARE(int(mat.variable->dims[0]), 2);
+        QCOMPARE(int(mat.variable->dims[1]), 1);
+        // Elements in the order the sensor announced its tracks.
+        const QList<quint32> ids { 0x0112, 0x0110 };
+        const QList<QList<double>> numbers { { 10, 11 }, { 7 } };
+        const QList<QList<double>> values { { 0.5, 2 }, { -1 } };
+        const QStringList labels { "Acc. Z", "Acc. X" };
+        for (int i = 0; i < 2; ++i) {
+            QCOMPARE(doubles(Mat_VarGetStructFieldByName(mat.variable, "samplenumber", size_t(i))), numbers.at(i));
+            QCOMPARE(doubles(Mat_VarGetStructFieldByName(mat.variable, "values", size_t(i))), values.at(i));
+            QCOMPARE(chars(Mat_VarGetStructFieldByName(mat.variable, "label", size_t(i))), labels.at(i));
+            QCOMPARE(chars(Mat_VarGetStructFieldByName(mat.variable, "unit", size_t(i))), QString("g"));
+            matvar_t* id = Mat_VarGetStructFieldByName(mat.variable, "trackID", size_t(i));
+            QVERIFY(id != nullptr);
+            QCOMPARE(id->class_type, MAT_C_UINT32);
+            QCOMPARE(*static_cast<const quint32*>(id->data), ids.at(i));
+        }
+
+        // And a second export gives the same CSV bytes.
+        loaded->Export();
+        QCOMPARE(StorageFiles::read(exportFolder(name) + "ab/Acc. Z.csv"), csv);
+    }
+
+    void exportIntoAFolderThatCannotBeCreatedLogsAndReturns()
+    {
+        TemporaryStorage storage;
+        auto measurement = namedMeasurement(0x1f);
+        addScalar(measurement->getTrackList(0xab), 0x0110, { { 1, 1 } });
+        // A file where the export folder should be.
+        const QString exports = Helper::getBasePath() + "/Exports";
+        QVERIFY(StorageFiles::write(exports, "not a folder"));
+        LogCapture log;
+        measurement->Export();
+        QCOMPARE(log.count(" Could not create export directoy: "), 2);
+        QVERIFY(log.contains(" Measurement, export done: "));
+        QCOMPARE(StorageFiles::read(exports), QByteArray("not a folder"));
+    }
+
+    void erasingRemovesTheRecordAndTheTrackListFolder()
+    {
+        TemporaryStorage storage;
+        auto measurement = namedMeasurement(0x31);
+        addScalar(measurement->getTrackList(0x1), 0x0110, { { 1, 1 } });
+        measurement->saveAllTrackLists();
+        QVERIFY(measurement->saveToDisk());
+        Measurement neighbour(nullptr, 0x32);
+        QVERIFY(neighbour.saveSingleTrackList(0x1));
+        QVERIFY(QDir(measurement->trackListFolder()).exists());
+
+        QVERIFY(measurement->eraseFromDisk());
+        QVERIFY(!QFile::exists(measurement->fullPath()));
+        QVERIFY(!QDir(measurement->trackListFolder()).exists());
+        QVERIFY(QDir(neighbour.trackListFolder()).exists());
+
+        // Nothing left to erase: the folder counts as gone, the file fails.
+        QVERIFY(!measurement->eraseFromDisk());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestMeasurement)
+#include "tst_measurement.moc"

@@ -1,0 +1,360 @@
+#include "Application/Helper.h"
+#include "Data/Measurement.h"
+#include "Data/MeasurementController.h"
+#include "Data/MeasurementsModel.h"
+#include "Data/Track.h"
+#include "Data/TrackList.h"
+#include "Protocol/FlashAddress.h"
+
+#include "LogCapture.h"
+#include "StorageFiles.h"
+#include "TemporaryStorage.h"
+
+#include <QDir>
+#include <QFile>
+#include <QPersistentModelIndex>
+#include <QSignalSpy>
+#include <QtTest>
+
+namespace {
+
+const quint32 kLastFlashAddress = FlashAddress(1, 4095, 63).toQuint32();
+
+Measurement* hostMeasurement(MeasurementController& controller, quint64 id, const QDateTime& start)
+{
+    auto* measurement = new Measurement(nullptr, id);
+    measurement->setStartTime(start);
+    controller.addMeasurementOnHost(measurement);
+    return measurement;
+}
+
+QStringList idsInOrder(MeasurementsModel* model)
+{
+    QStringList ids;
+    for (int row = 0; row < model->rowCount(); ++row)
+        ids << model->data(model->index(row, 0), MeasurementsModel::MeasurementIDRole).toString();
+    return ids;
+}
+
+QDateTime at(int hour, int minute = 0)
+{
+    return QDateTime(QDate(2015, 5, 13), QTime(hour, minute), Qt::LocalTime);
+}
+
+} // namespace
+
+class TestMeasurementController : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void hostListIsNewestFirstAndViewsHearOfTheNewOrder()
+    {
+        MeasurementController controller;
+        MeasurementsModel* model = controller.getMeasurementsOnHostModel();
+        hostMeasurement(controller, 0x9, at(9));
+        QPersistentModelIndex nine(model->index(0, 0));
+
+        QSignalSpy aboutToChange(model, &QAbstractItemModel::layoutAboutToBeChanged);
+        QSignalSpy changed(model, &QAbstractItemModel::layoutChanged);
+        // Prepended on top, then it is already in place: no layout change.
+        hostMeasurement(controller, 0xa, at(10));
+        QCOMPARE(changed.count(), 0);
+        QCOMPARE(idsInOrder(model), (QStringList { "a", "9" }));
+
+        // An older one goes below; views see the move.
+        hostMeasurement(controller, 0x8, at(8));
+        QCOMPARE(aboutToChange.count(), 1);
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(idsInOrder(model), (QStringList { "a", "9", "8" }));
+        QCOMPARE(nine.row(), 1);
+        QCOMPARE(nine.data(MeasurementsModel::MeasurementIDRole).toString(), QString("9"));
+
+        // Measurements uploaded from a sensor have no start time: at the end.
+        controller.addMeasurementOnHost(quint64(0x1f));
+        hostMeasurement(controller, 0x95, at(9, 30));
+        QCOMPARE(idsInOrder(model), (QStringList { "a", "95", "9", "8", "1f" }));
+        QCOMPARE(controller.getMeasurementOnHostByIndex(1)->getMeasurementID(), quint64(0x95));
+        QCOMPARE(controller.getMeasurementOnHostByIndex(5), nullptr);
+        QCOMPARE(controller.getMeasurementsOnHost().size(), 5);
+        QCOMPARE(controller.getMeasurementsOnHost().at(4)->getMeasurementID(), quint64(0x1f));
+    }
+
+    void newHostMeasurementsAreSavedAtOnce()
+    {
+        TemporaryStorage storage;
+        MeasurementController controller;
+        const QDateTime before = QDateTime::currentDateTime().addSecs(-1);
+        const quint64 id = controller.addMeasurementOnHost("Anna", "Sprint", "Two sensors");
+        QVERIFY((id & 0x8000000080000000ull) == 0);
+        Measurement* measurement = controller.getMeasurementOnHostById(id);
+        QVERIFY(measurement != nullptr);
+        QCOMPARE(measurement->parent(), &controller);
+        QCOMPARE(measurement->getUserName(), QString("Anna"));
+        QCOMPARE(measurement->getAppName(), QString("Sprint"));
+        QCOMPARE(measurement->getSetupName(), QString("Two sensors"));
+        QVERIFY(measurement->getStartTime() >= before);
+        QVERIFY(measurement->getStartTime() <= QDateTime::currentDateTime());
+        QVERIFY(QFile::exists(measurement->fullPath()));
+
+        controller.addMeasurementOnHost(quint64(0x1f));
+        QVERIFY(QFile::exists(Helper::getDataPath() + "/____1f.ktm"));
+        QCOMPARE(controller.getMeasurementsOnHostModel()->rowCount(), 2);
+    }
+
+    void rolesShowTheMeasurement_data()
+    {
+        QTest::addColumn<int>("role");
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<QVariant>("named");
+        QTest::addColumn<QVariant>("idOnly");
+        QTest::newRow("id") << 257 << QByteArray("MeasurementID") << QVariant(QString("abc")) << QVariant(QString("1f"));
+        QTest::newRow("size") << 258 << QByteArray("Size") << QVariant(QString()) << QVariant(QString());
+        QTest::newRow("user") << 259 << QByteArray("UserName") << QVariant(QString("Anna")) << QVariant(QString(""));
+        QTest::newRow("app") << 260 << QByteArray("AppName") << QVariant(QString("Sprint")) << QVariant(QString(""));
+        QTest::newRow("setup") << 261 << QByteArray("SetupName") << QVariant(QString("Two")) << QVariant(QString(""));
+        QTest::newRow("start") << 262 << QByteArray("StartTime") << QVariant(QString("Wed May 13 09:00:00 2015"))
+                               << QVariant(QString(""));
+        QTest::newRow("display") << int(Qt::DisplayRole) << QByteArray() << QVariant() << QVariant();
+        QTest::newRow("past the roles") << 263 << QByteArray() << QVariant() << QVariant();
+    }
+
+    void rolesShowTheMeasurement()
+    {
+        QFETCH(int, role);
+        QFETCH(QByteArray, name);
+        QFETCH(QVariant, named);
+        QFETCH(QVariant, idOnly);
+        MeasurementController controller;
+        Measurement* measurement = hostMeasurement(controller, 0xabc, at(9));
+        measurement->setUserName("Anna");
+        measurement->setAppName("Sprint");
+        measurement->setSetupName("Two");
+        controller.addMeasurementOnHost(new Measurement(nullptr, 0x1f));
+        MeasurementsModel* model = controller.getMeasurementsOnHostModel();
+        QCOMPARE(model->data(model->index(0, 0), role), named);
+        QCOMPARE(model->data(model->index(1, 0), role), idOnly);
+        if (role == MeasurementsModel::SizeRole)
+            QVERIFY(model->data(model->index(1, 0), role).toString().isNull());
+        QCOMPARE(model->data(model->index(2, 0), role), QVariant());
+        QCOMPARE(model->roleNames().value(role), name);
+        QCOMPARE(model->columnCount(), 6);
+    }
+
+    void sensorMeasurementsKeepTheirFirstReport()
+    {
+        MeasurementController controller;
+        QSignalSpy found(&controller, &MeasurementController::newMeasurementFound);
+        LogCapture log;
+        controller.foundStartedMeasurement(0xab, 0x1f, 0x100);
+        controller.foundCompleteMeasurement(0xab, 0x1f, 0x200, 0x300);
+        QCOMPARE(found.count(), 1);
+        QCOMPARE(found.at(0).at(0).toULongLong(), 0xabull);
+        QCOMPARE(found.at(0).at(1).toULongLong(), 0x1full);
+        Measurement* started = controller.getMeasurementOnDeviceById(0xab, 0x1f);
+        QVERIFY(started != nullptr);
+        QCOMPARE(started->getStartAddress(0xab), quint32(0x100));
+        QCOMPARE(started->getStopAddress(0xab), kLastFlashAddress);
+        QCOMPARE(kLastFlashAddress, quint32(0x010fff3f));
+        QVERIFY(log.contains("Found started Measurement for device  ab  :  1f  at:  256"));
+        QVERIFY(log.contains("Found complete Measurement for device  ab  :  1f  from :  512  to  768"));
+
+        // The same id on another sensor is another entry; complete then
+        // started keeps the complete one.
+        controller.foundCompleteMeasurement(0xcd, 0x1f, 0x10, 0x20);
+        controller.foundStartedMeasurement(0xcd, 0x1f, 0x30);
+        controller.foundCompleteMeasurement(0xcd, 0x2f, 0x40, 0x50);
+        QCOMPARE(found.count(), 3);
+        QCOMPARE(controller.getMeasurementOnDeviceById(0xcd, 0x1f)->getStopAddress(0xcd), quint32(0x20));
+        MeasurementsModel* model = controller.getMeasurementsOnDeviceModel(0xcd);
+        QCOMPARE(model->rowCount(), 2);
+        QCOMPARE(controller.getMeasurementOnDeviceByIndex(0xcd, 0)->getMeasurementID(), quint64(0x2f));
+        QCOMPARE(controller.getDeviceSerialsWithMeasurementId(0x1f), (QList<quint64> { 0xab, 0xcd }));
+        QCOMPARE(controller.getDeviceSerialsWithMeasurementId(0x2f), QList<quint64> { 0xcd });
+        // Nothing of this reaches the host list or the disk.
+        QCOMPARE(controller.getMeasurementsOnHostModel()->rowCount(), 0);
+    }
+
+    void lookUpsOfUnknownThingsLogAndGiveNothing()
+    {
+        MeasurementController controller;
+        controller.foundCompleteMeasurement(0xab, 0x1f, 1, 2);
+        LogCapture log;
+        QCOMPARE(controller.getMeasurementOnHostById(0x77), nullptr);
+        QCOMPARE(controller.getMeasurementOnDeviceByIndex(0x99, 0), nullptr);
+        QCOMPARE(controller.getMeasurementOnDeviceByIndex(0xab, 1), nullptr);
+        QCOMPARE(controller.getMeasurementOnDeviceByIndex(0xab, -1), nullptr);
+        QCOMPARE(controller.getMeasurementOnDeviceById(0x99, 0x1f), nullptr);
+        QCOMPARE(controller.getMeasurementOnDeviceById(0xab, 0x2f), nullptr);
+        QCOMPARE(log.lines(),
+                 (QStringList {
+                     " MeasurementController was asked for non-existing measurement:  77",
+                     "Measurement Controller was asked for measurement on device   153 , at index:  0  Device does not exist. ",
+                     "Measurement Controller was asked for measurement on device   171 , at index:  1  Index does not exist. ",
+                     "Measurement Controller was asked for measurement on device   171 , at index:  -1  Index does not exist. ",
+                     "Measurement Controller was asked for measurement on device   99 , with id:  1f   Device does not exist. ",
+                     "Measurement Controller was asked for measurement on device   ab , with id:  2f  id does not exist. ",
+                 }));
+        // Asking did not create a list for the unknown sensor.
+        QCOMPARE(controller.getDeviceSerialsWithMeasurementId(0x1f), QList<quint64> { 0xab });
+    }
+
+    void streamHeadersBuildTheTrackListsOfHostMeasurements()
+    {
+        MeasurementController controller;
+        Measurement* measurement = hostMeasurement(controller, 0x5, at(9));
+        QSignalSpy changed(&controller, &MeasurementController::DeviceTrackListChanged);
+
+        LogCapture log;
+        controller.DeviceTrackFound(0xab, 0x6, 0x0110, 2, 1, 0);
+        QCOMPARE(changed.count(), 0);
+        QVERIFY(log.contains(" DeviceTrackFound was emitted for unknown meausrement:  6"));
+        QCOMPARE(measurement->getDevicesInMeasurement(), QList<quint64>());
+
+        controller.DeviceTrackFound(0xab, 0x5, 0x0112, 0x102, 4, 7);
+        controller.DeviceTrackFound(0xab, 0x5, 0x0110, 2, 1, 8);
+        QCOMPARE(changed.count(), 2);
+        TrackList* list = measurement->getTrackList(0xab);
+        QCOMPARE(changed.at(1).at(2).value<TrackList*>(), list);
+        QCOMPARE(changed.at(1).at(0).toULongLong(), 0xabull);
+        QCOMPARE(changed.at(1).at(1).toULongLong(), 0x5ull);
+        QCOMPARE(list->getTrackOrder(), (QList<quint16> { 0x0112, 0x0110 }));
+        Track* z = list->getTrackById(0x0112);
+        QCOMPARE(z->getDownSamplingFactor(), quint16(4));
+        QCOMPARE(z->getTrackWidth(), quint8(2)); // the width is taken as 8 bits
+        QCOMPARE(z->getConfigIndex(), quint8(7));
+
+        QSignalSpy complete(list, &TrackList::complete);
+        controller.trackListComplete(0xab, 0x5);
+        QCOMPARE(complete.count(), 1);
+        log.clear();
+        controller.trackListComplete(0xab, 0x6);
+        QVERIFY(log.contains(" Tracklist complete was emitted for unknown meausrement:  6"));
+        QCOMPARE(complete.count(), 1);
+    }
+
+    void uploadProgressIsRecordedAndSaved()
+    {
+        TemporaryStorage storage;
+        MeasurementController controller;
+        controller.addMeasurementOnHost(quint64(0x1f));
+        Measurement* measurement = controller.getMeasurementOnHostById(0x1f);
+        measurement->setStopAddress(0xab, FlashAddress(0, 3, 0).toQuint32());
+        controller.DeviceTrackFound(0xab, 0x1f, 0x0110, 2, 1, 0);
+        measurement->getTrackList(0xab)->AddScalarSample(0x0110, 1.5);
+
+        controller.uploadPageDone(0xab, 0x1f, FlashAddress(0, 2, 63).toQuint32());
+        QVERIFY(!measurement->uploadFromDeviceComplete(0xab));
+        controller.uploadPageDone(0xab, 0x1f, FlashAddress(0, 3, 0).toQuint32());
+        QVERIFY(measurement->uploadFromDeviceComplete(0xab));
+        controller.saveMeasurementStateToDisk(0xab, 0x1f);
+        QVERIFY(QFile::exists(Helper::getDataPath() + "/1f/1f_ab.ktt"));
+
+        Measurement prototype(nullptr, 0);
+        QSignalSpy loaded(&prototype, &Measurement::loadedMeasurementFromDisk);
+        prototype.loadFileFromDisk(measurement->fullPath());
+        QCOMPARE(loaded.count(), 1);
+        std::unique_ptr<Measurement> copy(loaded.at(0).at(0).value<Measurement*>());
+        QVERIFY(copy->uploadFromDeviceComplete(0xab));
+        copy->loadMeasurementDataFromDisk();
+        QCOMPARE(copy->getTrackList(0xab)->getTrackById(0x0110)->getScalarSamples(), QList<double> { 1.5 });
+
+        LogCapture log;
+        controller.uploadPageDone(0xab, 0x2f, 5);
+        controller.saveMeasurementStateToDisk(0xab, 0x2f);
+        controller.saveMeasurementToDisk(nullptr);
+        QCOMPARE(log.count(" MeasurementController was asked for non-existing measurement:  2f"), 2);
+        QVERIFY(log.contains(" saveMeasurementStateToDisk was called for unknown meausrement:  2f"));
+        QVERIFY(!QDir(Helper::getDataPath() + "/2f").exists());
+    }
+
+    void slotsTakingIdTextsIgnoreWhatIsNotAnId()
+    {
+        TemporaryStorage storage;
+        MeasurementController controller;
+        Measurement* measurement = hostMeasurement(controller, 0x8000000000000001ull, at(9));
+        measurement->getTrackList(0x2);
+        LogCapture log;
+        controller.exportMeasurement("zz");
+        controller.loadMeasurementDataFromDisk("zz");
+        controller.exportMeasurement("");
+        QCOMPARE(log.lines(), QStringList());
+        QVERIFY(!QDir(Helper::geExportPath()).exists());
+
+        controller.exportMeasurement("77");
+        QCOMPARE(log.lines(), (QStringList { " MeasurementController exports measurement:  119",
+                                             " MeasurementController was asked for non-existing measurement:  77" }));
+        log.clear();
+        controller.loadMeasurementDataFromDisk("77");
+        QVERIFY(log.contains(" Measurement to load data from disk was not found on host:  \"77\""));
+
+        // Ids with the top bit set are reachable.
+        log.clear();
+        controller.exportMeasurement("8000000000000001");
+        QVERIFY(log.contains(" MeasurementController exports measurement:  9223372036854775809"));
+        QVERIFY(log.contains(" Measurement to export:  \"2015_05_13_09_00_00____8000000000000001\""));
+        QVERIFY(QFile::exists(Helper::geExportPath() + "/2015_05_13_09_00_00____8000000000000001/2.mat"));
+    }
+
+    void loadingByIdTextFillsTheStoredLists()
+    {
+        TemporaryStorage storage;
+        {
+            Measurement stored(nullptr, 0xfeed);
+            stored.setStartTime(at(11));
+            stored.getTrackList(0x4)->AddTrack(0x0110, 1, 2, 0);
+            stored.getTrackList(0x4)->AddScalarSample(0x0110, 3);
+            stored.saveAllTrackLists();
+            QVERIFY(stored.saveToDisk());
+        }
+        MeasurementController controller;
+        Measurement prototype(nullptr, 0);
+        connect(&prototype, &Measurement::loadedMeasurementFromDisk, &controller,
+                qOverload<Measurement*>(&MeasurementController::addMeasurementOnHost));
+        prototype.scanForFilesAndLoad();
+        Measurement* loaded = controller.getMeasurementOnHostById(0xfeed);
+        QVERIFY(loaded != nullptr);
+        QCOMPARE(loaded->parent(), &controller);
+        QCOMPARE(loaded->getTrackList(0x4)->getNumberOfTracks(), 0);
+        controller.loadMeasurementDataFromDisk("FEED");
+        QCOMPARE(loaded->getTrackList(0x4)->getTrackById(0x0110)->getScalarSamples(), QList<double> { 3 });
+    }
+
+    void removingAHostRowErasesItsFilesButASensorRowErasesNothing()
+    {
+        TemporaryStorage storage;
+        MeasurementController controller;
+        controller.addMeasurementOnHost(quint64(0x1f));
+        Measurement* host = controller.getMeasurementOnHostById(0x1f);
+        QVERIFY(host->saveSingleTrackList(0xab));
+        const QString record = host->fullPath();
+        const QString folder = host->trackListFolder();
+
+        // The sensor lists the same recording under the same id.
+        controller.foundCompleteMeasurement(0xab, 0x1f, 0, 1);
+        MeasurementsModel* sensorList = controller.getMeasurementsOnDeviceModel(0xab);
+        QVERIFY(sensorList->removeRows(0, 1));
+        QCOMPARE(sensorList->rowCount(), 0);
+        QVERIFY(QFile::exists(record));
+        QVERIFY(QDir(folder).exists());
+
+        QVERIFY(controller.getMeasurementsOnHostModel()->removeRows(0, 1));
+        QVERIFY(!QFile::exists(record));
+        QVERIFY(!QDir(folder).exists());
+        QCOMPARE(host->getMeasurementID(), quint64(0x1f));
+    }
+
+    void sensorListsAreCreatedOncePerSerial()
+    {
+        MeasurementController controller;
+        LogCapture log;
+        MeasurementsModel* first = controller.getMeasurementsOnDeviceModel(0xab);
+        QCOMPARE(controller.getMeasurementsOnDeviceModel(0xab), first);
+        QVERIFY(controller.getMeasurementsOnDeviceModel(0xac) != first);
+        QCOMPARE(first->parent(), &controller);
+        QCOMPARE(log.count("Created Measurements Model for device:  ab"), 1);
+        QCOMPARE(log.count("Created Measurements Model for device: "), 2);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestMeasurementController)
+#include "tst_measurementcontroller.moc"
