@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+
+#include <memory>
+
+class DevicesModel;
+class InterfaceManager;
+class KtDevice;
+
+// The registry of every sensor ever seen. It creates a device the first time
+// a serial is bound to a link, follows its online state, and is the path by
+// which the workflows send frames to a sensor and hear its bytes.
+class DeviceManager : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(int numDevTotal READ numberOfDevicesTotal NOTIFY numberOfDevicesTotalChanged)
+    Q_PROPERTY(int numDevConnected READ numberOfDevicesConnected NOTIFY numberOfDevicesConnectedChanged)
+public:
+    explicit DeviceManager(QObject* parent = nullptr);
+    ~DeviceManager() override;
+
+    void setInterfaceManager(InterfaceManager* interfaceManager);
+    DevicesModel* getDevicesModel() const { return m_devicesModel.get(); }
+
+    void writeToDevice(quint64 serial, QByteArray frame);
+    void clearDeviceDataBuffers(quint64 serial);
+
+    int numberOfDevicesTotal() const;
+    int numberOfDevicesConnected() const { return m_numberOfDevicesOnline; }
+    int numberOfConnectedIntefaces() const;
+
+    KtDevice* getDeviceByIndex(int index) const;
+    quint64 getDeviceSerial(int index) const;
+    // Should several devices carry the serial, the oldest one (nearest the
+    // end of the list) is the one.
+    KtDevice* getDeviceBySerial(quint64 serial) const;
+    // Serials of the online devices, newest first.
+    QList<quint64> getConnectedDeviceSerials() const;
+
+    // A new device the first time a serial is seen: listed, saved, announced.
+    bool addDeviceBySerial(quint64 serial);
+    void setDeviceOnline(quint64 serial, bool online);
+
+Q_SIGNALS:
+    void receivedDataFromDevice(quint64 currentDeviceSerial, QByteArray dataReceived, quint64 bufferOffset);
+    void numberOfDevicesTotalChanged();
+    void numberOfDevicesConnectedChanged();
+    void deviceConnected(quint64 deviceSerial);
+    void deviceDisconnected(quint64 deviceSerial);
+    void deviceAdded(quint64 deviceSerial);
+
+public Q_SLOTS:
+    // Lists a device object (one read from disk); no check by serial.
+    bool addDevice(KtDevice* device);
+    void updateDeviceState(quint64 devserial, uchar state);
+    void updateDeviceFirmware(quint64 devserial, ushort firmware);
+
+private:
+    KtDevice* findDeviceBySerial(quint64 serial) const;
+
+    std::unique_ptr<DevicesModel> m_devicesModel;
+    QPointer<InterfaceManager> m_interfaceManager;
+    quint16 m_numberOfDevicesOnline = 0;
+};
