@@ -2,9 +2,14 @@
 
 #include "Application/NotificationHub.h"
 #include "Application/StateController.h"
+#include "Data/Measurement.h"
+#include "Data/MeasurementController.h"
 #include "Data/Store.h"
 #include "Data/User.h"
 #include "Data/UserController.h"
+#include "Devices/DeviceManager.h"
+#include "Devices/DevicesModel.h"
+#include "Devices/KtDevice.h"
 #include "Log/LogCategories.h"
 
 #include <QDateTime>
@@ -26,7 +31,13 @@ QT_WARNING_POP
     m_store = Store::instance();
     m_store->InitDebug(QStringLiteral("DebugQuaterion.txt"));
 
+    m_deviceManager = new DeviceManager();
+
     m_notificationHub = NotificationHub::instance();
+
+    m_measurementController = new MeasurementController();
+
+    m_deviceManager->getDevicesModel()->setMesurementController(m_measurementController);
 
     m_userController = new UserController();
     m_stateController = new StateController();
@@ -37,6 +48,19 @@ QT_WARNING_POP
     connect(userPrototype, &User::loadedUserFromDisk, m_userController, &UserController::addUser);
     userPrototype->scanForFilesAndLoad();
     userPrototype->deleteLater();
+
+    // Stored devices, then stored measurements, reach their controllers
+    // through the same slots as new ones.
+    auto* devicePrototype = new KtDevice(0);
+    connect(devicePrototype, &KtDevice::loadedDeviceFromDisk, m_deviceManager, &DeviceManager::addDevice);
+    devicePrototype->scanForFilesAndLoad();
+    devicePrototype->deleteLater();
+
+    auto* measurementPrototype = new Measurement(nullptr, 0);
+    connect(measurementPrototype, &Measurement::loadedMeasurementFromDisk, m_measurementController,
+            qOverload<Measurement*>(&MeasurementController::addMeasurementOnHost));
+    measurementPrototype->scanForFilesAndLoad();
+    measurementPrototype->deleteLater();
 }
 
 Korvex::~Korvex()
@@ -50,10 +74,15 @@ Korvex::~Korvex()
     m_stateController = nullptr;
     delete m_userController;
     m_userController = nullptr;
+    delete m_measurementController;
+    m_measurementController = nullptr;
+    delete m_deviceManager;
+    m_deviceManager = nullptr;
     qCDebug(lcApp) << "Korvex destructor done.";
 }
 
 void Korvex::RegisterCutomTypes()
 {
     qRegisterMetaType<QSerialPort::SerialPortError>("QSerialPort::SerialPortError");
+    qRegisterMetaType<Measurement*>("MeasurementPointer");
 }

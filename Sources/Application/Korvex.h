@@ -2,6 +2,8 @@
 
 #include <QObject>
 
+class DeviceManager;
+class MeasurementController;
 class NotificationHub;
 class StateController;
 class Store;
@@ -21,7 +23,9 @@ private:
     static void RegisterCutomTypes();
 
     Store* m_store = nullptr;
+    DeviceManager* m_deviceManager = nullptr;
     NotificationHub* m_notificationHub = nullptr;
+    MeasurementController* m_measurementController = nullptr;
     UserController* m_userController = nullptr;
     StateController* m_stateController = nullptr;
 };
