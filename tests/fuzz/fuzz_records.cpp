@@ -1,11 +1,13 @@
 // Stored records read from arbitrary bytes: a track list in both load modes
 // (through a file-like and a stream-like device), a single track record and
-// a user record.
+// a user record, a device record and a measurement record.
 #include "FuzzSupport.h"
 
+#include "Data/Measurement.h"
 #include "Data/Track.h"
 #include "Data/TrackList.h"
 #include "Data/User.h"
+#include "Devices/KtDevice.h"
 
 #include <QBuffer>
 #include <QDataStream>
@@ -82,6 +84,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         std::unique_ptr<User> loaded;
         QObject::connect(&prototype, &User::loadedUserFromDisk, [&loaded](User* user) { loaded.reset(user); });
         if (prototype.tryLoadFromStream(stream) != bool(loaded))
+            std::abort();
+    }
+    {
+        QDataStream stream(bytes);
+        KtDevice prototype;
+        std::unique_ptr<KtDevice> loaded;
+        QObject::connect(&prototype, &KtDevice::loadedDeviceFromDisk,
+                         [&loaded](KtDevice* device) { loaded.reset(device); });
+        if (prototype.tryLoadFromStream(stream) != bool(loaded))
+            std::abort();
+    }
+    {
+        // The record alone: a record that reads would go on to scan the
+        // data folder for its track lists.
+        QByteArray copy = bytes;
+        QBuffer device(&copy);
+        device.open(QIODevice::ReadOnly);
+        QDataStream stream(&device);
+        Measurement measurement(nullptr, 0);
+        measurement.readRecord(stream);
+        // Its fixed fields alone take 55 bytes.
+        if (stream.status() == QDataStream::Ok && bytes.size() < 55)
             std::abort();
     }
     return 0;

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Writes the seed corpus of the record reader target into
 tests/fuzz/corpus/records/: a user record, a track list with a scalar and a
-vector track, and the same list cut short. Deterministic; run it again after
+vector track, the same list cut short, a device record and a measurement
+record. Deterministic; run it again after
 changing it."""
 import os
 import struct
@@ -41,6 +42,23 @@ def track_list():
     return out
 
 
+def address_map(entries):
+    out = struct.pack(">I", len(entries))
+    for serial, address in sorted(entries.items(), reverse=True):
+        out += struct.pack(">QI", serial, address)
+    return out
+
+
+def measurement():
+    out = VERSION + struct.pack(">q", 0x1F)
+    out += address_map({0xAB: 0x10, 0x2: 0x01000000}) + address_map({0xAB: 0x20})
+    out += qstring("Sprint") + qstring("Two sensors") + qstring("Anna")
+    # 2015-05-13 07:08:56 local time: julian day, ms of the day, time spec
+    out += struct.pack(">qIb", 2457156, (7 * 3600 + 8 * 60 + 56) * 1000, 0)
+    out += struct.pack(">h", 400) + address_map({0x2: 5})
+    return out
+
+
 def main():
     folder = os.path.join(HERE, "corpus", "records")
     os.makedirs(folder, exist_ok=True)
@@ -49,6 +67,8 @@ def main():
         "track_list": track_list(),
         "track_list_cut": track_list()[:150],
         "huge_count": VERSION + struct.pack(">qqi", 1, 2, -1),
+        "device": VERSION + struct.pack(">q", 0x1A2B) + qstring("1122aabbcc") + qstring("ttyUSB0"),
+        "measurement": measurement(),
     }
     for name, data in seeds.items():
         with open(os.path.join(folder, name), "wb") as f:
