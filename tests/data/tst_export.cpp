@@ -4,6 +4,7 @@
 #include "Data/TrackList.h"
 #include "Data/TrackSettings.h"
 
+#include "MatFile.h"
 #include "TemporaryStorage.h"
 
 #include <QDir>
@@ -39,24 +40,6 @@ void addScalar(TrackList& list, int id, const QList<QPair<quint32, double>>& sam
         track->AddScalarSample(sample.second);
     }
 }
-
-// Owns what matio hands out.
-struct MatFile {
-    explicit MatFile(const QString& path)
-        : mat(Mat_Open(path.toLocal8Bit().constData(), MAT_ACC_RDONLY))
-    {
-        if (mat != nullptr)
-            variable = Mat_VarRead(mat, "sensorTracks");
-    }
-    ~MatFile()
-    {
-        Mat_VarFree(variable);
-        if (mat != nullptr)
-            Mat_Close(mat);
-    }
-    mat_t* mat = nullptr;
-    matvar_t* variable = nullptr;
-};
 
 QString charField(matvar_t* field)
 {

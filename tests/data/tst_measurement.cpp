@@ -7,6 +7,7 @@
 #include "LogCapture.h"
 #include "RecordBytes.h"
 #include "StorageFiles.h"
+#include "MatFile.h"
 #include "TemporaryStorage.h"
 
 #include <QBuffer>
@@ -70,23 +71,6 @@ QString exportFolder(const QString& name)
 {
     return Helper::geExportPath() + "/" + name + "/";
 }
-
-struct MatFile {
-    explicit MatFile(const QString& path)
-        : mat(Mat_Open(path.toLocal8Bit().constData(), MAT_ACC_RDONLY))
-    {
-        if (mat != nullptr)
-            variable = Mat_VarRead(mat, "sensorTracks");
-    }
-    ~MatFile()
-    {
-        Mat_VarFree(variable);
-        if (mat != nullptr)
-            Mat_Close(mat);
-    }
-    mat_t* mat = nullptr;
-    matvar_t* variable = nullptr;
-};
 
 QList<double> doubles(matvar_t* field)
 {

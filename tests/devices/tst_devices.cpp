@@ -1,15 +1,15 @@
 #include "Application/Helper.h"
 #include "Data/MeasurementController.h"
-#include "Data/Store.h"
 #include "Data/MeasurementsModel.h"
+#include "Data/Store.h"
 #include "Devices/DeviceManager.h"
 #include "Devices/DevicesModel.h"
 #include "Devices/KtDevice.h"
 #include "Links/InterfaceManager.h"
-#include "Links/RemoteInterface.h"
 
 #include "LogCapture.h"
 #include "RecordBytes.h"
+#include "RecordingLink.h"
 #include "StorageFiles.h"
 #include "TemporaryStorage.h"
 
@@ -34,32 +34,6 @@ void loadStoredDevices(DeviceManager& manager)
     QObject::connect(&prototype, &KtDevice::loadedDeviceFromDisk, &manager, &DeviceManager::addDevice);
     prototype.scanForFilesAndLoad();
 }
-
-// A link that keeps what it is asked to send.
-class RecordingLink : public RemoteInterface
-{
-    Q_OBJECT
-public:
-    RecordingLink(QString name, int rank, QObject* parent)
-        : RemoteInterface(parent)
-        , m_name(std::move(name))
-        , m_rank(rank)
-    {
-    }
-    QList<QByteArray> written;
-
-    bool doConnect() override { return true; }
-    void write(QByteArray data) override { written.append(data); }
-    int Rank() override { return m_rank; }
-    QByteArray read() override { return QByteArray(); }
-    QString identifier() override { return m_name; }
-    bool isConnected() override { return true; }
-    QString type() override { return m_rank == 3 ? "usb" : "bluetooth"; }
-
-private:
-    QString m_name;
-    int m_rank;
-};
 
 // A link manager with one sensor bound over one link.
 class OneLinkManager : public InterfaceManager

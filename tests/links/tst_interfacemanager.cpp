@@ -1,39 +1,14 @@
 #include "Data/Store.h"
 #include "Links/InterfaceManager.h"
-#include "Links/RemoteInterface.h"
 
 #include "LogCapture.h"
+#include "RecordingLink.h"
 #include "StorageFiles.h"
 #include "TemporaryStorage.h"
 
 #include <QtTest>
 
 namespace {
-
-class RecordingLink : public RemoteInterface
-{
-    Q_OBJECT
-public:
-    RecordingLink(QString name, int rank, QObject* parent)
-        : RemoteInterface(parent)
-        , m_name(std::move(name))
-        , m_rank(rank)
-    {
-    }
-    QList<QByteArray> written;
-
-    bool doConnect() override { return true; }
-    void write(QByteArray data) override { written.append(data); }
-    int Rank() override { return m_rank; }
-    QByteArray read() override { return QByteArray(); }
-    QString identifier() override { return m_name; }
-    bool isConnected() override { return true; }
-    QString type() override { return m_rank == 3 ? "usb" : "bluetooth"; }
-
-private:
-    QString m_name;
-    int m_rank;
-};
 
 // Fills the link tables the way connecting and binding do.
 class Links : public InterfaceManager
