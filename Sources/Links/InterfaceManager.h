@@ -1,24 +1,61 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QMap>
 #include <QObject>
+#include <QPointer>
+#include <QSet>
 #include <QString>
+#include <QStringList>
+#include <QTimer>
 
 #include <map>
 #include <memory>
 
+class DeviceManager;
+class GetSerial;
 class RemoteInterface;
 
-// Owns every link to a sensor, keeps a bounded receive buffer per link, knows
-// which sensor serial each link is bound to, and routes frames for a sensor
-// to the best of its links.
+// Owns every link to a sensor: takes in discovered links, opens them, asks
+// each who it is (GetSerial), polls them into a bounded receive buffer per
+// link, hands every window on through the device registry, routes frames for
+// a sensor to the best of its links and reports lost links to the registry.
 class InterfaceManager : public QObject
 {
     Q_OBJECT
+    Q_PROPERTY(QString btScanStatus READ btScanStatusString NOTIFY btScanStatusChanged)
 public:
+    static constexpr int kFastPollIntervalMs = 1;
+    static constexpr int kSlowPollIntervalMs = 100;
+    static constexpr int kConnectIntervalMs = 1000;
+    // Polls without data after which polling falls back to the slow rate.
+    static constexpr int kIdlePollsBeforeSlow = 100;
+    static constexpr int kMaxBufferBytes = 4096;
+
     explicit InterfaceManager(QObject* parent = nullptr);
     ~InterfaceManager() override;
+
+    void setDeviceManager(DeviceManager* deviceManager);
+
+    // The one way in for a newly discovered link (serial-port scan, Bluetooth,
+    // tests): the manager takes ownership, files it under its identifier as
+    // discovered and listens for its loss; the connect timer opens it. A link
+    // whose identifier is already open is dropped (false); one that replaces
+    // a discovered link of the same name retires the older object.
+    bool addDiscoveredInterface(RemoteInterface* link);
+
+    virtual void writeToDevice(quint64 serial, QByteArray frame);
+    virtual void writeToInterface(QString identifier, QByteArray data);
+    // One poll of one link: read, buffer, look for serial replies, hand the
+    // window on. True when the link delivered bytes.
+    virtual bool tryReadFromInterface(QString identifier);
+    virtual int numberOfConnectedInterfaces();
+    virtual bool btScanStatus();
+    virtual QString btScanStatusString();
+
+    // Whether the identifier names a discovered or an open link.
+    bool isConnected(QString identifier);
 
     // The receive buffer of a link, created empty on first use and kept for
     // the whole run (a link that comes back under the same name continues
@@ -30,13 +67,42 @@ public:
     // offsets stay as they are.
     void clearDeviceDataBuffers(quint64 serial);
 
-    // Sends the frame over the sensor's preferred link (lowest rank);
-    // nothing when no link is bound to the serial.
-    virtual void writeToDevice(quint64 serial, QByteArray frame);
-    virtual void writeToInterface(QString identifier, QByteArray data);
-    virtual int numberOfConnectedInterfaces();
+    // Sets the device offline unless another link is still bound to it.
+    void checkDeviceStillConnected(quint64 serial);
+    void removeAllInterfaces();
+
+    // Read-only views of the tables, for the scene and for checks.
+    QStringList unconnectedIdentifiers() const;
+    QStringList connectedIdentifiers() const;
+    // The serial bound to an open link; 0 while unbound or for an unknown link.
+    quint64 serialForInterface(const QString& identifier) const;
+    // Identifiers of the links bound to a serial, in key order.
+    QStringList interfacesForSerial(quint64 serial) const;
+    // Serial requests still waiting for an answer on that link.
+    int pendingSerialRequestCount(const QString& identifier) const;
+    QSet<quint64> knownBluetoothAddresses() const { return knownBtAddresses; }
+    int pollInterval() const { return m_pollTimer.interval(); }
+    bool isPolling() const { return m_pollTimer.isActive(); }
+    bool isScanning() const { return m_scanTimer.isActive(); }
+    int scanInterval() const { return m_scanTimer.interval(); }
+
+Q_SIGNALS:
+    void btScanStatusChanged();
+
+public Q_SLOTS:
+    virtual void startScan() = 0;
+    virtual void stopScan();
+    void InterfaceDisconnected(QString identifier);
+    void addKnownBtAddress(quint64 BtAddress);
+    virtual void scanBluetoothInterfaces();
+
+private Q_SLOTS:
+    void pollComm();
+    void tryConnectDevices();
 
 protected:
+    void checkPendingIdMessages(QString identifier, QByteArray buffer, quint64 offset);
+
     // Discovered links not yet open, and open links, keyed by identifier().
     // A link is in at most one of them.
     QMap<QString, RemoteInterface*> unconnectedInterfaces;
@@ -45,7 +111,23 @@ protected:
     // over several links at once.
     QMultiMap<quint64, RemoteInterface*> serialToInterfaces;
     QMap<RemoteInterface*, quint64> interfaceToSerial;
+    // Serial requests sent and not yet answered (children of this object).
+    QList<GetSerial*> pendingSerialRequests;
 
     std::map<QString, std::unique_ptr<QByteArray>> interfaceBuffers;
     QMap<QString, quint64> bufferOffset;
+
+    QSet<quint64> knownBtAddresses;
+
+    QTimer m_pollTimer;
+    QTimer m_connectTimer;
+    QTimer m_scanTimer;
+    int m_idlePollCount = 0;
+
+private:
+    void bindInterface(RemoteInterface* link, quint64 serial);
+    void releaseSerialRequests(const QString& identifier);
+    void retireInterface(RemoteInterface* link);
+
+    QPointer<DeviceManager> m_deviceManager;
 };

@@ -40,6 +40,7 @@ class OneLinkManager : public InterfaceManager
 {
     Q_OBJECT
 public:
+    void startScan() override {}
     explicit OneLinkManager(quint64 serial)
         : link(new RecordingLink("ttyUSB0", 3, this))
     {

@@ -15,6 +15,7 @@ class Links : public InterfaceManager
 {
     Q_OBJECT
 public:
+    void startScan() override {}
     RecordingLink* open(const QString& name, int rank)
     {
         auto* link = new RecordingLink(name, rank, this);

@@ -30,6 +30,7 @@ bool SimulatedLink::doConnect()
         if (!m_sensor->isLinkOpen())
             m_sensor->reopenLink();
         m_sensor->hostDisconnected();
+        m_injected.clear();
         m_connected = true;
         m_lossReported = false;
     }
@@ -48,7 +49,17 @@ QByteArray SimulatedLink::read()
 {
     if (!m_connected)
         return QByteArray();
-    QByteArray bytes = m_sensor->take();
+    QByteArray bytes;
+    if (m_maxReadBytes == 0 || m_injected.size() <= m_maxReadBytes) {
+        bytes.swap(m_injected);
+    } else {
+        bytes = m_injected.left(m_maxReadBytes);
+        m_injected.remove(0, m_maxReadBytes);
+    }
+    if (m_maxReadBytes == 0)
+        bytes.append(m_sensor->take());
+    else if (bytes.size() < m_maxReadBytes)
+        bytes.append(m_sensor->take(m_maxReadBytes - bytes.size()));
     if (!m_sensor->isLinkOpen()) {
         // The sensor closed the link (a fault knob); report it from the event
         // loop, not from inside the caller's poll.

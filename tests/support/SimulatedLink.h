@@ -37,6 +37,13 @@ public:
     void setConnectable(bool connectable) { m_connectable = connectable; }
     // Everything written through this link since it was made.
     const QByteArray& written() const { return m_written; }
+    // Bytes that arrive on the wire ahead of whatever the sensor sends next
+    // (line noise, a stray sender); read() delivers them like sensor output.
+    // A fresh connection drops what was not read.
+    void injectIncoming(const QByteArray& bytes) { m_injected.append(bytes); }
+    // At most this many bytes per read(), as the real links deliver; 0 (the
+    // default) reads everything there is.
+    void setMaxReadBytes(int maxBytes) { m_maxReadBytes = qMax(0, maxBytes); }
 
 public Q_SLOTS:
     bool doConnect() override;
@@ -59,4 +66,6 @@ private:
     bool m_connectable = true;
     bool m_lossReported = false;
     QByteArray m_written;
+    QByteArray m_injected;
+    int m_maxReadBytes = 0;
 };

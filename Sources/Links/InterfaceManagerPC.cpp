@@ -1,0 +1,110 @@
+#include "Links/InterfaceManagerPC.h"
+
+#include "Application/Helper.h"
+#include "Links/BTinterface.h"
+#include "Links/Blueman.h"
+#include "Links/USBinterface.h"
+#include "Log/LogCategories.h"
+
+#include <QDebug>
+#include <QFileInfo>
+#include <QSerialPortInfo>
+
+namespace {
+
+bool looksLikeSensorPort(const QSerialPortInfo& info)
+{
+    const QString description = info.description();
+    return description.contains(QLatin1String("KINEtrak")) || description.contains(QLatin1String("Korvexte USB"))
+        || info.portName().contains(QLatin1String("rfcomm"));
+}
+
+} // namespace
+
+InterfaceManagerPC::InterfaceManagerPC(QObject* parent)
+    : InterfaceManager(parent)
+    , m_blueman(new Blueman(this))
+{
+    connect(m_blueman, &Blueman::btScanStatusChanged, this, &InterfaceManager::btScanStatusChanged);
+
+    // The first scan runs as soon as the event loop does.
+    m_scanTimer.setInterval(1);
+    connect(&m_scanTimer, &QTimer::timeout, this, &InterfaceManagerPC::startScan);
+    m_scanTimer.start();
+
+    connect(m_blueman, &Blueman::newBTinterface, this, &InterfaceManagerPC::newBTinterface);
+    connect(m_blueman, &Blueman::btInterfaceHasDisconnected, this, &InterfaceManager::InterfaceDisconnected);
+
+    m_pollTimer.start();
+    m_connectTimer.start();
+}
+
+InterfaceManagerPC::~InterfaceManagerPC()
+{
+    // The Blueman outlives this part of the object (it goes with the
+    // children); its last reports must not reach a half-destroyed manager.
+    disconnect(m_blueman, nullptr, this, nullptr);
+}
+
+bool InterfaceManagerPC::btScanStatus()
+{
+    return m_blueman->scanRunning();
+}
+
+void InterfaceManagerPC::startScan()
+{
+    // Changing the interval restarts a running timer; a stopped one stays
+    // stopped, so after stopScan() each call scans once.
+    m_scanTimer.setInterval(kScanIntervalMs);
+    scanUSB();
+    tryKnownBluetooth();
+}
+
+void InterfaceManagerPC::scanUSB()
+{
+    const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
+    for (const QSerialPortInfo& info : ports) {
+        if (!looksLikeSensorPort(info) || isConnected(info.portName()))
+            continue;
+        addDiscoveredInterface(new USBinterface(info.portName()));
+        qCDebug(lcLinks) << "Found new KINEtrak usb interface: " << info.portName();
+    }
+
+    // Ports the system does not list or describe (pseudo-terminals, other
+    // adapters) are taken as named. One whose device file is missing is not
+    // there at all: a link for it would only be opened and lost in turn.
+    const QStringList extraPorts = USBinterface::extraSerialPorts();
+    for (const QString& path : extraPorts) {
+        if (isConnected(USBinterface::identifierForPort(path))
+            || !QFileInfo::exists(USBinterface::systemLocationForPort(path)))
+            continue;
+        addDiscoveredInterface(new USBinterface(path));
+        qCDebug(lcLinks) << "Found new KINEtrak usb interface: " << path;
+    }
+}
+
+void InterfaceManagerPC::tryKnownBluetooth()
+{
+    if (m_blueman->scanRunning()) {
+        qCDebug(lcLinks) << " Do not attempt to connect to devices while scanning.";
+        return;
+    }
+    for (const quint64 address : qAsConst(knownBtAddresses)) {
+        if (!isConnected(QString::number(address, 16)))
+            m_blueman->tryToConnectKnownDevice(address);
+    }
+}
+
+void InterfaceManagerPC::newBTinterface(QString addressText)
+{
+    qCDebug(lcLinks) << " Found new Bluetooth Interface: " << addressText;
+    auto* link = new BTinterface(Helper::BtAddressStringToLong(addressText), m_blueman);
+    qCDebug(lcLinks) << " ZZZZZZZZZZZZZZZZz inserted new interface: " << link->identifier();
+    addDiscoveredInterface(link);
+}
+
+void InterfaceManagerPC::scanBluetoothInterfaces()
+{
+    if (!m_blueman->scanRunning())
+        m_blueman->startScan();
+}
