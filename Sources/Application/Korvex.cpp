@@ -10,6 +10,7 @@
 #include "Devices/DeviceManager.h"
 #include "Devices/DevicesModel.h"
 #include "Devices/KtDevice.h"
+#include "Links/InterfaceManagerPC.h"
 #include "Log/LogCategories.h"
 
 #include <QDateTime>
@@ -33,11 +34,18 @@ QT_WARNING_POP
 
     m_deviceManager = new DeviceManager();
 
+    // Scanning and polling start with the event loop.
+    m_interfaceManager = new InterfaceManagerPC();
+
     m_notificationHub = NotificationHub::instance();
 
     m_measurementController = new MeasurementController();
 
+    m_deviceManager->setInterfaceManager(m_interfaceManager);
+
     m_deviceManager->getDevicesModel()->setMesurementController(m_measurementController);
+
+    m_interfaceManager->setDeviceManager(m_deviceManager);
 
     m_userController = new UserController();
     m_stateController = new StateController();
@@ -53,6 +61,9 @@ QT_WARNING_POP
     // through the same slots as new ones.
     auto* devicePrototype = new KtDevice(0);
     connect(devicePrototype, &KtDevice::loadedDeviceFromDisk, m_deviceManager, &DeviceManager::addDevice);
+    // Sensors once reached over Bluetooth are tried again by address.
+    connect(devicePrototype, &KtDevice::foundKnownBluetoothAddress, m_interfaceManager,
+            &InterfaceManager::addKnownBtAddress);
     devicePrototype->scanForFilesAndLoad();
     devicePrototype->deleteLater();
 
@@ -66,6 +77,9 @@ QT_WARNING_POP
 Korvex::~Korvex()
 {
     qCDebug(lcApp) << "In Korvex destructor.";
+    // Closes every link (devices go offline) while the logs are still open.
+    delete m_interfaceManager;
+    m_interfaceManager = nullptr;
     Store::drop();
     m_store = nullptr;
     // Freed here rather than left to the end of the process, so that a leak

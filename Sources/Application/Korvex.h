@@ -3,6 +3,7 @@
 #include <QObject>
 
 class DeviceManager;
+class InterfaceManager;
 class MeasurementController;
 class NotificationHub;
 class StateController;
@@ -24,6 +25,7 @@ private:
 
     Store* m_store = nullptr;
     DeviceManager* m_deviceManager = nullptr;
+    InterfaceManager* m_interfaceManager = nullptr;
     NotificationHub* m_notificationHub = nullptr;
     MeasurementController* m_measurementController = nullptr;
     UserController* m_userController = nullptr;
