@@ -2,7 +2,6 @@
 #include "Devices/DeviceManager.h"
 #include "Devices/KtDevice.h"
 #include "Links/InterfaceManagerPC.h"
-#include "Links/USBinterface.h"
 #include "Protocol/GetSerial.h"
 
 #include "LogCapture.h"
@@ -106,6 +105,32 @@ QByteArray getSerial(quint8 number)
 {
     return frame(char(number), "<GetSerial>");
 }
+
+// Sets an environment variable for the lifetime of the object.
+class EnvironmentValue
+{
+public:
+    EnvironmentValue(const char* name, const QString& value)
+        : m_name(name)
+        , m_previous(qgetenv(name))
+        , m_hadPrevious(qEnvironmentVariableIsSet(name))
+    {
+        set(value);
+    }
+    ~EnvironmentValue()
+    {
+        if (m_hadPrevious)
+            qputenv(m_name, m_previous);
+        else
+            qunsetenv(m_name);
+    }
+    void set(const QString& value) { qputenv(m_name, value.toLocal8Bit()); }
+
+private:
+    const char* m_name;
+    QByteArray m_previous;
+    bool m_hadPrevious;
+};
 
 void releaseDeferred()
 {
@@ -497,45 +522,42 @@ private Q_SLOTS:
         PseudoTerminal first;
         PseudoTerminal second;
         QVERIFY(first.isValid() && second.isValid());
-        const QString firstId = USBinterface::identifierForPort(first.slavePath());
-        const QString secondId = USBinterface::identifierForPort(second.slavePath());
-        const QByteArray previous = qgetenv("KORVEX_EXTRA_SERIAL_PORTS");
-        qputenv("KORVEX_EXTRA_SERIAL_PORTS", (first.slavePath() + "::/dev/korvex-no-such-port").toLocal8Bit());
+        // The ports are named through links of our own, so that a terminal
+        // number freed here and taken by another test is not ours any more.
+        QTemporaryDir dir;
+        const QString firstPath = dir.filePath("first");
+        const QString secondPath = dir.filePath("second");
+        QVERIFY(QFile::link(first.slavePath(), firstPath) && QFile::link(second.slavePath(), secondPath));
+        EnvironmentValue ports("KORVEX_EXTRA_SERIAL_PORTS", firstPath + "::" + dir.filePath("missing"));
 
         InterfaceManagerPC links;
         QVERIFY(links.isPolling());
         QCOMPARE(links.pollInterval(), 100);
         QCOMPARE(links.scanInterval(), 1);
-        QTRY_VERIFY(links.isConnected(firstId)); // the first scan comes at once
+        QTRY_VERIFY(links.isConnected(firstPath)); // the first scan comes at once
         QCOMPARE(links.scanInterval(), 5000);
         QVERIFY(links.isScanning());
         // A named port without a device file is not taken up.
-        QCOMPARE(links.unconnectedIdentifiers() + links.connectedIdentifiers(), QStringList { firstId });
+        QCOMPARE(links.unconnectedIdentifiers() + links.connectedIdentifiers(), QStringList { firstPath });
 
         links.stopScan();
-        qputenv("KORVEX_EXTRA_SERIAL_PORTS", (first.slavePath() + ":" + second.slavePath()).toLocal8Bit());
+        ports.set(firstPath + ":" + secondPath);
         QVERIFY(!links.isScanning());
-        QVERIFY(!links.isConnected(secondId));
+        QVERIFY(!links.isConnected(secondPath));
         links.startScan();
         links.startScan();
         QVERIFY(!links.isScanning());
         QStringList all = links.unconnectedIdentifiers() + links.connectedIdentifiers();
         all.sort();
-        QStringList expected { firstId, secondId };
-        expected.sort();
-        QCOMPARE(all, expected);
+        QCOMPARE(all, (QStringList { firstPath, secondPath }));
 
-        // The link of a terminal that goes away is dropped.
+        // The link of a port that goes away is dropped, and not found again.
         second.close();
-        QTRY_VERIFY_WITH_TIMEOUT(!links.isConnected(secondId), 10000);
-        QVERIFY(links.isConnected(firstId));
+        QFile::remove(secondPath);
+        QTRY_VERIFY_WITH_TIMEOUT(!links.isConnected(secondPath), 10000);
+        QVERIFY(links.isConnected(firstPath));
         links.startScan();
-        QVERIFY(!links.isConnected(secondId));
-
-        if (previous.isNull())
-            qunsetenv("KORVEX_EXTRA_SERIAL_PORTS");
-        else
-            qputenv("KORVEX_EXTRA_SERIAL_PORTS", previous);
+        QVERIFY(!links.isConnected(secondPath));
     }
 
     void bluetoothSocketsBecomeLinksNamedByTheirAddress()
