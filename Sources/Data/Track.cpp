@@ -79,6 +79,20 @@ void tailWindow(int count, quint32 n, int& start, int& length)
     length = static_cast<int>(qMin<qint64>(count - first, count - 1));
 }
 
+// The tail window of `count` elements for `n`, each element built by `at(i)`.
+template <typename T, typename At>
+QList<T> tailOf(int count, quint32 n, At at)
+{
+    int start = 0;
+    int length = 0;
+    tailWindow(count, n, start, length);
+    QList<T> result;
+    result.reserve(length);
+    for (int i = start; i < start + length; ++i)
+        result.append(at(i));
+    return result;
+}
+
 // Sample maps are the bulk of a record; they are encoded and decoded in
 // blocks instead of one stream operator call per number.
 const int kBlockEntries = 8192;
@@ -438,50 +452,22 @@ QList<QList<double>>* Track::getVectorSamples()
 
 QList<double> Track::getScalarSamplesFromEnd(quint32 n) const
 {
-    int start = 0;
-    int length = 0;
-    tailWindow(m_scalarSamples.size(), n, start, length);
-    QList<double> result;
-    result.reserve(length);
-    for (int i = start; i < start + length; ++i)
-        result.append(m_scalarSamples.valueAt(i));
-    return result;
+    return tailOf<double>(m_scalarSamples.size(), n, [this](int i) { return m_scalarSamples.valueAt(i); });
 }
 
 QList<quint32> Track::getScalarSampleNumbersFromEnd(quint32 n) const
 {
-    int start = 0;
-    int length = 0;
-    tailWindow(m_scalarSamples.size(), n, start, length);
-    QList<quint32> result;
-    result.reserve(length);
-    for (int i = start; i < start + length; ++i)
-        result.append(m_scalarSamples.numberAt(i));
-    return result;
+    return tailOf<quint32>(m_scalarSamples.size(), n, [this](int i) { return m_scalarSamples.numberAt(i); });
 }
 
 QList<double> Track::getScalarSampleNumbersDoubleFromEnd(quint32 n) const
 {
-    int start = 0;
-    int length = 0;
-    tailWindow(m_scalarSamples.size(), n, start, length);
-    QList<double> result;
-    result.reserve(length);
-    for (int i = start; i < start + length; ++i)
-        result.append(double(m_scalarSamples.numberAt(i)));
-    return result;
+    return tailOf<double>(m_scalarSamples.size(), n, [this](int i) { return double(m_scalarSamples.numberAt(i)); });
 }
 
 QList<QList<double>> Track::getVectorSamplesFromEnd(quint32 n) const
 {
-    int start = 0;
-    int length = 0;
-    tailWindow(m_vectorSamples.size(), n, start, length);
-    QList<QList<double>> result;
-    result.reserve(length);
-    for (int i = start; i < start + length; ++i)
-        result.append(m_vectorSamples.sampleAt(i));
-    return result;
+    return tailOf<QList<double>>(m_vectorSamples.size(), n, [this](int i) { return m_vectorSamples.sampleAt(i); });
 }
 
 QList<quint32> Track::getVectorSampleNumbers() const

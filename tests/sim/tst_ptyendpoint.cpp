@@ -2,6 +2,8 @@
 #include "PtyEndpoint.h"
 #include "SimulatedSensor.h"
 
+#include "SimWire.h"
+
 #include <QtTest>
 
 #include <fcntl.h>
@@ -9,13 +11,9 @@
 #include <unistd.h>
 
 using namespace sensorsim;
+using namespace simwire;
 
 namespace {
-
-QByteArray request(char number, const QByteArray& token, const QByteArray& payload = QByteArray())
-{
-    return QByteArray("<msg>") + number + token + payload + QByteArray("</msg>\r\n");
-}
 
 // Opens the terminal side as a host program would (without touching its settings).
 int openTerminal(const QString& path)

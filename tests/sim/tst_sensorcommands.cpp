@@ -2,27 +2,16 @@
 #include "SimRandom.h"
 #include "SimulatedSensor.h"
 
+#include "SimWire.h"
+
 #include <QtTest>
 
 using namespace sensorsim;
+using namespace simwire;
 
 namespace {
 
 constexpr quint64 kSerial = 0x0102030405060708ULL;
-
-// A request frame exactly as the wire tables lay it out.
-QByteArray request(char number, const QByteArray& token, const QByteArray& payload = QByteArray())
-{
-    return QByteArray("<msg>") + number + token + payload + QByteArray("</msg>\r\n");
-}
-
-QByteArray bytes(std::initializer_list<int> values)
-{
-    QByteArray out;
-    for (int v : values)
-        out.append(char(v));
-    return out;
-}
 
 struct Bench
 {

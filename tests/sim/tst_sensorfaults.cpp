@@ -1,18 +1,16 @@
 #include "ManualClock.h"
 #include "SimulatedSensor.h"
 
+#include "SimWire.h"
+
 #include <QtTest>
 
 using namespace sensorsim;
+using namespace simwire;
 
 namespace {
 
 constexpr quint64 kSerial = 0xABCDEFULL;
-
-QByteArray request(char number, const QByteArray& token, const QByteArray& payload = QByteArray())
-{
-    return QByteArray("<msg>") + number + token + payload + QByteArray("</msg>\r\n");
-}
 
 QByteArray topStateReply(char number)
 {

@@ -2,34 +2,18 @@
 #include "SignalGenerator.h"
 #include "SimulatedSensor.h"
 
+#include "SimWire.h"
+
 #include <QtTest>
 
 #include <cmath>
 
 using namespace sensorsim;
+using namespace simwire;
 
 namespace {
 
 constexpr quint64 kSerial = 0x0102030405060708ULL;
-
-QByteArray request(char number, const QByteArray& token, const QByteArray& payload = QByteArray())
-{
-    return QByteArray("<msg>") + number + token + payload + QByteArray("</msg>\r\n");
-}
-
-QByteArray bytes(std::initializer_list<int> values)
-{
-    QByteArray out;
-    for (int v : values)
-        out.append(char(v));
-    return out;
-}
-
-quint32 be32(const QByteArray& b, int at)
-{
-    return (quint32(quint8(b[at])) << 24) | (quint32(quint8(b[at + 1])) << 16) | (quint32(quint8(b[at + 2])) << 8)
-        | quint8(b[at + 3]);
-}
 
 qint16 be16s(const QByteArray& b, int at)
 {
