@@ -12,6 +12,7 @@
 #include "Devices/KtDevice.h"
 #include "Links/InterfaceManagerPC.h"
 #include "Log/LogCategories.h"
+#include "Workflows/SetupController.h"
 
 #include <QDateTime>
 #include <QDebug>
@@ -50,6 +51,14 @@ QT_WARNING_POP
     m_userController = new UserController();
     m_stateController = new StateController();
 
+    m_setupController = new SetupController(nullptr, m_deviceManager, m_measurementController, m_stateController);
+
+    // A newly connected sensor is first asked for its state and firmware.
+    connect(m_deviceManager, &DeviceManager::deviceConnected, m_setupController,
+            &SetupController::queryInitialState);
+    connect(m_setupController, &SetupController::numberOfMessagesChanged, m_stateController,
+            &StateController::SetupTasksChanged);
+
     // Stored users reach the controller through the same slot as new ones;
     // files come oldest first and each is put on top of the list.
     auto* userPrototype = new User();
@@ -83,7 +92,10 @@ Korvex::~Korvex()
     Store::drop();
     m_store = nullptr;
     // Freed here rather than left to the end of the process, so that a leak
-    // check at exit sees only real leaks.
+    // check at exit sees only real leaks. The workflow goes first: it uses
+    // the others until it is gone.
+    delete m_setupController;
+    m_setupController = nullptr;
     delete m_stateController;
     m_stateController = nullptr;
     delete m_userController;

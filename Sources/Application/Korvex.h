@@ -6,6 +6,7 @@ class DeviceManager;
 class InterfaceManager;
 class MeasurementController;
 class NotificationHub;
+class SetupController;
 class StateController;
 class Store;
 class UserController;
@@ -30,4 +31,5 @@ private:
     MeasurementController* m_measurementController = nullptr;
     UserController* m_userController = nullptr;
     StateController* m_stateController = nullptr;
+    SetupController* m_setupController = nullptr;
 };

@@ -1,0 +1,490 @@
+#include "Protocol/AppController.h"
+
+#include "Application/StateController.h"
+#include "Data/MeasurementController.h"
+#include "Devices/DeviceManager.h"
+#include "Devices/KtDevice.h"
+#include "Log/LogCategories.h"
+#include "Protocol/GetFirmware.h"
+#include "Protocol/GetTopState.h"
+#include "Protocol/Message.h"
+#include "Protocol/SetMeasurementId.h"
+
+#include <QDebug>
+#include <QTimer>
+
+namespace {
+
+const int kSendIntervalMs = 5;
+
+// The command token once a message has been composed, its class before.
+QByteArray describe(const Message* message)
+{
+    const QByteArray command = message->getCommand();
+    return command.isEmpty() ? QByteArray(message->metaObject()->className()) : command;
+}
+
+} // namespace
+
+AppController::AppController(QObject* parent, DeviceManager* deviceManager,
+                             MeasurementController* measurementController, StateController* stateController)
+    : QObject(parent)
+    , m_deviceManager(deviceManager)
+    , m_measurementController(measurementController)
+    , m_stateController(stateController)
+    , maxActivePerDevice(1)
+    , sendTimer(new QTimer(this))
+{
+    sendTimer->setInterval(kSendIntervalMs);
+    sendTimer->setSingleShot(false);
+    connect(sendTimer, &QTimer::timeout, this, &AppController::sendScheduledMessages);
+    if (deviceManager != nullptr) {
+        connect(deviceManager, &DeviceManager::deviceDisconnected, this, &AppController::clearMessageLists,
+                Qt::UniqueConnection);
+        connect(deviceManager, &DeviceManager::receivedDataFromDevice, this,
+                &AppController::receivedDataFromDevice);
+    }
+}
+
+// Queued messages are children of the scheduler and go with it.
+AppController::~AppController() = default;
+
+DeviceManager* AppController::deviceManager() const
+{
+    return m_deviceManager.data();
+}
+
+MeasurementController* AppController::measurementController() const
+{
+    return m_measurementController.data();
+}
+
+StateController* AppController::stateController() const
+{
+    return m_stateController.data();
+}
+
+bool AppController::isSending() const
+{
+    return sendTimer->isActive();
+}
+
+AppController::MessageList* AppController::listFor(ListMap& map, quint64 deviceSerial, const char* createdText)
+{
+    std::unique_ptr<MessageList>& list = map[deviceSerial];
+    if (!list) {
+        list = std::make_unique<MessageList>();
+        qCDebug(lcProtocol) << createdText << Qt::hex << deviceSerial;
+    }
+    return list.get();
+}
+
+AppController::MessageList* AppController::existingList(const ListMap& map, quint64 deviceSerial) const
+{
+    const auto it = map.find(deviceSerial);
+    return it == map.end() ? nullptr : it->second.get();
+}
+
+AppController::MessageList* AppController::scheduledMessages(quint64 deviceSerial)
+{
+    return listFor(m_scheduledLists, deviceSerial, " Created new scheduled message list for device: ");
+}
+
+AppController::MessageList* AppController::activeMessages(quint64 deviceSerial)
+{
+    return listFor(m_activeLists, deviceSerial, " Created new active message list for device: ");
+}
+
+AppController::MessageList* AppController::listeningMessages(quint64 deviceSerial)
+{
+    return listFor(m_listeningLists, deviceSerial, " Created new message list for device: ");
+}
+
+bool AppController::isDeviceOnline(quint64 deviceSerial) const
+{
+    if (m_deviceManager.isNull())
+        return false;
+    const KtDevice* device = m_deviceManager->getDeviceBySerial(deviceSerial);
+    return device != nullptr && device->getOnline();
+}
+
+bool AppController::scheduleMessage(Message* message, bool clearFirst)
+{
+    if (message == nullptr)
+        return false;
+    const quint64 serial = message->getDeviceSerial();
+    if (serial == 0 || !isDeviceOnline(serial)) {
+        qCDebug(lcProtocol) << "Device with serial " << Qt::hex << serial << Qt::dec
+                            << " unknown or offline for message: " << describe(message);
+        return false;
+    }
+
+    MessageList* scheduled = scheduledMessages(serial);
+    MessageList* active = activeMessages(serial);
+    if (clearFirst) {
+        // Whatever is dropped here would otherwise keep its reply timer
+        // running and its owner waiting for an outcome that never comes.
+        MessageList dropped = *active + *scheduled;
+        active->clear();
+        scheduled->clear();
+        dropped.removeAll(message);
+        for (Message* old : qAsConst(dropped))
+            old->disposalHook();
+    }
+
+    if (message->parent() == nullptr)
+        message->setParent(this);
+    if (!sendTimer->isActive())
+        sendTimer->start();
+    // Looked up again: an abort reported above may have changed the maps.
+    scheduledMessages(serial)->append(message);
+    updateNumberOfTasks();
+    return true;
+}
+
+void AppController::addListeningMessage(quint64 deviceSerial, Message* message)
+{
+    if (message == nullptr)
+        return;
+    MessageList* listening = listeningMessages(deviceSerial);
+    if (listening->contains(message))
+        return;
+    if (message->parent() == nullptr)
+        message->setParent(this);
+    listening->append(message);
+}
+
+void AppController::removeScheduledMessage(Message* message)
+{
+    if (message == nullptr)
+        return;
+    if (MessageList* scheduled = existingList(m_scheduledLists, message->getDeviceSerial()))
+        scheduled->removeAll(message);
+    updateNumberOfTasks();
+}
+
+void AppController::removeActiveMessage(Message* message)
+{
+    if (message == nullptr)
+        return;
+    MessageList* active = existingList(m_activeLists, message->getDeviceSerial());
+    // Disposed only when it was still ours: a second disposal would report a
+    // second abort.
+    if (active != nullptr && active->removeAll(message) > 0)
+        message->disposalHook();
+    updateNumberOfTasks();
+}
+
+void AppController::removeListeningMessage(Message* message)
+{
+    if (message == nullptr)
+        return;
+    MessageList* listening = existingList(m_listeningLists, message->getDeviceSerial());
+    if (listening != nullptr && listening->removeAll(message) > 0)
+        message->disposalHook();
+    updateNumberOfTasks();
+}
+
+int AppController::numberOfScheduledMessages() const
+{
+    int count = 0;
+    for (const auto& entry : m_scheduledLists)
+        count += entry.second->size();
+    return count;
+}
+
+int AppController::numberOfActiveMessages() const
+{
+    int count = 0;
+    for (const auto& entry : m_activeLists)
+        count += entry.second->size();
+    return count;
+}
+
+bool AppController::hasScheduledMessages() const
+{
+    return numberOfScheduledMessages() > 0;
+}
+
+bool AppController::hasActiveMessages() const
+{
+    return numberOfActiveMessages() > 0;
+}
+
+void AppController::checkIdle()
+{
+    // Idle means nothing left to do: nothing waiting to be sent and nothing
+    // waiting for its reply. A request still in flight on another device may
+    // yet need to be sent again, so the send timer keeps running for it, and
+    // the work is not finished before its reply is in.
+    if (hasScheduledMessages() || hasActiveMessages())
+        return;
+    sendTimer->stop();
+    idleHook();
+}
+
+void AppController::idleHook()
+{
+}
+
+void AppController::sendMessage(Message* message)
+{
+    if (message == nullptr || m_deviceManager.isNull())
+        return;
+    m_deviceManager->writeToDevice(message->getDeviceSerial(), message->Compose());
+}
+
+void AppController::sendMessageAndListenForAnswer(Message* message)
+{
+    transmit(message, false);
+}
+
+void AppController::transmit(Message* message, bool fromScheduled)
+{
+    if (message == nullptr)
+        return;
+    const quint64 serial = message->getDeviceSerial();
+    if (serial == 0)
+        return;
+
+    // Once per message, however often it is sent: each outcome is reported
+    // to this scheduler exactly once.
+    connect(message, &Message::messageDone, this, &AppController::messageDone, Qt::UniqueConnection);
+    connect(message, &Message::messageFailed, this, &AppController::messageFailed, Qt::UniqueConnection);
+    connect(message, &Message::messageAborted, this, &AppController::messageAborted, Qt::UniqueConnection);
+    connect(message, &Message::messageTimeout, this, &AppController::messageTimeout, Qt::UniqueConnection);
+
+    const QByteArray frame = message->Compose();
+    // The lists and the task count are brought up to date before the write:
+    // the link manager reads the link right after writing, so a quick reply
+    // (and all that follows from it) arrives before the write returns and
+    // must find its message waiting.
+    if (fromScheduled) {
+        if (MessageList* scheduled = existingList(m_scheduledLists, serial))
+            scheduled->removeAll(message);
+    }
+    MessageList* active = activeMessages(serial);
+    if (!active->contains(message))
+        active->append(message);
+    if (fromScheduled)
+        updateNumberOfTasks();
+    if (!m_deviceManager.isNull())
+        m_deviceManager->writeToDevice(serial, frame);
+}
+
+void AppController::sendScheduledMessages()
+{
+    // Sending can run the link manager's poll and so deliver replies (and
+    // their consequences, up to a flush of every list) before it returns:
+    // every list is looked up afresh after each send.
+    QList<quint64> serials;
+    for (const auto& entry : m_scheduledLists)
+        serials.append(entry.first);
+    for (const auto& entry : m_activeLists) {
+        if (!serials.contains(entry.first))
+            serials.append(entry.first);
+    }
+    std::sort(serials.begin(), serials.end());
+
+    for (const quint64 serial : qAsConst(serials)) {
+        if (const MessageList* active = existingList(m_activeLists, serial)) {
+            const MessageList snapshot = *active;
+            for (Message* message : snapshot) {
+                const MessageList* current = existingList(m_activeLists, serial);
+                if (current == nullptr || !current->contains(message))
+                    continue;
+                if (message->done() || message->failed())
+                    removeActiveMessage(message);
+                else if (message->wantsToRetry())
+                    sendMessageAndListenForAnswer(message);
+            }
+        }
+
+        MessageList* scheduled = existingList(m_scheduledLists, serial);
+        const MessageList* active = existingList(m_activeLists, serial);
+        const int inFlight = active != nullptr ? active->size() : 0;
+        if (scheduled != nullptr && !scheduled->isEmpty() && inFlight < maxActivePerDevice) {
+            transmit(scheduled->first(), true);
+        }
+    }
+
+    // Everything has ended without a last accepted reply (failures, a flush):
+    // nothing is left to send or resend, so the pass stops until the next
+    // message is scheduled. This is not a finished piece of work, so no idle hook.
+    if (!hasScheduledMessages() && !hasActiveMessages())
+        sendTimer->stop();
+}
+
+void AppController::receivedDataFromDevice(quint64 DeviceSerial, QByteArray dataReceived, quint64 bufferOffset)
+{
+    if (DeviceSerial == 0)
+        return;
+
+    if (const MessageList* active = existingList(m_activeLists, DeviceSerial)) {
+        const MessageList snapshot = *active;
+        for (Message* message : snapshot) {
+            // A message dropped while the window is being offered (a flush on
+            // failure, a disconnect) is no longer ours to handle.
+            const MessageList* current = existingList(m_activeLists, DeviceSerial);
+            if (current == nullptr || !current->contains(message))
+                continue;
+            if (message->getDeviceSerial() != DeviceSerial)
+                continue;
+            if (!message->tryToParse(dataReceived, bufferOffset))
+                continue;
+            if (message->done()) {
+                removeActiveMessage(message);
+            } else if (message->reschedule()) {
+                MessageList* still = existingList(m_activeLists, DeviceSerial);
+                if (still != nullptr && still->removeAll(message) > 0 && !scheduleMessage(message, false))
+                    message->disposalHook(); // its device is gone; nobody would send the next step
+            }
+            checkIdle();
+        }
+    }
+
+    if (const MessageList* listening = existingList(m_listeningLists, DeviceSerial)) {
+        const MessageList snapshot = *listening;
+        for (Message* message : snapshot) {
+            const MessageList* current = existingList(m_listeningLists, DeviceSerial);
+            if (current == nullptr || !current->contains(message))
+                continue;
+            if (message->getDeviceSerial() != DeviceSerial)
+                continue;
+            message->tryToParse(dataReceived, bufferOffset);
+            if (message->done())
+                removeListeningMessage(message);
+        }
+    }
+}
+
+void AppController::disposeAll(MessageList* list)
+{
+    // Taken out first, so that whatever an abort sets off sees the list
+    // already empty and cannot pull it from under this loop.
+    MessageList doomed;
+    doomed.swap(*list);
+    while (!doomed.isEmpty()) {
+        Message* message = doomed.takeLast();
+        qCDebug(lcProtocol) << " remove message: " << message << " from list ";
+        message->disposalHook();
+    }
+}
+
+void AppController::clearMessageList(QList<Message*>* listToDelete)
+{
+    if (listToDelete == nullptr)
+        return;
+    qCDebug(lcProtocol) << " deleting all elements of list: " << *listToDelete;
+    disposeAll(listToDelete);
+}
+
+void AppController::clearMessageLists(quint64 deviceSerial)
+{
+    qCDebug(lcProtocol) << " Clearing message lists: " << Qt::hex << deviceSerial;
+    if (MessageList* active = existingList(m_activeLists, deviceSerial))
+        clearMessageList(active);
+    if (MessageList* listening = existingList(m_listeningLists, deviceSerial))
+        clearMessageList(listening);
+    if (MessageList* scheduled = existingList(m_scheduledLists, deviceSerial))
+        clearMessageList(scheduled);
+    updateNumberOfTasks();
+}
+
+void AppController::FlushAllMessages()
+{
+    // The maps are emptied before anything is disposed, so a reaction to an
+    // abort finds a clean slate.
+    ListMap scheduled;
+    ListMap active;
+    scheduled.swap(m_scheduledLists);
+    active.swap(m_activeLists);
+    for (auto& entry : scheduled)
+        disposeAll(entry.second.get());
+    for (auto& entry : active)
+        disposeAll(entry.second.get());
+    updateNumberOfTasks();
+}
+
+void AppController::updateNumberOfTasks()
+{
+    int sum = 0;
+    for (const ListMap* map : {&m_activeLists, &m_scheduledLists}) {
+        for (const auto& entry : *map) {
+            for (Message* message : qAsConst(*entry.second))
+                sum += message->iterationsLeft();
+        }
+    }
+    Q_EMIT numberOfMessagesChanged(sum);
+}
+
+void AppController::requestAllDeviceState()
+{
+    if (m_deviceManager.isNull())
+        return;
+    const QList<quint64> serials = m_deviceManager->getConnectedDeviceSerials();
+    for (const quint64 serial : serials)
+        requestDeviceState(serial);
+}
+
+void AppController::requestDeviceState(quint64 dev)
+{
+    auto* request = new GetTopState(dev);
+    if (!m_deviceManager.isNull())
+        connect(request, &GetTopState::gotState, m_deviceManager.data(), &DeviceManager::updateDeviceState);
+    if (!scheduleMessage(request, false))
+        delete request; // never queued, never sent
+}
+
+void AppController::requestDeviceFirmware(quint64 dev)
+{
+    auto* request = new GetFirmware(dev);
+    if (!m_deviceManager.isNull())
+        connect(request, &GetFirmware::gotFirmwareRevision, m_deviceManager.data(),
+                &DeviceManager::updateDeviceFirmware);
+    if (!scheduleMessage(request, false))
+        delete request;
+}
+
+quint64 AppController::generateNewMeasurement()
+{
+    if (m_measurementController.isNull() || m_stateController.isNull()) {
+        qCDebug(lcProtocol) << " No measurement controller or selection state for a new measurement.";
+        return 0;
+    }
+    const quint64 id = m_measurementController->addMeasurementOnHost(
+        m_stateController->getUser(), m_stateController->getApp(), m_stateController->getSetup());
+    if (!m_deviceManager.isNull()) {
+        const QList<quint64> serials = m_deviceManager->getConnectedDeviceSerials();
+        for (const quint64 serial : serials) {
+            auto* message = new SetMeasurementId(serial, id);
+            if (!scheduleMessage(message, false))
+                delete message;
+        }
+    }
+    return id;
+}
+
+void AppController::messageDone(quint64 DeviceSerial)
+{
+    Q_UNUSED(DeviceSerial)
+    qCDebug(lcProtocol) << " Appcontroller, message " << sender() << " done.";
+}
+
+void AppController::messageFailed(quint64 DeviceSerial)
+{
+    Q_UNUSED(DeviceSerial)
+    qCDebug(lcProtocol) << " Appcontroller, message " << sender() << " failed.";
+}
+
+void AppController::messageAborted(quint64 DeviceSerial)
+{
+    Q_UNUSED(DeviceSerial)
+    qCDebug(lcProtocol) << " Appcontroller, message " << sender() << " aborted.";
+}
+
+void AppController::messageTimeout(quint64 DeviceSerial)
+{
+    Q_UNUSED(DeviceSerial)
+    qCDebug(lcProtocol) << " Appcontroller, message " << sender() << " timeout.";
+}

@@ -1,0 +1,235 @@
+#include "Workflows/SetupController.h"
+
+#include "Application/NotificationHub.h"
+#include "Data/Track.h"
+#include "Devices/DeviceManager.h"
+#include "Log/LogCategories.h"
+#include "Protocol/AddTrack.h"
+#include "Protocol/ResetTracks.h"
+#include "Protocol/SetBaseFreq.h"
+#include "Protocol/SetDeviceColor.h"
+#include "Protocol/SetFeature.h"
+#include "Protocol/StoreSettings.h"
+
+#include <QDebug>
+
+namespace {
+
+// Every track the controller adds itself is shown.
+const quint8 kVisible = 1;
+
+} // namespace
+
+SetupController::SetupController(QObject* parent, DeviceManager* deviceManager,
+                                 MeasurementController* measurementController, StateController* stateController)
+    : AppController(parent, deviceManager, measurementController, stateController)
+{
+}
+
+QList<quint64> SetupController::connectedSerials() const
+{
+    return deviceManager() != nullptr ? deviceManager()->getConnectedDeviceSerials() : QList<quint64>();
+}
+
+void SetupController::queue(Message* message)
+{
+    if (!scheduleMessage(message, false))
+        delete message; // refused before it was ever sent; nothing refers to it
+}
+
+void SetupController::addTracks(std::initializer_list<TrackRequest> tracks, quint32 dsf)
+{
+    // The sensor takes a 16-bit down-sampling factor; higher bits are dropped.
+    const auto downSampling = quint16(dsf);
+    const QList<quint64> serials = connectedSerials();
+    for (const quint64 serial : serials) {
+        for (const TrackRequest& track : tracks)
+            queue(new AddTrack(serial, Track::TrackIDs(track.trackId), downSampling, kVisible, track.configId));
+    }
+}
+
+void SetupController::reportProgress(const QString& text, double progress)
+{
+    NotificationHub::instance()->sendProgressConfig(text, progress);
+}
+
+void SetupController::prepareForSetup()
+{
+    m_setupStarted = true;
+    const QList<quint64> serials = connectedSerials();
+    for (const quint64 serial : serials) {
+        queue(new SetFeature(serial, SetFeature::ConfigurationMode, true));
+        queue(new SetFeature(serial, SetFeature::RecordToFlash, false));
+        queue(new SetFeature(serial, SetFeature::LiveStreamBluetooth, false));
+        queue(new SetFeature(serial, SetFeature::LiveStreamUsb, false));
+        queue(new ResetTracks(serial));
+        queue(new SetFeature(serial, SetFeature::Feature2, false));
+    }
+}
+
+void SetupController::finishSetup()
+{
+    qCDebug(lcWorkflows) << "Finishing Setup";
+    const QList<quint64> serials = connectedSerials();
+    for (const quint64 serial : serials) {
+        queue(new SetFeature(serial, SetFeature::ConfigurationMode, false));
+        queue(new StoreSettings(serial));
+    }
+    m_setupTaskTotal = quint32(numberOfScheduledMessages());
+    reportProgress(tr("Setup in progress"), 0.0);
+}
+
+void SetupController::setDeviceColor(int Color)
+{
+    const QList<quint64> serials = connectedSerials();
+    for (const quint64 serial : serials) {
+        queue(new SetFeature(serial, SetFeature::ConfigurationMode, true));
+        queue(new SetDeviceColor(serial, quint32(Color)));
+    }
+}
+
+void SetupController::setupAccelerometerRawDataTracks()
+{
+    addTracks({{Track::AccX, 4}, {Track::AccY, 4}, {Track::AccZ, 4}, {Track::FusionRawDmp, 0}}, 0);
+}
+
+void SetupController::addQuaternionTrack(quint32 dsf)
+{
+    addTracks({{Track::FusionRawDmp, 2}}, dsf);
+}
+
+void SetupController::addRawMagnetoTracks(quint32 dsf)
+{
+    addTracks({{Track::MagX, 4}, {Track::MagY, 4}, {Track::MagZ, 4}}, dsf);
+}
+
+void SetupController::addRawAccelTracks(quint32 dsf)
+{
+    addTracks({{Track::AccX, 4}, {Track::AccY, 4}, {Track::AccZ, 4}}, dsf);
+}
+
+void SetupController::addRawAccelTrack(quint32 dsf, quint32 axis)
+{
+    switch (axis) {
+    case 0:
+        addTracks({{Track::AccX, 4}}, dsf);
+        break;
+    case 1:
+        addTracks({{Track::AccY, 4}}, dsf);
+        break;
+    case 2:
+        addTracks({{Track::AccZ, 4}}, dsf);
+        break;
+    default:
+        break;
+    }
+}
+
+void SetupController::addBatteryVoltageTrack(quint32 dsf)
+{
+    addTracks({{Track::BatteryVoltage, 0}}, dsf);
+}
+
+void SetupController::addChargingCurrentTrack(quint32 dsf)
+{
+    addTracks({{Track::BatteryChargeCurrent, 0}}, dsf);
+}
+
+void SetupController::addADCchannel3(quint32 dsf)
+{
+    addTracks({{Track::AdcValueChannel3, 0}}, dsf);
+}
+
+void SetupController::addADCchannel4(quint32 dsf)
+{
+    addTracks({{Track::AdcValueChannel4, 0}}, dsf);
+}
+
+void SetupController::addChargingStateTrack(quint32 dsf)
+{
+    addTracks({{Track::ChargingState, 0}}, dsf);
+}
+
+void SetupController::addRawGyroTracks(quint32 dsf)
+{
+    addTracks({{Track::GyrX, 4}, {Track::GyrY, 4}, {Track::GyrZ, 4}}, dsf);
+}
+
+void SetupController::addRawGyroTrack(quint32 dsf, quint32 axis)
+{
+    switch (axis) {
+    case 0:
+        addTracks({{Track::GyrX, 4}}, dsf);
+        break;
+    case 1:
+        addTracks({{Track::GyrY, 4}}, dsf);
+        break;
+    case 2:
+        addTracks({{Track::GyrZ, 4}}, dsf);
+        break;
+    default:
+        break;
+    }
+}
+
+void SetupController::addTrackToAllDevs(quint32 TrackID, quint16 DSF, quint8 visible, quint8 configID)
+{
+    // Track ids travel as 16 bits; only those reach the sensor.
+    const auto trackId = Track::TrackIDs(quint16(TrackID));
+    const QList<quint64> serials = connectedSerials();
+    for (const quint64 serial : serials)
+        queue(new AddTrack(serial, trackId, DSF, visible, configID));
+}
+
+void SetupController::setBaseFrequency(quint32 bf)
+{
+    const QList<quint64> serials = connectedSerials();
+    for (const quint64 serial : serials)
+        queue(new SetBaseFreq(serial, int(bf)));
+}
+
+void SetupController::addPressureTracks(quint32 dsf)
+{
+    addTracks({{Track::Pressure, 0}, {Track::Temperature, 0}, {Track::Altitude, 0}}, dsf);
+}
+
+void SetupController::addDSPTracks(quint32 dsf)
+{
+    // The sensor's algorithm channels are not configured through tracks yet.
+    Q_UNUSED(dsf)
+}
+
+void SetupController::queryInitialState(quint64 DeviceSerial)
+{
+    requestDeviceState(DeviceSerial);
+    requestDeviceFirmware(DeviceSerial);
+}
+
+void SetupController::messageFailed(quint64 DeviceSerial)
+{
+    Q_UNUSED(DeviceSerial)
+    qCDebug(lcWorkflows) << " SetupController, message " << sender() << " failed.";
+    // A half-configured sensor is worse than an unconfigured one: drop the
+    // rest everywhere and let the user repeat the setup.
+    FlushAllMessages();
+    Q_EMIT setupFailed();
+}
+
+void SetupController::updateNumberOfTasks()
+{
+    AppController::updateNumberOfTasks();
+    if (m_setupTaskTotal > 0) {
+        const double left = double(numberOfScheduledMessages());
+        reportProgress(tr("Setup in progress"), (double(m_setupTaskTotal) - left) * (1.0 / m_setupTaskTotal));
+    }
+}
+
+void SetupController::idleHook()
+{
+    qCDebug(lcWorkflows) << "SetupController is idle";
+    reportProgress(tr("Setup Done"), 1.0);
+    if (m_setupStarted) {
+        qCDebug(lcWorkflows) << "SetupController is done";
+        Q_EMIT setupDone();
+    }
+}

@@ -1,0 +1,73 @@
+#pragma once
+
+#include "Protocol/AppController.h"
+
+class Message;
+
+// Configures every connected sensor before a recording: configuration mode
+// on, recording and streaming off, a fresh track table, the tracks the user
+// picked, base frequency and colour, and finally the settings stored in the
+// sensor. Also asks each newly connected sensor for its state and firmware.
+//
+// Every slot acts on the sensors connected at the moment of the call and
+// queues its commands per sensor; since each sensor's queue is sent in
+// order, the commands reach a sensor in the order of the slot calls. Any
+// command that fails ends the whole setup on all sensors.
+class SetupController : public AppController
+{
+    Q_OBJECT
+public:
+    SetupController(QObject* parent, DeviceManager* deviceManager, MeasurementController* measurementController,
+                    StateController* stateController);
+
+    bool isSetupStarted() const { return m_setupStarted; }
+    quint32 setupTaskTotal() const { return m_setupTaskTotal; }
+
+Q_SIGNALS:
+    void setupDone();
+    void setupFailed();
+
+public Q_SLOTS:
+    void prepareForSetup();
+    void finishSetup();
+    void setDeviceColor(int Color);
+    void setupAccelerometerRawDataTracks();
+    void addQuaternionTrack(quint32 dsf);
+    void addRawMagnetoTracks(quint32 dsf);
+    void addRawAccelTracks(quint32 dsf);
+    void addRawAccelTrack(quint32 dsf, quint32 axis);
+    void addBatteryVoltageTrack(quint32 dsf);
+    void addChargingCurrentTrack(quint32 dsf);
+    void addADCchannel3(quint32 dsf);
+    void addADCchannel4(quint32 dsf);
+    void addChargingStateTrack(quint32 dsf);
+    void addRawGyroTracks(quint32 dsf);
+    void addRawGyroTrack(quint32 dsf, quint32 axis);
+    void addTrackToAllDevs(quint32 TrackID, quint16 DSF, quint8 visible, quint8 configID);
+    void setBaseFrequency(quint32 bf);
+    void addPressureTracks(quint32 dsf);
+    void addDSPTracks(quint32 dsf);
+    void queryInitialState(quint64 DeviceSerial);
+    void messageFailed(quint64 DeviceSerial) override;
+
+protected:
+    void updateNumberOfTasks() override;
+    void idleHook() override;
+
+private:
+    struct TrackRequest
+    {
+        quint16 trackId;
+        quint8 configId;
+    };
+
+    QList<quint64> connectedSerials() const;
+    // Queues the message, or drops it when its device is gone.
+    void queue(Message* message);
+    // AddTrack of each track, in order, for every connected device; visible 1.
+    void addTracks(std::initializer_list<TrackRequest> tracks, quint32 dsf);
+    void reportProgress(const QString& text, double progress);
+
+    bool m_setupStarted = false;
+    quint32 m_setupTaskTotal = 0;
+};
