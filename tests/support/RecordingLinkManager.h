@@ -28,6 +28,7 @@ public:
     std::function<QByteArray(quint64 serial, const QByteArray& frame)> answer;
 
     void writeToDevice(quint64 serial, QByteArray frame) override;
+    void startScan() override {}
 
     QList<QByteArray> frames(quint64 serial) const { return m_frames.value(serial); }
     QList<QByteArray> tokens(quint64 serial) const;
