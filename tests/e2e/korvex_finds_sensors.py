@@ -3,7 +3,9 @@
 sensors on pseudo-terminals and starts the installed korvex with both paths in
 KORVEX_EXTRA_SERIAL_PORTS and its storage in the temporary tree. The program
 must find both sensors, bind them (device records and communication logs on
-disk, GetSerial answered per the simulator's request log), notice when the
+disk, GetSerial answered per the simulator's request log), ask each newly
+bound sensor for its state and then its firmware (both in the request log, the
+firmware revision reaching the device registry's log line), notice when the
 simulator goes away and set both devices offline without crashing, and end
 with exit code 0 on SIGTERM.
 
@@ -28,6 +30,7 @@ import tempfile
 import time
 
 LIMIT = 180  # seconds for any one condition
+FIRMWARE = 317  # not the simulator's default, so the line below cannot be a coincidence
 
 
 def wait_for(what, condition, limit=LIMIT, alive=None):
@@ -107,7 +110,7 @@ def main():
         request_log = os.path.join(work, "requests.log")
 
         sim = subprocess.Popen([os.path.join(bindir, "korvex-sensorsim"), "--sensors", "2",
-                                "--request-log", request_log], stdout=subprocess.PIPE, bufsize=0)
+                                "--firmware", str(FIRMWARE), "--request-log", request_log], stdout=subprocess.PIPE, bufsize=0)
         served = [line.split() for line in read_lines(sim.stdout.fileno(), 2, 60)]
         assert all(len(line) == 2 for line in served), served
         serials = [line[0] for line in served]
@@ -139,6 +142,12 @@ def main():
         wait_for("both device records", bound, alive=korvex)
         for serial in serials:
             assert re.search(r" Current message serial number:\s+%s\b" % serial, log()), serial
+
+        # Each new sensor is asked for its state and firmware; the revision
+        # reaches the registry once per sensor.
+        firmware_line = re.compile(r"Got FirmwareRevision b:\s+%d\b" % FIRMWARE)
+        wait_for("the firmware of both sensors in the registry",
+                 lambda: len(firmware_line.findall(log())) >= 2, alive=korvex)
 
         # The traffic of each link is logged, chunk by chunk.
         for serial in serials:
@@ -181,7 +190,12 @@ def main():
             answered = [line for line in lines
                         if line[0] == serial and line[3] == "<GetSerial>" and line[5] == "answered"]
             assert answered, "no answered GetSerial for %s in %r" % (serial, lines)
-        print("ok: %s bound and set offline" % ", ".join(serials))
+            tokens = [line[3] for line in lines if line[0] == serial and line[5] == "answered"]
+            first = {token: tokens.index(token) for token in ("<GetSerial>", "<GetTopState>", "<GetFirmware>")
+                     if token in tokens}
+            assert len(first) == 3 and first["<GetSerial>"] < first["<GetTopState>"] < first["<GetFirmware>"], \
+                "state and firmware queries of %s missing or out of order: %r" % (serial, tokens)
+        print("ok: %s bound, queried and set offline" % ", ".join(serials))
     except BaseException:
         if os.path.exists(output_path):
             with open(output_path, "rb") as output:
