@@ -5,6 +5,8 @@
 // One variant writes the communication logs into /dev/null (the write calls
 // without the disk), the other into real files on the temporary storage.
 
+#include "BenchMain.h"
+
 #include "Data/Store.h"
 #include "Devices/DeviceManager.h"
 #include "Links/InterfaceManager.h"
@@ -106,11 +108,7 @@ BENCHMARK(BM_PollFourBusyLinksLogsToFiles)->Iterations(5000)->Unit(benchmark::kM
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runQtBenchmarks(argc, argv);
 }
 
 #include "bench_linkmanager.moc"

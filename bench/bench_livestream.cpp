@@ -3,6 +3,8 @@
 // dropped and counted in bufferOffset), and the whole buffer is offered to the
 // stream listener. Six tracks of two bytes, every track in every group.
 // Reports the stream throughput and the cost per stored sample.
+#include "BenchMain.h"
+
 #include "Data/Track.h"
 #include "Data/TrackList.h"
 #include "Protocol/ParseLiveStream.h"
@@ -97,13 +99,5 @@ BENCHMARK(BM_ParseLiveStream_LinkDeliveries)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
-    // Measure the parsing, not the writing of its debug lines.
-    QLoggingCategory::setFilterRules(QStringLiteral("korvex.*.debug=false"));
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runQtBenchmarks(argc, argv, "korvex.*.debug=false");
 }

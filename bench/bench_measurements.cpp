@@ -2,6 +2,8 @@
 // records, each with the track lists of two sensors, scanned the way the
 // application does at start-up (record, then the headers of its track
 // lists) and listed newest first. Time per measurement.
+#include "BenchMain.h"
+
 #include "Application/Helper.h"
 #include "Data/Measurement.h"
 #include "Data/MeasurementController.h"
@@ -95,9 +97,5 @@ BENCHMARK(BM_ScanStoredMeasurements)->Arg(0)->Arg(1)->Iterations(5)->UseRealTime
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runQtBenchmarks(argc, argv);
 }

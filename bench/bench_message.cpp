@@ -1,6 +1,8 @@
 // Cost of offering a full receive window to a waiting message: once when the
 // reply is the newest frame (the common case) and once when the window holds
 // only other messages' frames (every frame is examined).
+#include "BenchMain.h"
+
 #include "Protocol/GetFirmware.h"
 
 #include <QCoreApplication>
@@ -65,13 +67,5 @@ BENCHMARK(BM_TryToParse_NoReplyInWindow);
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
-    // Measure the parsing, not the writing of its debug lines.
-    QLoggingCategory::setFilterRules(QStringLiteral("korvex.protocol.debug=false"));
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runQtBenchmarks(argc, argv, "korvex.protocol.debug=false");
 }

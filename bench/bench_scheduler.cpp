@@ -11,6 +11,8 @@
 // runs every 5 ms and starts at most one request per sensor, so it bounds the
 // rate at about 200 round trips per second whatever the sensor does.
 
+#include "BenchMain.h"
+
 #include "Application/StateController.h"
 #include "Data/MeasurementController.h"
 #include "Data/Store.h"
@@ -160,9 +162,5 @@ BENCHMARK(BM_RoundTripsOfOneSensorThroughLinkManagerAndScheduler)
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runQtBenchmarks(argc, argv);
 }
