@@ -60,6 +60,8 @@ private Q_SLOTS:
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("QT_QPA_PLATFORM", "offscreen");
         env.insert("KORVEX_STORAGE", storage.path());
+        // The lines looked for must be written, whatever the caller silenced.
+        env.remove("QT_LOGGING_RULES");
         process.setProcessEnvironment(env);
         process.setWorkingDirectory(workingDir.path());
         process.setProcessChannelMode(QProcess::MergedChannels);

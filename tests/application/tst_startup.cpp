@@ -18,6 +18,8 @@ private:
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         env.insert(QStringLiteral("KORVEX_STORAGE"), storage.path());
+        // The lines looked for must be written, whatever the caller silenced.
+        env.remove(QStringLiteral("QT_LOGGING_RULES"));
         process.setProcessEnvironment(env);
         process.setProcessChannelMode(QProcess::MergedChannels);
         process.start(programPath(), QStringList());

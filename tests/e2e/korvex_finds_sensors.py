@@ -123,6 +123,8 @@ def main():
         ports = dict(zip(serials, links))
 
         env = dict(os.environ)
+        # The lines looked for must be written, whatever the caller silenced.
+        env.pop("QT_LOGGING_RULES", None)
         env.update({"KORVEX_EXTRA_SERIAL_PORTS": ":".join(links), "KORVEX_STORAGE": storage,
                     "QT_QPA_PLATFORM": "offscreen", "QT_LOGGING_TO_CONSOLE": "1"})
         with open(output_path, "wb") as output:

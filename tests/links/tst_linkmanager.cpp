@@ -4,6 +4,7 @@
 #include "Links/InterfaceManagerPC.h"
 #include "Protocol/GetSerial.h"
 
+#include "LinkRig.h"
 #include "LogCapture.h"
 #include "ManualClock.h"
 #include "PseudoTerminal.h"
@@ -19,82 +20,8 @@ using sensorsim::ManualClock;
 
 namespace {
 
-// The link manager without a platform: the test adds links itself and
-// drives the connect and poll timers' slots by hand.
-class LinkManager : public InterfaceManager
-{
-    Q_OBJECT
-public:
-    int scans = 0;
-    void startScan() override { ++scans; }
-
-    void connectLinks() { QVERIFY(QMetaObject::invokeMethod(this, "tryConnectDevices")); }
-    void poll() { QVERIFY(QMetaObject::invokeMethod(this, "pollComm")); }
-
-    GetSerial* request(const QString& identifier) const
-    {
-        for (GetSerial* request : pendingSerialRequests) {
-            if (request->getInterfaceIdentifier() == identifier)
-                return request;
-        }
-        return nullptr;
-    }
-
-    // What the tables must keep whatever happened; empty when they do.
-    QString tableFault() const
-    {
-        for (auto it = unconnectedInterfaces.cbegin(); it != unconnectedInterfaces.cend(); ++it) {
-            if (connectedInterfaces.contains(it.key()))
-                return "in both tables: " + it.key();
-            if (it.value()->identifier() != it.key())
-                return "discovered link filed under a wrong name: " + it.key();
-        }
-        const QList<RemoteInterface*> open = connectedInterfaces.values();
-        for (auto it = connectedInterfaces.cbegin(); it != connectedInterfaces.cend(); ++it) {
-            if (it.value()->identifier() != it.key())
-                return "open link filed under a wrong name: " + it.key();
-        }
-        for (auto it = interfaceToSerial.cbegin(); it != interfaceToSerial.cend(); ++it) {
-            if (!open.contains(it.key()))
-                return "binding of a link that is not open";
-            if (!serialToInterfaces.contains(it.value(), it.key()))
-                return "binding missing from the serial map";
-        }
-        for (auto it = serialToInterfaces.cbegin(); it != serialToInterfaces.cend(); ++it) {
-            if (interfaceToSerial.value(it.value(), 0) != it.key())
-                return "serial map holds a pair the link map does not";
-        }
-        if (serialToInterfaces.size() != interfaceToSerial.size())
-            return "duplicate bindings";
-        for (GetSerial* request : pendingSerialRequests) {
-            if (!connectedInterfaces.contains(request->getInterfaceIdentifier()))
-                return "serial request for a link that is not open: " + request->getInterfaceIdentifier();
-        }
-        return QString();
-    }
-};
-
-// A registry and a link manager wired to each other, on a fresh storage folder.
-struct Setup
-{
-    TemporaryStorage storage;
-    DeviceManager devices;
-    LinkManager links;
-    std::shared_ptr<ManualClock> clock = std::make_shared<ManualClock>();
-
-    Setup()
-    {
-        devices.setInterfaceManager(&links);
-        links.setDeviceManager(&devices);
-    }
-
-    SimulatedLink* add(quint64 serial, const QString& identifier, const QString& type = "usb", int rank = 3)
-    {
-        auto* link = new SimulatedLink(serial, identifier, type, rank, clock);
-        links.addDiscoveredInterface(link);
-        return link;
-    }
-};
+using LinkManager = ManualLinkManager;
+using Setup = LinkRig;
 
 QByteArray frame(char number, const QByteArray& body)
 {

@@ -1,12 +1,14 @@
 #pragma once
 
+#include <QLoggingCategory>
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
 
 // Collects every debug-stream line written while it exists (instead of
 // printing it), so a test can check that a line was or was not written.
-// Only one may exist at a time.
+// The program's own logging categories are switched on while it exists,
+// whatever QT_LOGGING_RULES says. Only one may exist at a time.
 class LogCapture
 {
 public:
@@ -24,6 +26,7 @@ public:
 
 private:
     static void handler(QtMsgType type, const QMessageLogContext& context, const QString& message);
+    static void filter(QLoggingCategory* category);
 
     QtMessageHandler m_previous = nullptr;
 };

@@ -1,0 +1,63 @@
+#include "WorkflowRig.h"
+
+#include "Protocol/Message.h"
+
+#include <QElapsedTimer>
+#include <QMetaObject>
+#include <QTest>
+
+WorkflowRig::WorkflowRig()
+{
+    devices.setInterfaceManager(&links);
+    links.setDeviceManager(&devices);
+    QObject::connect(&devices, &DeviceManager::deviceConnected, &setup, &SetupController::queryInitialState);
+    QObject::connect(&setup, &SetupController::numberOfMessagesChanged, &state, &StateController::SetupTasksChanged);
+}
+
+QSharedPointer<sensorsim::SimulatedSensor> WorkflowRig::plug(quint64 serial,
+                                                              std::shared_ptr<sensorsim::SimClock> clock)
+{
+    auto* link = new SimulatedLink(serial, QStringLiteral("sim%1").arg(serial, 0, 16), QStringLiteral("usb"), 3,
+                                   std::move(clock), serial);
+    QSharedPointer<sensorsim::SimulatedSensor> sensor = link->sharedSensor();
+    linkOf[serial] = link;
+    links.addDiscoveredInterface(link);
+    QMetaObject::invokeMethod(&links, "tryConnectDevices");
+    return sensor;
+}
+
+void WorkflowRig::plugAgain(const QSharedPointer<sensorsim::SimulatedSensor>& sensor)
+{
+    auto* link = new SimulatedLink(sensor, QStringLiteral("sim%1").arg(sensor->serial(), 0, 16));
+    linkOf[sensor->serial()] = link;
+    links.addDiscoveredInterface(link);
+    QMetaObject::invokeMethod(&links, "tryConnectDevices");
+}
+
+bool WorkflowRig::pumpUntil(const std::function<bool()>& condition, int limitMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!condition()) {
+        if (clock.elapsed() > limitMs)
+            return false;
+        QTest::qWait(1);
+    }
+    return true;
+}
+
+bool WorkflowRig::online(quint64 serial) const
+{
+    return devices.getConnectedDeviceSerials().contains(serial);
+}
+
+bool WorkflowRig::settled()
+{
+    return setup.numberOfScheduledMessages() + setup.numberOfActiveMessages() == 0;
+}
+
+Message* WorkflowRig::inFlight(quint64 serial)
+{
+    const QList<Message*>* active = setup.activeMessages(serial);
+    return active->isEmpty() ? nullptr : active->first();
+}

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "Application/StateController.h"
+#include "Data/MeasurementController.h"
+#include "Devices/DeviceManager.h"
+#include "Links/InterfaceManagerPC.h"
+#include "Workflows/SetupController.h"
+
+#include "SimClock.h"
+#include "SimulatedLink.h"
+#include "SimulatedSensor.h"
+#include "TemporaryStorage.h"
+
+#include <QMap>
+#include <QPointer>
+#include <QSharedPointer>
+
+#include <functional>
+#include <memory>
+
+class Message;
+
+// The registry, the desktop link manager (with its own timers) and the setup
+// workflow, wired as the application wires them, on a fresh storage folder.
+// Sensors are simulated links added to the manager.
+struct WorkflowRig
+{
+    WorkflowRig();
+
+    // Plugs a sensor in and opens its link at once (instead of on the next
+    // connect tick); the next poll binds it. The link's identifier is
+    // "sim" + the serial in hexadecimal.
+    QSharedPointer<sensorsim::SimulatedSensor> plug(quint64 serial,
+                                                    std::shared_ptr<sensorsim::SimClock> clock = nullptr);
+    // The same sensor on a new link (after the old one was unplugged).
+    void plugAgain(const QSharedPointer<sensorsim::SimulatedSensor>& sensor);
+
+    // Runs the event loop until the condition holds or the time is up.
+    static bool pumpUntil(const std::function<bool()>& condition, int limitMs = 20000);
+
+    bool online(quint64 serial) const;
+    // Nothing queued or in flight in the setup workflow.
+    bool settled();
+    // The setup workflow's message in flight to that sensor, if any.
+    Message* inFlight(quint64 serial);
+
+    TemporaryStorage storage;
+    DeviceManager devices;
+    InterfaceManagerPC links;
+    MeasurementController measurements;
+    StateController state;
+    SetupController setup {nullptr, &devices, &measurements, &state};
+    QMap<quint64, QPointer<SimulatedLink>> linkOf;
+};
