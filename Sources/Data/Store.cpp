@@ -29,10 +29,19 @@ void Store::drop()
     m_Instance = nullptr;
 }
 
+namespace {
+
+const char kLogSeparator[] = "||||";
+const int kFlushIntervalMs = 1000;
+
+} // namespace
+
 Store::Store()
 {
     // Until a debug file is opened, what is written to debug() goes nowhere.
     m_debugStream.setString(&m_discardedDebugText, QIODevice::WriteOnly);
+    m_flushTimer.setInterval(kFlushIntervalMs);
+    connect(&m_flushTimer, &QTimer::timeout, this, &Store::flushCommLogs);
 }
 
 Store::~Store()
@@ -110,31 +119,118 @@ void Store::initCommLogOut(const QString& linkName)
 void Store::initCommLog(QMap<QString, LogFile>& logs, const QString& prefix, const QString& linkName)
 {
     Helper::AssureDirectoryExists(Helper::getBasePath() + QStringLiteral("/commlogs/"));
-    auto* file = new QFile(commLogPath(prefix, linkName));
-    if (!file->open(QIODevice::ReadWrite | QIODevice::Truncate | QIODevice::Unbuffered)) {
+    const QString path = commLogPath(prefix, linkName);
+    auto* file = new QFile(path);
+    // Truncated once per run; a link that comes back under its old name
+    // goes on with the log it had.
+    const bool started = m_startedLogs.contains(path);
+    const QIODevice::OpenMode mode = started ? QIODevice::WriteOnly | QIODevice::Append
+                                             : QIODevice::WriteOnly | QIODevice::Truncate;
+    if (!file->open(mode)) {
         qCDebug(lcData) << "Could not open comm log file, abort";
         delete file;
+        // Remembered as unavailable: the link is not asked again on every poll.
+        logs.insert(linkName, LogFile());
         return;
     }
+    m_startedLogs.insert(path);
     LogFile log;
     log.file = file;
     log.stream = new QDataStream(file);
-    const auto previous = logs.constFind(linkName);
-    if (previous != logs.constEnd()) {
-        LogFile old = previous.value();
-        delete old.stream;
-        delete old.file;
-    }
+    log.size = file->size();
+    const auto previous = logs.find(linkName);
+    if (previous != logs.end())
+        closeLog(previous.value());
     logs.insert(linkName, log);
+    if (!m_flushTimer.isActive())
+        m_flushTimer.start();
+}
+
+void Store::logIncoming(const QString& linkName, const QByteArray& chunk)
+{
+    if (!m_commLogsIn.contains(linkName))
+        initCommLogIn(linkName);
+    appendToLog(m_commLogsIn, QStringLiteral("CommLogIn "), linkName, chunk);
+}
+
+void Store::logOutgoing(const QString& linkName, const QByteArray& chunk)
+{
+    if (!m_commLogsOut.contains(linkName))
+        initCommLogOut(linkName);
+    appendToLog(m_commLogsOut, QStringLiteral("CommLogOut "), linkName, chunk);
+}
+
+void Store::appendToLog(QMap<QString, LogFile>& logs, const QString& prefix, const QString& linkName,
+                        const QByteArray& chunk)
+{
+    const auto it = logs.find(linkName);
+    if (it == logs.end() || it->stream == nullptr)
+        return; // could not be opened: that traffic is not logged
+    LogFile& log = it.value();
+    log.stream->writeRawData(chunk.constData(), chunk.size());
+    log.stream->writeRawData(kLogSeparator, int(sizeof(kLogSeparator)) - 1);
+    log.size += chunk.size() + qint64(sizeof(kLogSeparator)) - 1;
+    if (log.size < m_commLogLimit)
+        return;
+
+    // Full: this part becomes the one older part kept, and the log starts afresh.
+    const QString path = commLogPath(prefix, linkName);
+    const QString older = path + QStringLiteral(".1");
+    closeLog(log);
+    logs.erase(it);
+    QFile::remove(older);
+    if (!QFile::rename(path, older))
+        qCDebug(lcData) << "Could not keep the older part of the comm log " << path;
+    m_startedLogs.remove(path);
+    initCommLog(logs, prefix, linkName);
+}
+
+void Store::flushCommLogs()
+{
+    for (QMap<QString, LogFile>* logs : {&m_commLogsIn, &m_commLogsOut}) {
+        for (LogFile& log : *logs) {
+            if (log.file != nullptr)
+                log.file->flush();
+        }
+    }
+}
+
+void Store::closeCommLogs(const QString& linkName)
+{
+    for (QMap<QString, LogFile>* logs : {&m_commLogsIn, &m_commLogsOut}) {
+        const auto it = logs->find(linkName);
+        if (it == logs->end())
+            continue;
+        closeLog(it.value());
+        logs->erase(it);
+    }
+    if (m_commLogsIn.isEmpty() && m_commLogsOut.isEmpty())
+        m_flushTimer.stop();
+}
+
+int Store::openCommLogCount() const
+{
+    int count = 0;
+    for (const QMap<QString, LogFile>* logs : {&m_commLogsIn, &m_commLogsOut}) {
+        for (const LogFile& log : *logs)
+            count += log.file != nullptr ? 1 : 0;
+    }
+    return count;
+}
+
+void Store::closeLog(LogFile& log)
+{
+    delete log.stream;
+    log.stream = nullptr;
+    if (log.file != nullptr)
+        log.file->close(); // writes out the buffer
+    delete log.file;
+    log.file = nullptr;
 }
 
 void Store::closeLogs(QMap<QString, LogFile>& logs)
 {
-    for (LogFile& log : logs) {
-        delete log.stream;
-        if (log.file != nullptr)
-            log.file->close();
-        delete log.file;
-    }
+    for (LogFile& log : logs)
+        closeLog(log);
     logs.clear();
 }

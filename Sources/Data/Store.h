@@ -3,8 +3,10 @@
 #include <QMap>
 #include <QMutex>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QTextStream>
+#include <QTimer>
 
 class QDataStream;
 class QFile;
@@ -12,10 +14,19 @@ class QFile;
 // Owns the debug text file and the raw communication logs, two per link
 // ("CommLogIn <link>.dat", "CommLogOut <link>.dat"). One instance per run,
 // created on first use and dropped by the application root.
+//
+// The logs are written through a buffer and flushed once a second, so a
+// busy link costs no system call per poll. Each log is capped: when it has
+// reached the limit it is renamed to "<file>.1" (replacing an older one) and
+// started afresh, so a link never holds more than twice the limit on disk.
 class Store : public QObject
 {
     Q_OBJECT
 public:
+    // 16 MiB: a minute of a busy upload, several of them for a sensor that
+    // is plugged in all day.
+    static constexpr qint64 kDefaultCommLogLimit = 16 * 1024 * 1024;
+
     static Store* instance();
     static void drop();
 
@@ -27,6 +38,21 @@ public:
     QDataStream* commLogIn(QString linkName);
     QDataStream* commLogOut(QString linkName);
 
+    // One chunk of a link's traffic followed by the "||||" separator. The
+    // link manager writes through these, so that the cap is kept.
+    void logIncoming(const QString& linkName, const QByteArray& chunk);
+    void logOutgoing(const QString& linkName, const QByteArray& chunk);
+    // Writes out what the logs hold in their buffers.
+    void flushCommLogs();
+    // Closes both logs of a link whose link has gone, so that links that
+    // come and go under ever new names do not use up the open files. Should
+    // the name come back in this run, its logs go on where they stopped.
+    void closeCommLogs(const QString& linkName);
+    int openCommLogCount() const;
+
+    void setCommLogLimit(qint64 bytes) { m_commLogLimit = qMax<qint64>(1, bytes); }
+    qint64 commLogLimit() const { return m_commLogLimit; }
+
     // The file a link's log goes to. Link names may be device paths; their
     // folder separators become "_" so that every name gives a file directly
     // in the log folder.
@@ -36,6 +62,7 @@ private:
     struct LogFile {
         QFile* file = nullptr;
         QDataStream* stream = nullptr;
+        qint64 size = 0;
     };
 
     Store();
@@ -44,6 +71,9 @@ private:
     void initCommLogIn(const QString& linkName);
     void initCommLogOut(const QString& linkName);
     void initCommLog(QMap<QString, LogFile>& logs, const QString& prefix, const QString& linkName);
+    void appendToLog(QMap<QString, LogFile>& logs, const QString& prefix, const QString& linkName,
+                     const QByteArray& chunk);
+    static void closeLog(LogFile& log);
     static void closeLogs(QMap<QString, LogFile>& logs);
 
     static Store* m_Instance;
@@ -55,4 +85,8 @@ private:
     QString m_discardedDebugText;
     QMap<QString, LogFile> m_commLogsIn;
     QMap<QString, LogFile> m_commLogsOut;
+    // Log files already started in this run: opened again, they are appended to.
+    QSet<QString> m_startedLogs;
+    qint64 m_commLogLimit = kDefaultCommLogLimit;
+    QTimer m_flushTimer;
 };

@@ -34,6 +34,11 @@ void DeviceManager::clearDeviceDataBuffers(quint64 serial)
         m_interfaceManager->clearDeviceDataBuffers(serial);
 }
 
+quint64 DeviceManager::receivePosition(quint64 serial) const
+{
+    return m_interfaceManager.isNull() ? 0 : m_interfaceManager->receivePosition(serial);
+}
+
 int DeviceManager::numberOfDevicesTotal() const
 {
     return m_devicesModel->rowCount();

@@ -28,6 +28,9 @@ public:
 
     void writeToDevice(quint64 serial, QByteArray frame);
     void clearDeviceDataBuffers(quint64 serial);
+    // Where the receive window of the link that carries the sensor's frames
+    // ends now (absolute stream position); 0 without such a link.
+    quint64 receivePosition(quint64 serial) const;
 
     int numberOfDevicesTotal() const;
     int numberOfDevicesConnected() const { return m_numberOfDevicesOnline; }

@@ -1,6 +1,7 @@
 #include "Links/InterfaceManager.h"
 
 #include "Application/Helper.h"
+#include "Application/NotificationHub.h"
 #include "Data/Store.h"
 #include "Devices/DeviceManager.h"
 #include "Devices/KtDevice.h"
@@ -12,20 +13,6 @@
 #include <QDebug>
 
 #include <algorithm>
-
-namespace {
-
-const char kLogSeparator[] = "||||";
-
-void appendToLog(QDataStream* log, const QByteArray& data)
-{
-    if (log == nullptr)
-        return;
-    log->writeRawData(data.constData(), data.size());
-    log->writeRawData(kLogSeparator, int(sizeof(kLogSeparator)) - 1);
-}
-
-} // namespace
 
 InterfaceManager::InterfaceManager(QObject* parent)
     : QObject(parent)
@@ -96,21 +83,63 @@ quint64 InterfaceManager::interfaceBufferOffset(const QString& identifier) const
     return bufferOffset.value(identifier, 0);
 }
 
+quint64 InterfaceManager::endPosition(const QString& identifier)
+{
+    return bufferOffset.value(identifier, 0) + quint64(interfaceDataBuffer(identifier)->size());
+}
+
+void InterfaceManager::emptyBuffer(const QString& identifier)
+{
+    QByteArray* buffer = interfaceDataBuffer(identifier);
+    bufferOffset[identifier] += quint64(buffer->size());
+    buffer->clear();
+}
+
 void InterfaceManager::clearDeviceDataBuffers(quint64 serial)
 {
-    const QList<RemoteInterface*> links = serialToInterfaces.values(serial);
+    const QList<RemoteInterface*> links = linksBoundTo(serial);
     for (RemoteInterface* link : links)
-        interfaceDataBuffer(link->identifier())->clear();
+        emptyBuffer(link->identifier());
+}
+
+quint64 InterfaceManager::receivePosition(quint64 serial)
+{
+    RemoteInterface* route = routeFor(serial);
+    return route == nullptr ? 0 : endPosition(route->identifier());
+}
+
+QList<RemoteInterface*> InterfaceManager::linksBoundTo(quint64 serial) const
+{
+    // The multi-map lists a key's values newest first.
+    QList<RemoteInterface*> links = serialToInterfaces.values(serial);
+    std::reverse(links.begin(), links.end());
+    return links;
+}
+
+RemoteInterface* InterfaceManager::routeFor(quint64 serial) const
+{
+    RemoteInterface* best = nullptr;
+    const QList<RemoteInterface*> links = linksBoundTo(serial);
+    for (RemoteInterface* link : links) {
+        if (best == nullptr || link->Rank() < best->Rank())
+            best = link;
+    }
+    return best;
+}
+
+QString InterfaceManager::transportOf(RemoteInterface* link)
+{
+    if (link->type() == QLatin1String("bluetooth") || link->identifier().contains(QLatin1String("rfcomm")))
+        return QStringLiteral("bluetooth");
+    return QStringLiteral("cable");
 }
 
 void InterfaceManager::writeToDevice(quint64 serial, QByteArray frame)
 {
-    QList<RemoteInterface*> links = serialToInterfaces.values(serial);
-    if (links.isEmpty())
+    RemoteInterface* route = routeFor(serial);
+    if (route == nullptr)
         return;
-    std::stable_sort(links.begin(), links.end(),
-                     [](RemoteInterface* a, RemoteInterface* b) { return a->Rank() < b->Rank(); });
-    writeToInterface(links.first()->identifier(), frame);
+    writeToInterface(route->identifier(), frame);
     // A quick answer is picked up at once instead of on the next poll tick.
     pollComm();
 }
@@ -123,7 +152,7 @@ void InterfaceManager::writeToInterface(QString identifier, QByteArray data)
         return;
     }
     link->write(data);
-    appendToLog(Store::instance()->commLogOut(identifier), data);
+    Store::instance()->logOutgoing(identifier, data);
 }
 
 bool InterfaceManager::tryReadFromInterface(QString identifier)
@@ -138,7 +167,7 @@ bool InterfaceManager::tryReadFromInterface(QString identifier)
     QByteArray* buffer = interfaceDataBuffer(identifier);
     const bool delivered = !bytes.isEmpty();
     if (delivered) {
-        appendToLog(Store::instance()->commLogIn(identifier), bytes);
+        Store::instance()->logIncoming(identifier, bytes);
         buffer->append(bytes);
         const int excess = buffer->size() - kMaxBufferBytes;
         if (excess > 0) {
@@ -239,12 +268,56 @@ void InterfaceManager::tryConnectDevices()
         pollComm();
         if (connectedInterfaces.value(identifier, nullptr) != link)
             continue; // lost while being polled
-        auto* request = new GetSerial(identifier);
-        request->setParent(this);
-        // Listed before it goes out, so that whatever the write sets off
-        // finds it (and a loss on the way releases it).
-        pendingSerialRequests.append(request);
-        writeToInterface(identifier, request->Compose());
+        startSerialProbe(identifier);
+    }
+    reprobeUnboundLinks();
+}
+
+void InterfaceManager::startSerialProbe(const QString& identifier)
+{
+    auto* request = new GetSerial(identifier);
+    request->setParent(this);
+    // What the link delivered before the first question cannot be the
+    // answer: a link that comes back under its old name still holds the
+    // bytes of whatever sat behind it before.
+    request->setReplyNotBefore(endPosition(identifier));
+    // Listed before it goes out, so that whatever the write sets off
+    // finds it (and a loss on the way releases it).
+    pendingSerialRequests.append(request);
+    writeToInterface(identifier, request->Compose());
+}
+
+GetSerial* InterfaceManager::pendingRequestFor(const QString& identifier) const
+{
+    for (GetSerial* request : pendingSerialRequests) {
+        if (request->getInterfaceIdentifier() == identifier)
+            return request;
+    }
+    return nullptr;
+}
+
+void InterfaceManager::reprobeUnboundLinks()
+{
+    const QMap<QString, RemoteInterface*> snapshot = connectedInterfaces;
+    for (auto it = snapshot.cbegin(); it != snapshot.cend(); ++it) {
+        const QString& identifier = it.key();
+        if (connectedInterfaces.value(identifier, nullptr) != it.value())
+            continue;
+        GetSerial* pending = pendingRequestFor(identifier);
+        if (interfaceToSerial.contains(it.value()) || (pending != nullptr && !pending->failed())) {
+            m_unboundTicks.remove(identifier);
+            continue;
+        }
+        int& ticks = m_unboundTicks[identifier];
+        if (++ticks < kReprobeAfterTicks)
+            continue;
+        ticks = 0;
+        qCDebug(lcLinks) << " Asking interface " << identifier << " again for its serial.";
+        if (pending != nullptr) {
+            pendingSerialRequests.removeAll(pending);
+            pending->disposalHook();
+        }
+        startSerialProbe(identifier);
     }
 }
 
@@ -280,9 +353,37 @@ void InterfaceManager::checkPendingIdMessages(QString identifier, QByteArray buf
 void InterfaceManager::bindInterface(RemoteInterface* link, quint64 serial)
 {
     const QString identifier = link->identifier();
+    const QList<RemoteInterface*> bound = linksBoundTo(serial);
+    for (RemoteInterface* other : bound) {
+        if (other == link || transportOf(other) != transportOf(link))
+            continue;
+        // One sensor is reached by at most one cable and one Bluetooth link:
+        // this is a second sensor with the same serial. Binding it would mix
+        // the two sensors' replies and data; it stays unbound (and is asked
+        // again now and then, so it takes over once the other is gone).
+        if (m_reportedClaims.value(identifier, 0) != serial) {
+            m_reportedClaims.insert(identifier, serial);
+            const QString text = tr("Two sensors report the serial %1 (on %2 and %3); the one on %3 is not used.")
+                                     .arg(QString::number(serial, 16), other->identifier(), identifier);
+            qCWarning(lcLinks).noquote() << text;
+            NotificationHub::instance()->sendWarning(text);
+        }
+        return;
+    }
+
+    RemoteInterface* previousRoute = routeFor(serial);
     if (!serialToInterfaces.contains(serial, link))
         serialToInterfaces.insert(serial, link);
     interfaceToSerial.insert(link, serial);
+    // Replies come back on the link a request went out on. The windows of a
+    // sensor's other links are still handed on (a live stream may run over
+    // one of them), but what they held from the time they carried requests
+    // must not be taken for answers to the requests that go elsewhere now.
+    RemoteInterface* route = routeFor(serial);
+    if (previousRoute != nullptr && previousRoute != route)
+        emptyBuffer(previousRoute->identifier());
+    if (route != link)
+        emptyBuffer(identifier);
     if (m_deviceManager.isNull())
         return;
     m_deviceManager->addDeviceBySerial(serial);
@@ -324,9 +425,12 @@ void InterfaceManager::InterfaceDisconnected(QString identifier)
             const quint64 serial = binding.value();
             interfaceToSerial.remove(link);
             serialToInterfaces.remove(serial, link);
-            if (!m_deviceManager.isNull()) {
+            const QString type = link->type();
+            const QList<RemoteInterface*> remaining = linksBoundTo(serial);
+            const bool sameKindLeft = std::any_of(remaining.cbegin(), remaining.cend(),
+                                                  [&](RemoteInterface* other) { return other->type() == type; });
+            if (!m_deviceManager.isNull() && !sameKindLeft) {
                 if (KtDevice* device = m_deviceManager->getDeviceBySerial(serial)) {
-                    const QString type = link->type();
                     if (type == QLatin1String("usb"))
                         device->setUsbConnected(false);
                     else if (type == QLatin1String("bluetooth"))
@@ -342,6 +446,12 @@ void InterfaceManager::InterfaceDisconnected(QString identifier)
         qCDebug(lcLinks) << " deleteing unconnected interface: " << link;
         retireInterface(link);
     }
+    m_unboundTicks.remove(identifier);
+    m_reportedClaims.remove(identifier);
+    // Links that come and go under ever new names (renumbered ports,
+    // pseudo-terminals) would otherwise each keep two files open.
+    if (!isConnected(identifier))
+        Store::instance()->closeCommLogs(identifier);
 }
 
 void InterfaceManager::releaseSerialRequests(const QString& identifier)

@@ -32,6 +32,10 @@ public:
     // Polls without data after which polling falls back to the slow rate.
     static constexpr int kIdlePollsBeforeSlow = 100;
     static constexpr int kMaxBufferBytes = 4096;
+    // Connect ticks (seconds) after which a link that no sensor has claimed
+    // yet is asked again who it is: a sensor that boots slowly, or that
+    // shares its serial with one already bound, is not left for ever.
+    static constexpr int kReprobeAfterTicks = 5;
 
     explicit InterfaceManager(QObject* parent = nullptr);
     ~InterfaceManager() override;
@@ -63,9 +67,16 @@ public:
     QByteArray* interfaceDataBuffer(QString identifier);
     // Bytes dropped so far from the front of the link's receive buffer.
     quint64 interfaceBufferOffset(const QString& identifier) const;
-    // Empties the receive buffers of every link bound to the serial; the
-    // offsets stay as they are.
+    // Empties the receive buffers of every link bound to the serial. The
+    // dropped bytes are counted in the offsets as if they had been pushed
+    // out of the window, so stream positions never go back and a parser
+    // that stays installed neither skips nor reads anything twice.
     void clearDeviceDataBuffers(quint64 serial);
+    // The absolute stream position where the receive window of the link
+    // that carries the sensor's frames ends now; 0 without such a link.
+    // Taken just before a request is written, it tells the reply apart
+    // from frames that were already there.
+    virtual quint64 receivePosition(quint64 serial);
 
     // Sets the device offline unless another link is still bound to it.
     void checkDeviceStillConnected(quint64 serial);
@@ -128,6 +139,25 @@ private:
     void bindInterface(RemoteInterface* link, quint64 serial);
     void releaseSerialRequests(const QString& identifier);
     void retireInterface(RemoteInterface* link);
+    void startSerialProbe(const QString& identifier);
+    void reprobeUnboundLinks();
+    GetSerial* pendingRequestFor(const QString& identifier) const;
+    // The links bound to a serial, oldest binding first.
+    QList<RemoteInterface*> linksBoundTo(quint64 serial) const;
+    // The link that carries a sensor's frames: the best rank, and among
+    // equal ranks the one bound first, so the choice stays put.
+    RemoteInterface* routeFor(quint64 serial) const;
+    quint64 endPosition(const QString& identifier);
+    void emptyBuffer(const QString& identifier);
+    // How a link reaches its sensor: over Bluetooth (a socket, or a serial
+    // port the system bound to one) or by cable. One sensor is reached at
+    // most once each way.
+    static QString transportOf(RemoteInterface* link);
 
     QPointer<DeviceManager> m_deviceManager;
+    // Connect ticks each open, unbound link has waited without a probe running.
+    QMap<QString, int> m_unboundTicks;
+    // Links already reported for claiming a serial that another sensor
+    // holds, with that serial.
+    QMap<QString, quint64> m_reportedClaims;
 };

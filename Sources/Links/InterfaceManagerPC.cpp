@@ -10,16 +10,21 @@
 #include <QFileInfo>
 #include <QSerialPortInfo>
 
-namespace {
-
-bool looksLikeSensorPort(const QSerialPortInfo& info)
+bool InterfaceManagerPC::isSensorPort(const SerialPortEntry& port)
 {
-    const QString description = info.description();
-    return description.contains(QLatin1String("KINEtrak")) || description.contains(QLatin1String("Korvexte USB"))
-        || info.portName().contains(QLatin1String("rfcomm"));
+    return port.description.contains(QLatin1String("KINEtrak"))
+        || port.description.contains(QLatin1String("Korvexte USB"))
+        || port.portName.contains(QLatin1String("rfcomm"));
 }
 
-} // namespace
+QList<InterfaceManagerPC::SerialPortEntry> InterfaceManagerPC::listSerialPorts() const
+{
+    QList<SerialPortEntry> ports;
+    const QList<QSerialPortInfo> infos = QSerialPortInfo::availablePorts();
+    for (const QSerialPortInfo& info : infos)
+        ports.append({info.portName(), info.description()});
+    return ports;
+}
 
 InterfaceManagerPC::InterfaceManagerPC(QObject* parent)
     : InterfaceManager(parent)
@@ -62,12 +67,12 @@ void InterfaceManagerPC::startScan()
 
 void InterfaceManagerPC::scanUSB()
 {
-    const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
-    for (const QSerialPortInfo& info : ports) {
-        if (!looksLikeSensorPort(info) || isConnected(info.portName()))
+    const QList<SerialPortEntry> ports = listSerialPorts();
+    for (const SerialPortEntry& port : ports) {
+        if (!isSensorPort(port) || isConnected(port.portName))
             continue;
-        addDiscoveredInterface(new USBinterface(info.portName()));
-        qCDebug(lcLinks) << "Found new KINEtrak usb interface: " << info.portName();
+        addDiscoveredInterface(new USBinterface(port.portName));
+        qCDebug(lcLinks) << "Found new KINEtrak usb interface: " << port.portName;
     }
 
     // Ports the system does not list or describe (pseudo-terminals, other

@@ -14,6 +14,17 @@ class InterfaceManagerPC : public InterfaceManager
 public:
     static constexpr int kScanIntervalMs = 5000;
 
+    // A serial port as the system lists it.
+    struct SerialPortEntry
+    {
+        QString portName;
+        QString description;
+    };
+
+    // Whether a listed port leads to a sensor: by the product texts its
+    // adapter describes itself with, or as a Bluetooth serial port.
+    static bool isSensorPort(const SerialPortEntry& port);
+
     explicit InterfaceManagerPC(QObject* parent = nullptr);
     ~InterfaceManagerPC() override;
 
@@ -26,6 +37,10 @@ public Q_SLOTS:
     void scanUSB();
     void scanBluetoothInterfaces() override;
     void tryKnownBluetooth();
+
+protected:
+    // The serial ports the system lists, in its order.
+    virtual QList<SerialPortEntry> listSerialPorts() const;
 
 private:
     Blueman* m_blueman = nullptr;

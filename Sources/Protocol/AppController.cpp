@@ -121,23 +121,27 @@ bool AppController::scheduleMessage(Message* message, bool clearFirst)
 
     MessageList* scheduled = scheduledMessages(serial);
     MessageList* active = activeMessages(serial);
+    MessageList dropped;
     if (clearFirst) {
-        // Whatever is dropped here would otherwise keep its reply timer
-        // running and its owner waiting for an outcome that never comes.
-        MessageList dropped = *active + *scheduled;
+        dropped = *active + *scheduled;
         active->clear();
         scheduled->clear();
         dropped.removeAll(message);
-        for (Message* old : qAsConst(dropped))
-            old->disposalHook();
     }
 
     if (message->parent() == nullptr)
         message->setParent(this);
     if (!sendTimer->isActive())
         sendTimer->start();
-    // Looked up again: an abort reported above may have changed the maps.
-    scheduledMessages(serial)->append(message);
+    scheduled->append(message);
+
+    // Whatever was dropped would otherwise keep its reply timer running and
+    // its owner waiting for an outcome that never comes. It is disposed only
+    // now that the new message is queued: a reaction to the abort (an upload
+    // that starts the next one, say) may queue work of its own, and that has
+    // to come after the message that was meant to go first.
+    for (Message* old : qAsConst(dropped))
+        old->disposalHook();
     updateNumberOfTasks();
     return true;
 }
@@ -201,6 +205,14 @@ int AppController::numberOfActiveMessages() const
     return count;
 }
 
+AppController::MessageList AppController::allScheduledMessages() const
+{
+    MessageList all;
+    for (const auto& entry : m_scheduledLists)
+        all += *entry.second;
+    return all;
+}
+
 bool AppController::hasScheduledMessages() const
 {
     return numberOfScheduledMessages() > 0;
@@ -231,7 +243,9 @@ void AppController::sendMessage(Message* message)
 {
     if (message == nullptr || m_deviceManager.isNull())
         return;
-    m_deviceManager->writeToDevice(message->getDeviceSerial(), message->Compose());
+    const quint64 serial = message->getDeviceSerial();
+    message->setReplyNotBefore(m_deviceManager->receivePosition(serial));
+    m_deviceManager->writeToDevice(serial, message->Compose());
 }
 
 void AppController::sendMessageAndListenForAnswer(Message* message)
@@ -268,8 +282,11 @@ void AppController::transmit(Message* message, bool fromScheduled)
         active->append(message);
     if (fromScheduled)
         updateNumberOfTasks();
-    if (!m_deviceManager.isNull())
+    if (!m_deviceManager.isNull()) {
+        // Only what arrives from here on can answer this transmission.
+        message->setReplyNotBefore(m_deviceManager->receivePosition(serial));
         m_deviceManager->writeToDevice(serial, frame);
+    }
 }
 
 void AppController::sendScheduledMessages()
@@ -308,11 +325,15 @@ void AppController::sendScheduledMessages()
         }
     }
 
-    // Everything has ended without a last accepted reply (failures, a flush):
-    // nothing is left to send or resend, so the pass stops until the next
-    // message is scheduled. This is not a finished piece of work, so no idle hook.
-    if (!hasScheduledMessages() && !hasActiveMessages())
+    // Everything has ended without a last accepted reply: nothing is left to
+    // send or resend, so the pass stops until the next message is scheduled.
+    // The last message may have been a side errand that failed (a new
+    // sensor's state query) after the real work was done, so this is an
+    // idle moment too; the hook tells whether it finished anything.
+    if (!hasScheduledMessages() && !hasActiveMessages() && sendTimer->isActive()) {
         sendTimer->stop();
+        idleHook();
+    }
 }
 
 void AppController::receivedDataFromDevice(quint64 DeviceSerial, QByteArray dataReceived, quint64 bufferOffset)

@@ -53,6 +53,8 @@ public:
 
     int numberOfScheduledMessages() const;
     int numberOfActiveMessages() const;
+    // Every scheduled message of every device, devices in ascending order.
+    MessageList allScheduledMessages() const;
 
     void checkIdle();
     // Composes the frame and writes it to the message's device, nothing else.

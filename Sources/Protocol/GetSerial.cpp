@@ -16,6 +16,7 @@ GetSerial::GetSerial(int deviceIndex, int number)
 
 void GetSerial::BeforeComposeHook()
 {
+    m_sentNumbers.set(messageNumber);
     command = QByteArrayLiteral("<GetSerial>");
     payload.clear();
     okToken = QByteArrayLiteral("<SndSerial>");
@@ -33,4 +34,9 @@ bool GetSerial::tryToParseResponseData(const QByteArray& window, int dataStart, 
     receivedSerial = serial;
     qCDebug(lcProtocol) << "Got serialnumber: " << QString::number(serial, 16);
     return true;
+}
+
+bool GetSerial::isOwnFrameNumber(quint8 number) const
+{
+    return m_sentNumbers.test(number);
 }

@@ -110,6 +110,7 @@ QByteArray Message::Compose()
     frame.append(kEndStreamToken);
 
     retryPending = false;
+    refusalReported = false;
     timeoutTimer.start();
     return frame;
 }
@@ -145,7 +146,7 @@ bool Message::tryToParse(const QByteArray& window, quint64 bufferOffset)
     Q_UNUSED(bufferOffset)
     // A message that has given up stays in its owner's list until the next
     // clean-up; the frame that made it fail must not be handled again.
-    if (hasFailed)
+    if (hasFailed && !acceptsLateReplies())
         return false;
 
     qCDebug(lcProtocol) << "Message : " << command << "(" << metaObject()->className()
@@ -158,6 +159,10 @@ bool Message::tryToParse(const QByteArray& window, quint64 bufferOffset)
             return false;
         const int startIndex = window.lastIndexOf(kStartStreamToken, endIndex);
         if (startIndex < 0)
+            return false;
+        // Frames are examined newest first: once one began before the
+        // request went out, so did every older one.
+        if (bufferOffset + quint64(startIndex) < replyNotBefore)
             return false;
         if (tryToParseBody(window, startIndex + kStartStreamToken.size(), endIndex))
             return true;
@@ -174,7 +179,7 @@ bool Message::tryToParseBody(const QByteArray& window, int bodyStart, int endInd
     const auto frameNumber = quint8(window.at(bodyStart));
     // Both outcomes need our number. Checking it first spares the two token
     // searches, which run to the end of the window, for every other frame.
-    if (frameNumber != messageNumber)
+    if (!isOwnFrameNumber(frameNumber))
         return false;
     const int okIndex = window.indexOf(okToken, bodyStart + 1);
     const int nokIndex = window.indexOf(nokToken, bodyStart + 1);
@@ -190,7 +195,8 @@ bool Message::tryToParseBody(const QByteArray& window, int bodyStart, int endInd
         }
         return parsed;
     }
-    if (nokIndex >= 0) {
+    if (nokIndex >= 0 && !refusalReported) {
+        refusalReported = true;
         qCDebug(lcProtocol) << " Message " << command << " Nr: " << unsigned(frameNumber) << "failed! ";
         messageFailedHook();
     }

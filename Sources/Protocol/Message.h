@@ -64,6 +64,15 @@ public:
     quint16 getTimeoutCount() const { return timeoutCount; }
     bool isWaitingForReply() const { return timeoutTimer.isActive(); }
 
+    // The absolute stream position (bufferOffset + index) that the device's
+    // receive window had reached when the current transmission was written.
+    // A frame that begins before it was on its way before the request, so
+    // it is never taken for the reply, whatever number it carries: numbers
+    // wrap after 256 transmissions, and a window holds far more short frames
+    // than that. The sender sets it just before writing; 0 accepts all.
+    void setReplyNotBefore(quint64 position) { replyNotBefore = position; }
+    quint64 getReplyNotBefore() const { return replyNotBefore; }
+
     void reset();
     void answerReceived();
 
@@ -99,6 +108,14 @@ public Q_SLOTS:
     void timedOut();
 
 protected:
+    // Whether a frame with this number answers this message: by default only
+    // the latest transmission's number does.
+    virtual bool isOwnFrameNumber(quint8 number) const { return number == messageNumber; }
+    // A message that has given up normally ignores later windows, so the
+    // frame that made it fail is not handled again; a probe that may still
+    // be answered late says so here.
+    virtual bool acceptsLateReplies() const { return false; }
+
     void Init();
     void takeMessageNumber();
     // Ends the exchange for good: no more retries, timer stopped, failure
@@ -122,4 +139,8 @@ protected:
     quint16 maxTries = 20;
     bool retryPending = false;
     bool hasFailed = false;
+    quint64 replyNotBefore = 0;
+    // A refusal stays in the window and is offered again on every poll; it
+    // is reported once per transmission.
+    bool refusalReported = false;
 };

@@ -1,6 +1,7 @@
 #include "Application/Helper.h"
 #include "Data/Store.h"
 
+#include "StorageFiles.h"
 #include "TemporaryStorage.h"
 
 #include <QDataStream>
@@ -13,10 +14,7 @@ namespace {
 
 QByteArray fileBytes(const QString& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray("<missing>");
-    return file.readAll();
+    return StorageFiles::read(path);
 }
 
 } // namespace
@@ -101,6 +99,46 @@ private Q_SLOTS:
         QTest::ignoreMessage(QtDebugMsg, "Could not open comm log file, abort");
         QVERIFY(Store::instance()->commLogIn("blocked") == nullptr);
         QVERIFY(Store::instance()->commLogOut("blocked") != nullptr);
+    }
+
+    void aFullLogMovesToItsOlderPartAndStartsAfresh()
+    {
+        TemporaryStorage storage;
+        Store* store = Store::instance();
+        store->setCommLogLimit(20);
+        const QString path = Store::commLogPath("CommLogIn ", "ttyUSB0");
+        store->logIncoming("ttyUSB0", "0123456789"); // 14 bytes with the separator
+        store->logIncoming("ttyUSB0", "abcdef");     // 24: full
+        store->logIncoming("ttyUSB0", "gh");
+        store->flushCommLogs();
+        QCOMPARE(fileBytes(path + ".1"), QByteArray("0123456789||||abcdef||||"));
+        QCOMPARE(fileBytes(path), QByteArray("gh||||"));
+        store->logIncoming("ttyUSB0", "ijklmnopqrstuvwxyz");
+        store->logIncoming("ttyUSB0", "!");
+        Store::drop();
+        // Only one older part is kept.
+        QCOMPARE(fileBytes(path + ".1"), QByteArray("gh||||ijklmnopqrstuvwxyz||||"));
+        QCOMPARE(fileBytes(path), QByteArray("!||||"));
+        QCOMPARE(QDir(Helper::getBasePath() + "/commlogs").entryList(QDir::Files).size(), 2);
+    }
+
+    void aClosedLogIsContinuedWhenItsLinkComesBack()
+    {
+        TemporaryStorage storage;
+        Store* store = Store::instance();
+        store->logOutgoing("pts/4", "first");
+        store->logIncoming("pts/4", "reply");
+        QCOMPARE(store->openCommLogCount(), 2);
+        store->closeCommLogs("pts/4");
+        QCOMPARE(store->openCommLogCount(), 0);
+        QCOMPARE(fileBytes(Store::commLogPath("CommLogOut ", "pts/4")), QByteArray("first||||"));
+        store->logOutgoing("pts/4", "again");
+        Store::drop();
+        QCOMPARE(fileBytes(Store::commLogPath("CommLogOut ", "pts/4")), QByteArray("first||||again||||"));
+        // A new run starts the log afresh.
+        Store::instance()->logOutgoing("pts/4", "next run");
+        Store::drop();
+        QCOMPARE(fileBytes(Store::commLogPath("CommLogOut ", "pts/4")), QByteArray("next run||||"));
     }
 
     void debugFileIsCreatedTruncatedAndWritten()

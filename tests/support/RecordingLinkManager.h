@@ -28,6 +28,7 @@ public:
     std::function<QByteArray(quint64 serial, const QByteArray& frame)> answer;
 
     void writeToDevice(quint64 serial, QByteArray frame) override;
+    quint64 receivePosition(quint64 serial) override { return quint64(m_windows.value(serial).size()); }
     void startScan() override {}
 
     QList<QByteArray> frames(quint64 serial) const { return m_frames.value(serial); }
