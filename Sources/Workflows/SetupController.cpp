@@ -1,10 +1,13 @@
 #include "Workflows/SetupController.h"
 
+#include <algorithm>
+
 #include "Application/NotificationHub.h"
 #include "Data/Track.h"
 #include "Devices/DeviceManager.h"
 #include "Log/LogCategories.h"
 #include "Protocol/AddTrack.h"
+#include "Protocol/Message.h"
 #include "Protocol/ResetTracks.h"
 #include "Protocol/SetBaseFreq.h"
 #include "Protocol/SetDeviceColor.h"
@@ -33,8 +36,26 @@ QList<quint64> SetupController::connectedSerials() const
 
 void SetupController::queue(Message* message)
 {
-    if (!scheduleMessage(message, false))
+    if (!scheduleMessage(message, false)) {
         delete message; // refused before it was ever sent; nothing refers to it
+        return;
+    }
+    m_setupCommands.insert(message);
+    connect(message, &QObject::destroyed, this, [this, message]() { m_setupCommands.remove(message); });
+}
+
+int SetupController::scheduledSetupCommands() const
+{
+    const MessageList scheduled = allScheduledMessages();
+    return int(std::count_if(scheduled.cbegin(), scheduled.cend(),
+                             [this](const Message* message) { return m_setupCommands.contains(message); }));
+}
+
+void SetupController::endSetup()
+{
+    m_setupRunning = false;
+    m_setupFinishing = false;
+    m_setupTaskTotal = 0;
 }
 
 void SetupController::addTracks(std::initializer_list<TrackRequest> tracks, quint32 dsf)
@@ -56,6 +77,9 @@ void SetupController::reportProgress(const QString& text, double progress)
 void SetupController::prepareForSetup()
 {
     m_setupStarted = true;
+    m_setupRunning = true;
+    m_setupFinishing = false;
+    m_setupTaskTotal = 0;
     const QList<quint64> serials = connectedSerials();
     for (const quint64 serial : serials) {
         queue(new SetFeature(serial, SetFeature::ConfigurationMode, true));
@@ -75,8 +99,14 @@ void SetupController::finishSetup()
         queue(new SetFeature(serial, SetFeature::ConfigurationMode, false));
         queue(new StoreSettings(serial));
     }
-    m_setupTaskTotal = quint32(numberOfScheduledMessages());
+    m_setupTaskTotal = quint32(scheduledSetupCommands());
+    m_setupFinishing = m_setupRunning;
     reportProgress(tr("Setup in progress"), 0.0);
+    // With nothing to send (no sensor connected) no reply will ever end the
+    // setup; it ends here, without a result, so that a later idle moment is
+    // not taken for its end.
+    if (m_setupTaskTotal == 0 && numberOfActiveMessages() == 0)
+        endSetup();
 }
 
 void SetupController::setDeviceColor(int Color)
@@ -209,27 +239,43 @@ void SetupController::messageFailed(quint64 DeviceSerial)
 {
     Q_UNUSED(DeviceSerial)
     qCDebug(lcWorkflows) << " SetupController, message " << sender() << " failed.";
+    const auto* message = qobject_cast<const Message*>(sender());
+    // The state and firmware queries of a sensor that was just plugged in
+    // have nothing to do with a setup running on the others.
+    if (message == nullptr || !m_setupCommands.contains(message))
+        return;
+    // A refusal is answered by sending the command again after its reply
+    // time-out; the setup is lost only when the command gives up.
+    if (!message->failed())
+        return;
     // A half-configured sensor is worse than an unconfigured one: drop the
     // rest everywhere and let the user repeat the setup.
     FlushAllMessages();
-    Q_EMIT setupFailed();
+    if (m_setupRunning) {
+        endSetup();
+        Q_EMIT setupFailed();
+    }
 }
 
 void SetupController::updateNumberOfTasks()
 {
     AppController::updateNumberOfTasks();
     if (m_setupTaskTotal > 0) {
-        const double left = double(numberOfScheduledMessages());
-        reportProgress(tr("Setup in progress"), (double(m_setupTaskTotal) - left) * (1.0 / m_setupTaskTotal));
+        const double left = double(scheduledSetupCommands());
+        const double progress = (double(m_setupTaskTotal) - left) * (1.0 / m_setupTaskTotal);
+        reportProgress(tr("Setup in progress"), qBound(0.0, progress, 1.0));
     }
 }
 
 void SetupController::idleHook()
 {
     qCDebug(lcWorkflows) << "SetupController is idle";
+    // Idle moments outside a setup (a new sensor's queries answered) are
+    // nobody's business.
+    if (!m_setupFinishing)
+        return;
     reportProgress(tr("Setup Done"), 1.0);
-    if (m_setupStarted) {
-        qCDebug(lcWorkflows) << "SetupController is done";
-        Q_EMIT setupDone();
-    }
+    qCDebug(lcWorkflows) << "SetupController is done";
+    endSetup();
+    Q_EMIT setupDone();
 }

@@ -2,6 +2,8 @@
 
 #include "Protocol/AppController.h"
 
+#include <QSet>
+
 class Message;
 
 // Configures every connected sensor before a recording: configuration mode
@@ -12,7 +14,8 @@ class Message;
 // Every slot acts on the sensors connected at the moment of the call and
 // queues its commands per sensor; since each sensor's queue is sent in
 // order, the commands reach a sensor in the order of the slot calls. Any
-// command that fails ends the whole setup on all sensors.
+// command that gives up ends the whole setup on all sensors; a command the
+// sensor refuses is sent again, like an unanswered one, before it gives up.
 class SetupController : public AppController
 {
     Q_OBJECT
@@ -21,6 +24,8 @@ public:
                     StateController* stateController);
 
     bool isSetupStarted() const { return m_setupStarted; }
+    // From prepareForSetup() until the setup is done or has failed.
+    bool isSetupRunning() const { return m_setupRunning; }
     quint32 setupTaskTotal() const { return m_setupTaskTotal; }
 
 Q_SIGNALS:
@@ -62,12 +67,21 @@ private:
     };
 
     QList<quint64> connectedSerials() const;
-    // Queues the message, or drops it when its device is gone.
+    // Queues a command of the setup, or drops it when its device is gone.
     void queue(Message* message);
+    int scheduledSetupCommands() const;
+    void endSetup();
     // AddTrack of each track, in order, for every connected device; visible 1.
     void addTracks(std::initializer_list<TrackRequest> tracks, quint32 dsf);
     void reportProgress(const QString& text, double progress);
 
     bool m_setupStarted = false;
+    bool m_setupRunning = false;
+    // finishSetup() has been called: the next idle moment ends the setup.
+    bool m_setupFinishing = false;
     quint32 m_setupTaskTotal = 0;
+    // The configuration commands this controller has queued and not yet
+    // deleted; the state and firmware queries of new sensors are not among
+    // them, so they neither count towards a setup nor end one.
+    QSet<const Message*> m_setupCommands;
 };

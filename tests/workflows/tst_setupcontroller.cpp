@@ -174,9 +174,9 @@ private Q_SLOTS:
         rig.drain();
         QCOMPARE(rig.links.tokens(kB), QList<QByteArray>({"<GetTopState>", "<GetFirmware>"}));
         QVERIFY(rig.links.tokens(kA).isEmpty());
-        QCOMPARE(progress.count(), 1);
-        QCOMPARE(progress.last().at(0).toString(), QString("Setup Done"));
-        QCOMPARE(done.count(), 0); // no setup was started
+        // No setup runs: nothing to report, nothing done.
+        QCOMPARE(progress.count(), 0);
+        QCOMPARE(done.count(), 0);
     }
 
     void progressRunsFromZeroToDoneAndSetupDoneComesOnce()
@@ -232,21 +232,86 @@ private Q_SLOTS:
         rig.setup.finishSetup();
         for (int i = 0; i < 7; ++i)
             rig.setup.sendScheduledMessages();
-        if (!refused) {
-            // Retries without waiting for the reply timer.
-            while (rig.setup.activeMessages(kB)->size() == 1 && rig.links.frames(kB).size() < 40) {
-                rig.setup.activeMessages(kB)->first()->timedOut();
-                rig.setup.sendScheduledMessages();
-            }
+        // A refusal is sent again like an unanswered command; the retries
+        // are driven without waiting for the reply timer.
+        while (rig.setup.activeMessages(kB)->size() == 1 && rig.links.frames(kB).size() < 40) {
+            QCOMPARE(failed.count(), 0);
+            rig.setup.activeMessages(kB)->first()->timedOut();
+            rig.setup.sendScheduledMessages();
         }
 
         QCOMPARE(failed.count(), 1);
         QCOMPARE(done.count(), 0);
         QCOMPARE(rig.queued(), 0);
-        QCOMPARE(rig.links.tokens(kB).count("<AddTrack>"), refused ? 1 : 20);
+        QCOMPARE(rig.links.tokens(kB).count("<AddTrack>"), 20);
         QVERIFY(!rig.links.tokens(kB).contains("<StoreSettings>"));
         rig.drain();
         QCOMPARE(failed.count(), 1);
+    }
+
+    void aSecondSetupCountsAfreshAndIdleMomentsBetweenSetupsStayQuiet()
+    {
+        Rig rig({kA, kB});
+        rig.links.answer = RecordingLinkManager::acceptEverything;
+        QSignalSpy done(&rig.setup, &SetupController::setupDone);
+        QSignalSpy progress(NotificationHub::instance(), &NotificationHub::progressConfig);
+        rig.setup.prepareForSetup();
+        rig.setup.addRawAccelTracks(1);
+        rig.setup.finishSetup();
+        rig.drain();
+        QCOMPARE(done.count(), 1);
+        QVERIFY(!rig.setup.isSetupRunning());
+        QCOMPARE(rig.setup.setupTaskTotal(), 0u);
+
+        // A sensor plugged in afterwards is queried without any setup report.
+        progress.clear();
+        rig.setup.queryInitialState(kB);
+        rig.drain();
+        QCOMPARE(done.count(), 1);
+        QCOMPARE(progress.count(), 0);
+
+        // A smaller second setup, with a new sensor's queries queued in the
+        // middle: its own count from 0 to 1, never out of range.
+        rig.setup.prepareForSetup();
+        rig.setup.setBaseFrequency(500);
+        rig.setup.finishSetup();
+        rig.setup.queryInitialState(kA);
+        QCOMPARE(rig.setup.setupTaskTotal(), 18u);
+        rig.drain();
+        QCOMPARE(done.count(), 2);
+        QCOMPARE(progress.first().at(1).toDouble(), 0.0);
+        for (const QList<QVariant>& report : qAsConst(progress))
+            QVERIFY2(report.at(1).toDouble() >= 0.0 && report.at(1).toDouble() <= 1.0,
+                     qPrintable(QString::number(report.at(1).toDouble())));
+        QCOMPARE(progress.last().at(0).toString(), QString("Setup Done"));
+    }
+
+    void aFailingQueryOfANewSensorLeavesTheRunningSetupAlone()
+    {
+        Rig rig({kA, kB});
+        // B never answers its state query; everything else is answered.
+        rig.links.answer = [](quint64 serial, const QByteArray& frame) {
+            if (serial == kB && RecordingLinkManager::tokenOf(frame) == "<GetTopState>")
+                return QByteArray();
+            return RecordingLinkManager::acceptEverything(serial, frame);
+        };
+        QSignalSpy done(&rig.setup, &SetupController::setupDone);
+        QSignalSpy failed(&rig.setup, &SetupController::setupFailed);
+        rig.setup.queryInitialState(kB);
+        rig.setup.sendScheduledMessages();
+        Message* query = rig.setup.activeMessages(kB)->first();
+        rig.setup.prepareForSetup();
+        rig.setup.addBatteryVoltageTrack(10);
+        rig.setup.finishSetup();
+        for (int timeout = 0; timeout < 20; ++timeout) {
+            query->timedOut();
+            rig.setup.sendScheduledMessages();
+        }
+        rig.drain();
+        QCOMPARE(failed.count(), 0);
+        QCOMPARE(done.count(), 1);
+        QVERIFY(received(rig.links, kB).contains("<StoreSettings>"));
+        QVERIFY(received(rig.links, kA).contains("<StoreSettings>"));
     }
 
     void withoutDevicesFinishReportsZeroAndNothingFollows()
