@@ -90,25 +90,13 @@ static void BM_SetupOnAPoorLine(benchmark::State& state)
                 ++failed;
                 continue;
             }
-            sensorsim::SensorFaults faults;
-            faults.dropProbability = 0.10;
-            faults.nokProbability = 0.05;
-            faults.corruptProbability = 0.01;
-            faults.garbageProbability = 0.25;
-            faults.garbageMaxBytes = 48;
-            a->setFaults(faults);
-            b->setFaults(faults);
+            a->setFaults(WorkflowRig::poorLine());
+            b->setFaults(WorkflowRig::poorLine());
             QSignalSpy done(&rig.setup, &SetupController::setupDone);
             QSignalSpy lost(&rig.setup, &SetupController::setupFailed);
             QElapsedTimer clock;
             clock.start();
-            rig.setup.prepareForSetup();
-            rig.setup.addRawAccelTracks(1);
-            rig.setup.addRawGyroTracks(2);
-            rig.setup.addBatteryVoltageTrack(100);
-            rig.setup.setBaseFrequency(500);
-            rig.setup.setDeviceColor(0x00A0FF);
-            rig.setup.finishSetup();
+            rig.startTypicalSetup();
             rig.pumpUntil([&] { return !done.isEmpty() || !lost.isEmpty(); }, 120000);
             totalMs += clock.elapsed();
             if (!done.isEmpty() && lost.isEmpty())

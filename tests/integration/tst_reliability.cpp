@@ -11,7 +11,6 @@
 #include <QtTest>
 
 using sensorsim::RequestRecord;
-using sensorsim::SensorFaults;
 using sensorsim::SimulatedSensor;
 using sensorsim::TrackEntry;
 
@@ -22,18 +21,6 @@ const int kLimitMs = 90000; // generous: sanitizer builds on a loaded machine
 void releaseDeferred()
 {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
-
-// A poor line: lost, refused and corrupted replies and bursts of noise.
-SensorFaults poorLine()
-{
-    SensorFaults faults;
-    faults.dropProbability = 0.10;
-    faults.nokProbability = 0.05;
-    faults.corruptProbability = 0.01;
-    faults.garbageProbability = 0.25;
-    faults.garbageMaxBytes = 48;
-    return faults;
 }
 
 int injectedFaults(const SimulatedSensor& sensor)
@@ -69,18 +56,12 @@ private Q_SLOTS:
         QVERIFY(rig.pumpUntil([&] { return rig.online(first) && rig.online(first + 1) && rig.settled(); }));
         a->clearRequestLog();
         b->clearRequestLog();
-        a->setFaults(poorLine());
-        b->setFaults(poorLine());
+        a->setFaults(WorkflowRig::poorLine());
+        b->setFaults(WorkflowRig::poorLine());
 
         QSignalSpy done(&rig.setup, &SetupController::setupDone);
         QSignalSpy failed(&rig.setup, &SetupController::setupFailed);
-        rig.setup.prepareForSetup();
-        rig.setup.addRawAccelTracks(1);
-        rig.setup.addRawGyroTracks(2);
-        rig.setup.addBatteryVoltageTrack(100);
-        rig.setup.setBaseFrequency(500);
-        rig.setup.setDeviceColor(0x00A0FF);
-        rig.setup.finishSetup();
+        rig.startTypicalSetup();
         QVERIFY(rig.pumpUntil([&] { return !done.isEmpty() || !failed.isEmpty(); }, kLimitMs));
         QCOMPARE(failed.count(), 0);
         QCOMPARE(done.count(), 1);

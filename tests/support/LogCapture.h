@@ -24,6 +24,10 @@ public:
     bool contains(const QString& text) const { return count(text) > 0; }
     void clear();
 
+    // Switches every message type of the program's categories (and of plain
+    // qDebug) on; for use in a category filter, after the rules' own filter.
+    static void enableProgramCategory(QLoggingCategory* category);
+
 private:
     static void handler(QtMsgType type, const QMessageLogContext& context, const QString& message);
     static void filter(QLoggingCategory* category);

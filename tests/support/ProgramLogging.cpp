@@ -1,12 +1,12 @@
-// Compiled into every test executable: the program's own logging categories
-// stay on in tests whatever QT_LOGGING_RULES says, because many checks look
-// for the lines they write (through LogCapture or QTest::ignoreMessage).
-// Someone who silences them for a test run gets a quiet run, not a red one.
+// Compiled into every test executable that links the test support: the
+// program's own logging categories stay on in tests whatever
+// QT_LOGGING_RULES says, because many checks look for the lines they write
+// (through LogCapture or QTest::ignoreMessage). Someone who silences them for
+// a test run gets a quiet run, not a red one.
+
+#include "LogCapture.h"
 
 #include <QLoggingCategory>
-#include <QtGlobal>
-
-#include <cstring>
 
 namespace {
 
@@ -16,11 +16,7 @@ void keepProgramCategoriesOn(QLoggingCategory* category)
 {
     if (s_rulesFilter)
         s_rulesFilter(category);
-    const char* name = category->categoryName();
-    if (std::strncmp(name, "korvex.", 7) == 0 || std::strcmp(name, "default") == 0) {
-        for (QtMsgType type : {QtDebugMsg, QtInfoMsg, QtWarningMsg, QtCriticalMsg})
-            category->setEnabled(type, true);
-    }
+    LogCapture::enableProgramCategory(category);
 }
 
 void installProgramLogging()

@@ -46,6 +46,28 @@ bool WorkflowRig::pumpUntil(const std::function<bool()>& condition, int limitMs)
     return true;
 }
 
+sensorsim::SensorFaults WorkflowRig::poorLine()
+{
+    sensorsim::SensorFaults faults;
+    faults.dropProbability = 0.10;
+    faults.nokProbability = 0.05;
+    faults.corruptProbability = 0.01;
+    faults.garbageProbability = 0.25;
+    faults.garbageMaxBytes = 48;
+    return faults;
+}
+
+void WorkflowRig::startTypicalSetup()
+{
+    setup.prepareForSetup();
+    setup.addRawAccelTracks(1);
+    setup.addRawGyroTracks(2);
+    setup.addBatteryVoltageTrack(100);
+    setup.setBaseFrequency(500);
+    setup.setDeviceColor(0x00A0FF);
+    setup.finishSetup();
+}
+
 bool WorkflowRig::online(quint64 serial) const
 {
     return devices.getConnectedDeviceSerials().contains(serial);

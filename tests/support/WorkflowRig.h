@@ -38,6 +38,12 @@ struct WorkflowRig
     // Runs the event loop until the condition holds or the time is up.
     static bool pumpUntil(const std::function<bool()>& condition, int limitMs = 20000);
 
+    // Lost, refused and corrupted replies and bursts of noise.
+    static sensorsim::SensorFaults poorLine();
+    // A setup of 16 commands per sensor: raw accelerometer and gyroscope,
+    // battery, 500 Hz, colour 0x00A0FF.
+    void startTypicalSetup();
+
     bool online(quint64 serial) const;
     // Nothing queued or in flight in the setup workflow.
     bool settled();
