@@ -12,6 +12,7 @@
 #include "Devices/KtDevice.h"
 #include "Links/InterfaceManagerPC.h"
 #include "Log/LogCategories.h"
+#include "Workflows/LiveController.h"
 #include "Workflows/SetupController.h"
 
 #include <QDateTime>
@@ -52,6 +53,7 @@ QT_WARNING_POP
     m_stateController = new StateController();
 
     m_setupController = new SetupController(nullptr, m_deviceManager, m_measurementController, m_stateController);
+    m_liveController = new LiveController(nullptr, m_deviceManager, m_measurementController, m_stateController);
 
     // A newly connected sensor is first asked for its state and firmware.
     connect(m_deviceManager, &DeviceManager::deviceConnected, m_setupController,
@@ -92,8 +94,10 @@ Korvex::~Korvex()
     Store::drop();
     m_store = nullptr;
     // Freed here rather than left to the end of the process, so that a leak
-    // check at exit sees only real leaks. The workflow goes first: it uses
-    // the others until it is gone.
+    // check at exit sees only real leaks. The workflows go first: they use
+    // the others until they are gone.
+    delete m_liveController;
+    m_liveController = nullptr;
     delete m_setupController;
     m_setupController = nullptr;
     delete m_stateController;

@@ -4,6 +4,7 @@
 
 class DeviceManager;
 class InterfaceManager;
+class LiveController;
 class MeasurementController;
 class NotificationHub;
 class SetupController;
@@ -32,4 +33,5 @@ private:
     UserController* m_userController = nullptr;
     StateController* m_stateController = nullptr;
     SetupController* m_setupController = nullptr;
+    LiveController* m_liveController = nullptr;
 };

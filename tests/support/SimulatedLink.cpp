@@ -66,6 +66,8 @@ QByteArray SimulatedLink::read()
         m_connected = false;
         QTimer::singleShot(0, this, &SimulatedLink::reportLoss);
     }
+    if (m_keepDelivered)
+        m_delivered.append(bytes);
     return bytes;
 }
 

@@ -44,6 +44,10 @@ public:
     // At most this many bytes per read(), as the real links deliver; 0 (the
     // default) reads everything there is.
     void setMaxReadBytes(int maxBytes) { m_maxReadBytes = qMax(0, maxBytes); }
+    // Keeps everything read() handed out from now on, for a test to decode
+    // on its own what the host should have made of it.
+    void setKeepDelivered(bool keep) { m_keepDelivered = keep; }
+    const QByteArray& delivered() const { return m_delivered; }
 
 public Q_SLOTS:
     bool doConnect() override;
@@ -68,4 +72,6 @@ private:
     QByteArray m_written;
     QByteArray m_injected;
     int m_maxReadBytes = 0;
+    bool m_keepDelivered = false;
+    QByteArray m_delivered;
 };

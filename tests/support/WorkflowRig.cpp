@@ -15,9 +15,11 @@ WorkflowRig::WorkflowRig()
 }
 
 QSharedPointer<sensorsim::SimulatedSensor> WorkflowRig::plug(quint64 serial,
-                                                              std::shared_ptr<sensorsim::SimClock> clock)
+                                                              std::shared_ptr<sensorsim::SimClock> clock,
+                                                              const QString& type)
 {
-    auto* link = new SimulatedLink(serial, QStringLiteral("sim%1").arg(serial, 0, 16), QStringLiteral("usb"), 3,
+    const int rank = type == QLatin1String("bluetooth") ? 2 : 3;
+    auto* link = new SimulatedLink(serial, QStringLiteral("sim%1").arg(serial, 0, 16), type, rank,
                                    std::move(clock), serial);
     QSharedPointer<sensorsim::SimulatedSensor> sensor = link->sharedSensor();
     linkOf[serial] = link;

@@ -30,8 +30,10 @@ struct WorkflowRig
     // Plugs a sensor in and opens its link at once (instead of on the next
     // connect tick); the next poll binds it. The link's identifier is
     // "sim" + the serial in hexadecimal.
+    // A "bluetooth" link gets the Bluetooth rank (2), any other the USB one.
     QSharedPointer<sensorsim::SimulatedSensor> plug(quint64 serial,
-                                                    std::shared_ptr<sensorsim::SimClock> clock = nullptr);
+                                                    std::shared_ptr<sensorsim::SimClock> clock = nullptr,
+                                                    const QString& type = QStringLiteral("usb"));
     // The same sensor on a new link (after the old one was unplugged).
     void plugAgain(const QSharedPointer<sensorsim::SimulatedSensor>& sensor);
 

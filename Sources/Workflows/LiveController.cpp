@@ -1,0 +1,153 @@
+#include "Workflows/LiveController.h"
+
+#include "Data/Measurement.h"
+#include "Data/MeasurementController.h"
+#include "Devices/DeviceManager.h"
+#include "Devices/KtDevice.h"
+#include "Log/LogCategories.h"
+#include "Protocol/GetTopState.h"
+#include "Protocol/LiveStreamParseHeader.h"
+#include "Protocol/ParseLiveStream.h"
+#include "Protocol/SetFeature.h"
+
+#include <QDebug>
+
+namespace {
+
+QString hex(quint64 value)
+{
+    return QString::number(value, 16);
+}
+
+} // namespace
+
+LiveController::LiveController(QObject* parent, DeviceManager* deviceManager,
+                               MeasurementController* measurementController, StateController* stateController)
+    : AppController(parent, deviceManager, measurementController, stateController)
+{
+    m_keepAliveTimer.setInterval(kKeepAliveIntervalMs);
+    m_keepAliveTimer.setSingleShot(false);
+    connect(&m_keepAliveTimer, &QTimer::timeout, this, &LiveController::StreamKeepAlive);
+}
+
+bool LiveController::queue(Message* message)
+{
+    if (scheduleMessage(message, false))
+        return true;
+    delete message; // never queued, never sent
+    return false;
+}
+
+void LiveController::startLiveStream()
+{
+    prepareLiveStream();
+    if (deviceManager() != nullptr) {
+        for (const quint64 serial : qAsConst(m_streamDevices)) {
+            queue(new SetFeature(serial, SetFeature::Feature2, false));
+            const KtDevice* device = deviceManager()->getDeviceBySerial(serial);
+            const bool usb = device != nullptr && device->getUsbConnected();
+            queue(new SetFeature(serial, usb ? SetFeature::LiveStreamUsb : SetFeature::LiveStreamBluetooth, true));
+        }
+    }
+    m_keepAliveTimer.setInterval(kKeepAliveIntervalMs);
+    m_keepAliveTimer.start();
+}
+
+void LiveController::prepareLiveStream()
+{
+    m_streamDevices = deviceManager() != nullptr ? deviceManager()->getConnectedDeviceSerials() : QList<quint64>();
+    for (const quint64 serial : qAsConst(m_streamDevices)) {
+        qCDebug(lcWorkflows) << " Clear old listening messages before creating stream listeners.";
+        clearMessageLists(serial);
+        qCDebug(lcWorkflows) << " Clear device data buffers";
+        deviceManager()->clearDeviceDataBuffers(serial);
+    }
+
+    m_liveMeasurementId = generateNewMeasurement();
+    MeasurementController* measurements = measurementController();
+    for (const quint64 serial : qAsConst(m_streamDevices)) {
+        auto* headerParser = new LiveStreamParseHeader(serial);
+        auto* streamParser = new ParseLiveStream(serial, m_liveMeasurementId);
+        qCDebug(lcWorkflows) << " headerParser generated: " << headerParser;
+        qCDebug(lcWorkflows) << " Parse livestream generated " << streamParser;
+        if (measurements != nullptr) {
+            connect(headerParser, &ParseHeader::DeviceTrackFound, measurements,
+                    &MeasurementController::DeviceTrackFound);
+            connect(headerParser, &ParseHeader::DeviceTracksParsed, measurements,
+                    &MeasurementController::trackListComplete);
+            connect(measurements, &MeasurementController::DeviceTrackListChanged, streamParser,
+                    &ParseDataStream::DeviceTrackListChanged);
+        }
+        connect(streamParser, &ParseDataStream::newLiveValue, this, &LiveController::newLiveValue);
+        addListeningMessage(serial, headerParser);
+        addListeningMessage(serial, streamParser);
+        Q_EMIT liveStreamStarted(hex(m_liveMeasurementId), hex(serial));
+    }
+}
+
+bool LiveController::hasStateQueryPending(quint64 serial)
+{
+    for (const MessageList* list : {scheduledMessages(serial), activeMessages(serial)}) {
+        for (const Message* message : *list) {
+            if (qobject_cast<const GetTopState*>(message) != nullptr)
+                return true;
+        }
+    }
+    return false;
+}
+
+void LiveController::StreamKeepAlive()
+{
+    if (deviceManager() == nullptr)
+        return;
+    const QList<quint64> serials = deviceManager()->getConnectedDeviceSerials();
+    for (const quint64 serial : serials) {
+        if (!hasStateQueryPending(serial))
+            queue(new GetTopState(serial));
+    }
+}
+
+void LiveController::stopLiveStream()
+{
+    m_keepAliveTimer.stop();
+    const QList<quint64> serials =
+        deviceManager() != nullptr ? deviceManager()->getConnectedDeviceSerials() : QList<quint64>();
+    for (const quint64 serial : serials) {
+        auto* usbOff = new SetFeature(serial, SetFeature::LiveStreamUsb, false);
+        auto* bluetoothOff = new SetFeature(serial, SetFeature::LiveStreamBluetooth, false);
+        // The stream is over once both are off: a sensor streaming over
+        // Bluetooth still sends after the USB stream has been switched off,
+        // and its list is saved only when nothing more can come.
+        connect(bluetoothOff, &Message::messageDone, this, &LiveController::streamStopped);
+        queue(usbOff);
+        queue(bluetoothOff);
+    }
+    // A sensor that went away while streaming will not confirm anything;
+    // what came from it is kept now.
+    for (const quint64 serial : qAsConst(m_streamDevices)) {
+        if (!serials.contains(serial))
+            saveLiveTrackList(serial);
+    }
+    if (m_liveMeasurementId != 0)
+        Q_EMIT liveStreamStopped(hex(m_liveMeasurementId));
+}
+
+void LiveController::streamStopped(quint64 devSerial)
+{
+    qCDebug(lcWorkflows) << " LiveController, stream stopped, clearing buffers.";
+    if (deviceManager() != nullptr)
+        deviceManager()->clearDeviceDataBuffers(devSerial);
+    saveLiveTrackList(devSerial);
+}
+
+void LiveController::saveLiveTrackList(quint64 serial)
+{
+    if (m_liveMeasurementId == 0 || measurementController() == nullptr)
+        return;
+    Measurement* measurement = measurementController()->getMeasurementOnHostById(m_liveMeasurementId);
+    // Only a list the stream filled: asking for another would make an empty one.
+    if (measurement == nullptr || !measurement->getDevicesInMeasurement().contains(serial))
+        return;
+    if (!measurement->saveSingleTrackList(serial))
+        qCDebug(lcWorkflows) << " Could not save the live track list of device " << hex(serial);
+}

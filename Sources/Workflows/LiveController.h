@@ -1,0 +1,59 @@
+#pragma once
+
+#include "Protocol/AppController.h"
+
+#include <QList>
+#include <QString>
+#include <QTimer>
+
+class Message;
+
+// Starts and stops the live stream of every connected sensor. A start makes
+// a new measurement on the host, gives every sensor its id, installs per
+// sensor a listener for the stream header and one for the stream, and
+// switches streaming on over the link the sensor is connected by (USB or
+// Bluetooth). While the stream runs, every sensor is asked for its state
+// twice a second, which keeps the stream going.
+//
+// What was streamed is kept like a recording: each sensor's track list is
+// saved once its stream is off (and at once for a sensor that is gone).
+class LiveController : public AppController
+{
+    Q_OBJECT
+public:
+    static constexpr int kKeepAliveIntervalMs = 500;
+
+    LiveController(QObject* parent, DeviceManager* deviceManager, MeasurementController* measurementController,
+                   StateController* stateController);
+
+    quint64 liveMeasurementId() const { return m_liveMeasurementId; }
+    bool isStreaming() const { return m_keepAliveTimer.isActive(); }
+
+Q_SIGNALS:
+    void liveStreamStarted(QString streamID, QString deviceSerial);
+    // The stream of that measurement has been told to stop; its plots can
+    // stop redrawing.
+    void liveStreamStopped(QString streamID);
+    void newLiveValue(quint32 id, double value);
+
+public Q_SLOTS:
+    void startLiveStream();
+    void stopLiveStream();
+    void streamStopped(quint64 devSerial);
+    void StreamKeepAlive();
+
+private:
+    void prepareLiveStream();
+    // Schedules the message, or deletes it when its device is gone.
+    bool queue(Message* message);
+    // Whether a state query to the device is still waiting to go out or
+    // for its reply: a silent sensor must not pile them up.
+    bool hasStateQueryPending(quint64 serial);
+    // Saves the sensor's track list of the live measurement, if it has one.
+    void saveLiveTrackList(quint64 serial);
+
+    QTimer m_keepAliveTimer;
+    quint64 m_liveMeasurementId = 0;
+    // The sensors the current or last stream was started on.
+    QList<quint64> m_streamDevices;
+};

@@ -1,0 +1,217 @@
+#include "Data/Measurement.h"
+#include "Data/Store.h"
+#include "Data/Track.h"
+#include "Data/TrackList.h"
+#include "Protocol/GetTopState.h"
+#include "Workflows/LiveController.h"
+
+#include "LivePackets.h"
+#include "ManualClock.h"
+#include "WireBytes.h"
+#include "WorkflowRig.h"
+
+#include <QSignalSpy>
+#include <QtTest>
+
+#include <map>
+
+using sensorsim::ManualClock;
+using sensorsim::RequestRecord;
+using sensorsim::SensorSettings;
+using sensorsim::SimulatedSensor;
+using sensorsim::TrackEntry;
+
+namespace {
+
+const quint64 kA = 0x4b560001; // on a cable
+const quint64 kB = 0x4b560002; // over Bluetooth
+
+const QVector<TrackEntry> kTracks {{0x110, 1, 1, 4}, {0x111, 1, 1, 4}, {0x122, 2, 1, 4}, {0x310, 10, 1, 0}};
+const QList<int> kWidths {2, 2, 2, 2};
+
+struct LiveRig : WorkflowRig
+{
+    LiveController live {nullptr, &devices, &measurements, &state};
+
+    bool liveSettled() { return live.numberOfScheduledMessages() + live.numberOfActiveMessages() == 0; }
+};
+
+QList<QByteArray> featureRequests(const SimulatedSensor& sensor)
+{
+    QList<QByteArray> result;
+    for (const RequestRecord& record : sensor.requestLog()) {
+        if (record.token == "<SetFeature>")
+            result.append(record.payload);
+    }
+    return result;
+}
+
+int count(const SimulatedSensor& sensor, const QByteArray& token)
+{
+    int n = 0;
+    for (const RequestRecord& record : sensor.requestLog())
+        n += record.token == token ? 1 : 0;
+    return n;
+}
+
+// Checks one track list against what the sensor put on the wire: the same
+// sample numbers, and each value the raw sample times one factor per track.
+QString compareWithWire(TrackList* list, const QByteArray& wire)
+{
+    const QList<LivePackets::Group> groups = LivePackets::decode(wire, kWidths);
+    for (int i = 0; i < kTracks.size(); ++i) {
+        std::map<quint32, qint16> expected;
+        for (const LivePackets::Group& group : groups) {
+            qint16 raw = 0;
+            if (LivePackets::scalarSample(group, kWidths, i, raw))
+                expected[group.sampleNumber] = raw;
+        }
+        Track* track = list->getTrackById(kTracks.at(i).trackId);
+        if (track == nullptr)
+            return QString("no track %1").arg(kTracks.at(i).trackId, 0, 16);
+        const ScalarSampleStore& store = track->scalarSampleStore();
+        if (expected.size() < 10 || int(expected.size()) != store.size())
+            return QString("track %1: %2 samples on the wire, %3 stored")
+                .arg(kTracks.at(i).trackId, 0, 16)
+                .arg(expected.size())
+                .arg(store.size());
+        double factor = 0.0;
+        int index = 0;
+        for (const auto& [number, raw] : expected) {
+            const double value = store.valueAt(index);
+            if (store.numberAt(index) != number)
+                return QString("track %1: sample number %2 where %3 was sent")
+                    .arg(kTracks.at(i).trackId, 0, 16)
+                    .arg(store.numberAt(index))
+                    .arg(number);
+            if (factor == 0.0 && raw != 0)
+                factor = value / raw;
+            if (qAbs(value - raw * factor) > 1e-9 * qMax(1.0, qAbs(value)))
+                return QString("track %1, sample %2: %3 for raw %4")
+                    .arg(kTracks.at(i).trackId, 0, 16)
+                    .arg(number)
+                    .arg(value)
+                    .arg(raw);
+            ++index;
+        }
+    }
+    return QString();
+}
+
+} // namespace
+
+class TestLiveWorkflow : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void cleanup() { Store::drop(); }
+
+    void twoSensorsStreamIntoTheLiveMeasurementWhichIsKeptWhenTheyStop()
+    {
+        LiveRig rig;
+        auto clock = std::make_shared<ManualClock>();
+        QSharedPointer<SimulatedSensor> a = rig.plug(kA, clock);
+        QSharedPointer<SimulatedSensor> b = rig.plug(kB, clock, "bluetooth");
+        QVERIFY(rig.pumpUntil([&] { return rig.online(kA) && rig.online(kB) && rig.settled(); }));
+        for (const auto& sensor : {a, b}) {
+            SensorSettings settings;
+            settings.tracks = kTracks;
+            settings.baseFrequency = 100;
+            sensor->setSettings(settings);
+            sensor->clearRequestLog();
+            rig.linkOf[sensor->serial()]->setKeepDelivered(true);
+        }
+
+        QSignalSpy started(&rig.live, &LiveController::liveStreamStarted);
+        rig.live.startLiveStream();
+        const QString id = QString::number(rig.live.liveMeasurementId(), 16);
+        QCOMPARE(started.count(), 2);
+        QCOMPARE(QSet<QString>({started.at(0).at(0).toString(), started.at(1).at(0).toString()}), QSet<QString>({id}));
+        QCOMPARE(QSet<QString>({started.at(0).at(1).toString(), started.at(1).at(1).toString()}),
+                 QSet<QString>({"4b560001", "4b560002"}));
+        QVERIFY(rig.pumpUntil([&] { return a->isStreaming() && b->isStreaming(); }));
+        // The measurement id first, then the stream over the sensor's own link.
+        QCOMPARE(a->requestTokens().mid(0, 3), QList<QByteArray>({"<SetMeasID>", "<SetFeature>", "<SetFeature>"}));
+        QCOMPARE(featureRequests(*a), QList<QByteArray>({WireBytes::bytes({2, 0}), WireBytes::bytes({4, 1})}));
+        QCOMPARE(featureRequests(*b), QList<QByteArray>({WireBytes::bytes({2, 0}), WireBytes::bytes({5, 1})}));
+        QCOMPARE(a->measurementId(), rig.live.liveMeasurementId());
+
+        // Two seconds of stream, with the keep-alive running.
+        for (int step = 0; step < 200; ++step) {
+            clock->advanceMs(10);
+            QTest::qWait(step % 20 == 0 ? 40 : 2);
+        }
+        QVERIFY(count(*a, "<GetTopState>") >= 1);
+
+        rig.live.stopLiveStream();
+        QVERIFY(rig.pumpUntil([&] { return !a->isStreaming() && !b->isStreaming() && rig.liveSettled(); }));
+        for (const auto& sensor : {a, b})
+            QCOMPARE(featureRequests(*sensor).mid(2), QList<QByteArray>({WireBytes::bytes({4, 0}), WireBytes::bytes({5, 0})}));
+        const int polls = count(*a, "<GetTopState>");
+        QTest::qWait(2 * LiveController::kKeepAliveIntervalMs + 100);
+        QCOMPARE(count(*a, "<GetTopState>"), polls);
+
+        Measurement* measurement = rig.measurements.getMeasurementOnHostById(rig.live.liveMeasurementId());
+        QVERIFY(measurement);
+        QCOMPARE(measurement->getDevicesInMeasurement(), QList<quint64>({kA, kB}));
+        QMap<quint64, int> stored;
+        for (const quint64 serial : {kA, kB}) {
+            TrackList* list = measurement->getTrackList(serial);
+            const QString fault = compareWithWire(list, rig.linkOf[serial]->delivered());
+            QVERIFY2(fault.isEmpty(), qPrintable(QString::number(serial, 16) + ": " + fault));
+            stored[serial] = list->getTrackById(0x110)->numberOfSamples();
+            QVERIFY2(stored[serial] >= 150, qPrintable(QString::number(stored[serial])));
+        }
+
+        // What was streamed is in the archive: read back as after a restart.
+        MeasurementController reloaded;
+        auto* prototype = new Measurement(nullptr, 0);
+        QObject::connect(prototype, &Measurement::loadedMeasurementFromDisk, &reloaded,
+                         qOverload<Measurement*>(&MeasurementController::addMeasurementOnHost));
+        prototype->scanForFilesAndLoad();
+        delete prototype;
+        Measurement* again = reloaded.getMeasurementOnHostById(rig.live.liveMeasurementId());
+        QVERIFY(again);
+        again->loadMeasurementDataFromDisk();
+        for (const quint64 serial : {kA, kB}) {
+            const QString fault = compareWithWire(again->getTrackList(serial), rig.linkOf[serial]->delivered());
+            QVERIFY2(fault.isEmpty(), qPrintable("reloaded " + QString::number(serial, 16) + ": " + fault));
+        }
+    }
+
+    void aSilentSensorIsNotFloodedWithStateQueries()
+    {
+        LiveRig rig;
+        auto clock = std::make_shared<ManualClock>();
+        QSharedPointer<SimulatedSensor> a = rig.plug(kA, clock);
+        QVERIFY(rig.pumpUntil([&] { return rig.online(kA) && rig.settled(); }));
+        a->faults().dropTokens["<GetTopState>"] = -1;
+        for (int tick = 0; tick < 6; ++tick) {
+            rig.live.StreamKeepAlive();
+            QTest::qWait(10);
+        }
+        int queries = 0;
+        for (const QList<Message*>* list : {rig.live.scheduledMessages(kA), rig.live.activeMessages(kA)}) {
+            for (Message* message : *list)
+                queries += qobject_cast<GetTopState*>(message) != nullptr ? 1 : 0;
+        }
+        QCOMPARE(queries, 1);
+        QCOMPARE(count(*a, "<GetTopState>") - 1, 1); // the setup's own query came before
+    }
+
+    void withoutSensorsAStreamStillGetsItsMeasurementAndKeepAlive()
+    {
+        LiveRig rig;
+        QSignalSpy started(&rig.live, &LiveController::liveStreamStarted);
+        rig.live.startLiveStream();
+        QVERIFY(rig.live.liveMeasurementId() != 0);
+        QVERIFY(rig.measurements.getMeasurementOnHostById(rig.live.liveMeasurementId()));
+        QVERIFY(rig.live.isStreaming());
+        QCOMPARE(started.count(), 0);
+        rig.live.stopLiveStream();
+        QVERIFY(!rig.live.isStreaming());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestLiveWorkflow)
+#include "tst_liveworkflow.moc"
