@@ -12,6 +12,7 @@
 #include "Devices/KtDevice.h"
 #include "Links/InterfaceManagerPC.h"
 #include "Log/LogCategories.h"
+#include "Plotting/PlotController.h"
 #include "Workflows/SetupController.h"
 
 #include <QDateTime>
@@ -50,6 +51,8 @@ QT_WARNING_POP
 
     m_userController = new UserController();
     m_stateController = new StateController();
+
+    m_plotController = new PlotController(nullptr, m_measurementController);
 
     m_setupController = new SetupController(nullptr, m_deviceManager, m_measurementController, m_stateController);
 
@@ -98,6 +101,10 @@ Korvex::~Korvex()
     m_setupController = nullptr;
     delete m_stateController;
     m_stateController = nullptr;
+    // Plot items hold only guarded pointers into the measurements, but go
+    // before them all the same.
+    delete m_plotController;
+    m_plotController = nullptr;
     delete m_userController;
     m_userController = nullptr;
     delete m_measurementController;

@@ -6,6 +6,7 @@ class DeviceManager;
 class InterfaceManager;
 class MeasurementController;
 class NotificationHub;
+class PlotController;
 class SetupController;
 class StateController;
 class Store;
@@ -31,5 +32,6 @@ private:
     MeasurementController* m_measurementController = nullptr;
     UserController* m_userController = nullptr;
     StateController* m_stateController = nullptr;
+    PlotController* m_plotController = nullptr;
     SetupController* m_setupController = nullptr;
 };
