@@ -6,7 +6,16 @@
 
 #include <QDebug>
 
+#include <algorithm>
 #include <cmath>
+
+namespace {
+
+// Room above the highest bar for its label, in value units: the label's
+// centre stands 10 above the bar.
+constexpr double kLabelRoom = 25.0;
+
+} // namespace
 
 SprintPlotter::SprintPlotter(QQuickItem* parent)
     : TrackPlotter(parent)
@@ -57,6 +66,13 @@ void SprintPlotter::AddTrack(Track* track)
     }
     if (track->getType() != Track::ScalarTrack)
         return;
+    if (isStepSeries()) {
+        // Steps are counted: ticks at whole steps only, as many as fit.
+        QSharedPointer<QCPAxisTickerFixed> ticker(new QCPAxisTickerFixed);
+        ticker->setTickStep(1.0);
+        ticker->setScaleStrategy(QCPAxisTickerFixed::ssMultiples);
+        m_customPlot->xAxis->setTicker(ticker);
+    }
     QCPAxis* axis = decideYAxis(track);
     QCPRange range = axis->range();
     // Bars register with the plot they are made on.
@@ -126,10 +142,25 @@ void SprintPlotter::updateGraph(uchar trackNumber)
         if (!keys.isEmpty())
             m_customPlot->xAxis->setRange(m_minX, m_maxX);
     } else {
-        // A limit of 0 is an empty range, which the axis ignores.
-        m_customPlot->xAxis->setRange(0, limit);
+        // A bar at 0 would be cut in half by an axis starting there. A limit
+        // of 0 is an empty range, which the axis ignores.
+        const double lower = keys.isEmpty() ? 0.0 : qMin(0.0, m_minX);
+        m_customPlot->xAxis->setRange(limit > 0 ? lower : 0.0, limit);
     }
+    makeRoomForLabels(values);
     markChanged();
+}
+
+void SprintPlotter::makeRoomForLabels(const QVector<double>& values)
+{
+    if (values.isEmpty())
+        return;
+    // Values above the track's usual range would be cut off, and a label
+    // stands above its bar.
+    const double highest = *std::max_element(values.begin(), values.end());
+    QCPAxis* axis = m_customPlot->yAxis;
+    if (highest + kLabelRoom > axis->range().upper)
+        axis->setRangeUpper(highest + kLabelRoom);
 }
 
 void SprintPlotter::addValueLabels(QCPBars* bars)

@@ -35,6 +35,7 @@ protected:
 private:
     bool isStepSeries() const;
     bool isAverageSeries() const;
+    void makeRoomForLabels(const QVector<double>& values);
 
     QHash<QCPBars*, QVector<QPointer<QCPItemText>>> m_valueLabels;
 };
