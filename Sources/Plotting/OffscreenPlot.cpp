@@ -3,6 +3,8 @@
 OffscreenPlot::OffscreenPlot(QWidget* parent)
     : QCustomPlot(parent)
 {
+    // The plot items add legend entries of their own (CachedLegendItem).
+    setAutoAddPlottableToLegend(false);
 }
 
 bool OffscreenPlot::copyLastFrame(QPixmap& frame)

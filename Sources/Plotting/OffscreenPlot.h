@@ -18,4 +18,8 @@ public:
     // viewport (reallocated only when the size changed). False when there is
     // nothing to copy (empty viewport, no replot yet).
     bool copyLastFrame(QPixmap& frame);
+
+    // Lays out axes and margins now, so that the size of the data area is
+    // known before the next replot.
+    void layOut() { updateLayout(); }
 };

@@ -78,6 +78,7 @@ void SprintPlotter::AddTrack(Track* track)
     // Bars register with the plot they are made on.
     auto* bars = new QCPBars(m_customPlot->xAxis, axis);
     bars->setName(track->getLabel());
+    addToLegend(bars);
     addEntry(track, bars);
     range.expand(track->getMinY());
     range.expand(track->getMaxY());
@@ -93,8 +94,7 @@ void SprintPlotter::updateGraph(uchar trackNumber)
 
     const Window wanted = windowFor(track);
     Window& shown = windowAt(trackNumber);
-    if (shown.valid && shown.reorderCount == wanted.reorderCount && shown.start == wanted.start
-        && shown.end == wanted.end)
+    if (shown.sameAs(wanted))
         return;
     shown = wanted;
 

@@ -4,6 +4,7 @@
 #include "Data/Track.h"
 #include "Data/TrackList.h"
 #include "Log/LogCategories.h"
+#include "Plotting/CachedLegendItem.h"
 #include "Plotting/OffscreenPlot.h"
 
 #include <QCoreApplication>
@@ -11,6 +12,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include <cmath>
 #include <limits>
 
 namespace {
@@ -145,6 +147,7 @@ void TrackPlotter::SetupTracks(TrackList* tracklist)
     for (Track* track : tracks)
         AddTrack(track);
     m_customPlot->legend->setVisible(true);
+    m_layoutStale = true;
     markChanged();
     m_firstLiveUpdate = true;
 
@@ -169,6 +172,10 @@ void TrackPlotter::AddTrack(Track* track)
     QCPRange range = axis->range();
     QCPGraph* graph = m_customPlot->addGraph(m_customPlot->xAxis, axis);
     graph->setName(track->getLabel());
+    // The graph gets at most one point per pixel column (GraphThinner);
+    // the plot's own sampling pass would only cost time on top.
+    graph->setAdaptiveSampling(false);
+    addToLegend(graph);
     // The count includes the new graph: the first one gets one hue step.
     graph->setPen(QPen(QColor::fromHsl(m_customPlot->graphCount() * m_hueStep, 127, 127, 255)));
     addEntry(track, graph);
@@ -228,7 +235,12 @@ void TrackPlotter::updateGraph(uchar trackNumber)
 
     const ScalarSampleStore& store = track->scalarSampleStore();
     const Window wanted = windowFor(track);
-    if (syncGraph(graph, store, entry.window, wanted))
+    if (m_layoutStale) {
+        m_layoutStale = false;
+        m_customPlot->layOut();
+    }
+    const int columns = m_customPlot->axisRect()->width();
+    if (syncGraph(graph, store, entry, wanted, columns))
         markChanged();
 
     if (wanted.end > wanted.start) {
@@ -241,19 +253,30 @@ void TrackPlotter::updateGraph(uchar trackNumber)
         qCDebug(lcPlotting) << " nopenopenope";
 }
 
-bool TrackPlotter::syncGraph(QCPGraph* graph, const ScalarSampleStore& store, Window& shown, const Window& wanted)
+bool TrackPlotter::syncGraph(QCPGraph* graph, const ScalarSampleStore& store, Entry& entry, Window wanted,
+                             int columns)
 {
-    if (shown.valid && shown.reorderCount == wanted.reorderCount && shown.start == wanted.start
-        && shown.end == wanted.end)
+    Window& shown = entry.window;
+    const int count = wanted.end - wanted.start;
+    // Several samples in one pixel column cannot be told apart; drawing them
+    // all is what a replot spends its time on.
+    wanted.columns = columns > 0 && count > columns ? columns : 0;
+    if (shown.sameAs(wanted))
         return false;
     QSharedPointer<QCPGraphDataContainer> data = graph->data();
-    // A live window mostly slides by a few samples: drop the oldest points
-    // and append the new ones instead of rebuilding thousands of points.
-    const bool slides = shown.valid && shown.reorderCount == wanted.reorderCount && wanted.start >= shown.start
-        && wanted.end >= shown.end && wanted.start <= shown.end;
-    if (wanted.end <= wanted.start) {
+    if (count <= 0) {
         data->clear();
-    } else if (slides) {
+    } else if (wanted.columns > 0) {
+        const QVector<int>& chosen = entry.thinner.thin(store, wanted.start, wanted.end, wanted.columns);
+        QVector<QCPGraphData> points(chosen.size());
+        QCPGraphData* out = points.data();
+        for (int i : chosen)
+            *out++ = pointAt(store, i);
+        data->set(points, true);
+    } else if (shown.valid && shown.columns == 0 && shown.reorderCount == wanted.reorderCount
+               && wanted.start >= shown.start && wanted.end >= shown.end && wanted.start <= shown.end) {
+        // A live window mostly slides by a few samples: drop the oldest
+        // points and append the new ones instead of rebuilding them all.
         if (wanted.start > shown.start)
             data->removeBefore(double(store.numberAt(wanted.start)));
         if (wanted.end > shown.end) {
@@ -265,7 +288,7 @@ bool TrackPlotter::syncGraph(QCPGraph* graph, const ScalarSampleStore& store, Wi
         }
     } else {
         QVector<QCPGraphData> points;
-        points.reserve(wanted.end - wanted.start);
+        points.reserve(count);
         for (int i = wanted.start; i < wanted.end; ++i)
             points.append(pointAt(store, i));
         data->set(points, true);
@@ -301,6 +324,11 @@ TrackPlotter::Window TrackPlotter::windowFor(const Track* track) const
 void TrackPlotter::stopUpdate()
 {
     m_updateTimer.stop();
+}
+
+void TrackPlotter::addToLegend(QCPAbstractPlottable* plottable)
+{
+    m_customPlot->legend->addItem(new CachedLegendItem(m_customPlot->legend, plottable));
 }
 
 void TrackPlotter::addEntry(Track* track, QCPAbstractPlottable* plottable)
@@ -424,11 +452,26 @@ void TrackPlotter::updateCustomPlotSize()
     // The plot is never shown, so it gets no resize event to take its
     // viewport from.
     m_customPlot->setViewport(QRect(0, 0, w, h));
+    m_layoutStale = true;
     markChanged();
-    if (w > 0 && h > 0)
-        m_customPlot->replot(QCustomPlot::rpQueuedReplot);
-    else
+    if (w <= 0 || h <= 0) {
         m_frame = QPixmap();
+        return;
+    }
+    // Graphs are thinned to the plot's width: a static plot, which no timer
+    // updates, does it again once the size has settled (a layout resizes an
+    // item many times in a row).
+    if (m_mode != Live && !m_entries.isEmpty() && !m_updateQueued) {
+        m_updateQueued = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this]() {
+                m_updateQueued = false;
+                updateGraphs();
+            },
+            Qt::QueuedConnection);
+    }
+    m_customPlot->replot(QCustomPlot::rpQueuedReplot);
 }
 
 void TrackPlotter::graphClicked(QCPAbstractPlottable* plottable)

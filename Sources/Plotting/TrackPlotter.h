@@ -4,6 +4,7 @@
 #include "Data/Measurement.h"
 #include "Data/Track.h"
 #include "Data/TrackList.h"
+#include "Plotting/GraphThinner.h"
 
 #include <QList>
 #include <QPixmap>
@@ -88,6 +89,14 @@ protected:
         quint64 reorderCount = 0;
         int start = 0;
         int end = 0;
+        // Pixel columns the samples were thinned to; 0 when all are shown.
+        int columns = 0;
+
+        bool sameAs(const Window& other) const
+        {
+            return valid && other.valid && reorderCount == other.reorderCount && start == other.start
+                && end == other.end && columns == other.columns;
+        }
     };
 
     // One shown track and the plottable it draws into. Kept by track, not
@@ -96,11 +105,13 @@ protected:
         QPointer<Track> track;
         QPointer<QCPAbstractPlottable> plottable;
         Window window;
+        GraphThinner thinner;
         quint32 lastVectorNumber = 0;
         bool vectorSeen = false;
     };
 
     // For the plotters derived from this one.
+    void addToLegend(QCPAbstractPlottable* plottable);
     void addEntry(Track* track, QCPAbstractPlottable* plottable);
     int numberOfEntries() const { return m_entries.size(); }
     Track* trackAt(int index) const;
@@ -110,8 +121,10 @@ protected:
     // sample store: in live mode its tail window, in static mode all of them.
     Window windowFor(const Track* track) const;
     // Brings a line graph to the samples [wanted.start, wanted.end) of
-    // `store`; false when it already shows them.
-    static bool syncGraph(QCPGraph* graph, const ScalarSampleStore& store, Window& shown, const Window& wanted);
+    // `store`, thinned to one point per pixel column when there are more
+    // samples than `columns`; false when it already shows them.
+    static bool syncGraph(QCPGraph* graph, const ScalarSampleStore& store, Entry& entry, Window wanted,
+                          int columns);
     // An axis may carry tracks of several units; it names each once, in the
     // order the tracks came, instead of only the last one.
     static void addUnitToLabel(QCPAxis* axis, const QString& unit);
@@ -154,5 +167,9 @@ private:
     quint64 m_sourceSerial = 0;
     bool m_changed = false;
     bool m_firstLiveUpdate = true;
+    bool m_updateQueued = false;
+    // The data area's width, which graphs are thinned to, is known only after
+    // a layout.
+    bool m_layoutStale = true;
     QPixmap m_frame;
 };

@@ -155,7 +155,7 @@ private Q_SLOTS:
         QCOMPARE(created.first(), (QVariantList{hex(m_id), hex(kDevice)}));
         TrackPlotter* plotter = m_plots->plotterFor(m_id, kDevice);
         TrackPlotter* otherPlotter = m_plots->plotterFor(other, kDevice);
-        plotter->setSize(QSizeF(300, 200));
+        plotter->setSize(QSizeF(800, 200));
 
         for (quint64 id : {m_id, other}) {
             m_measurements->DeviceTrackFound(kDevice, id, Track::AccX, 2, 0, 0);

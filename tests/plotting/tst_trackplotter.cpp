@@ -186,7 +186,8 @@ private Q_SLOTS:
         TrackList list(nullptr, 1, 2);
         Track* track = addTrack(list, Track::AccX, 1); // every 2nd sample: 2500 shown
         TrackPlotter plotter;
-        plotter.setSize(QSizeF(200, 100));
+        // Wide enough for a column per sample: nothing is thinned.
+        plotter.setSize(QSizeF(2800, 60));
         plotter.SetupTracks(&list);
         plotter.stopUpdate();
         auto* graph = plotter.customPlot()->graph(0);
@@ -216,6 +217,54 @@ private Q_SLOTS:
         plotter.SetupTracks(&list);
         QVERIFY(plotter.isUpdating());
         QTRY_COMPARE(keysOf(plotter.customPlot()->graph(0)).last(), double(next + 51));
+    }
+
+    // More samples than pixel columns: one point per column, the window's
+    // ends kept, a single peak never lost while it is in the window.
+    void thinnedGraphKeepsItsEndsAndItsPeaks()
+    {
+        TrackList list(nullptr, 1, 2);
+        Track* track = addTrack(list, Track::AccX);
+        const auto value = [](quint32 n) { return n == 4000 ? 12.0 : std::sin(n * 0.3) * 0.5; };
+        fill(track, 0, 6000, value);
+        TrackPlotter plotter;
+        plotter.setSize(QSizeF(300, 200));
+        plotter.SetupTracks(&list);
+        plotter.stopUpdate();
+        plotter.updateGraphs();
+        QCustomPlot* plot = plotter.customPlot();
+        auto* graph = plot->graph(0);
+        const int columns = plot->axisRect()->width();
+
+        quint32 next = 6000;
+        for (int tick = 0; tick < 400; ++tick) {
+            const QList<double> window = track->getScalarSampleNumbersDoubleFromEnd(5000);
+            const QVector<double> keys = keysOf(graph);
+            const QVector<double> values = valuesOf(graph);
+            QVERIFY(keys.size() <= columns + 3);
+            QCOMPARE(keys.first(), window.first());
+            QCOMPARE(keys.last(), window.last());
+            for (int i = 0; i < keys.size(); ++i) {
+                QVERIFY(i == 0 || keys[i] > keys[i - 1]);
+                QCOMPARE(values[i], value(quint32(keys[i])));
+            }
+            QCOMPARE(keys.contains(4000.0), window.first() <= 4000.0);
+            fill(track, next, 10, value);
+            next += 10;
+            plotter.updateGraphs();
+        }
+
+        // A value replaced inside the window becomes a peak, drawn at its height.
+        fill(track, next, 3000, value);
+        fill(track, 9000, 1, [](quint32) { return 12.0; });
+        plotter.updateGraphs();
+        const QImage image = PlotPixels::render(plotter);
+        const QVector<QPoint> pixels = PlotPixels::pixelsOf(image, graph->pen().color(), PlotPixels::dataArea(*plot),
+                                                            plot->legend->outerRect());
+        const QPoint peak(qRound(plot->xAxis->coordToPixel(9000)), qRound(plot->yAxis->coordToPixel(12.0)));
+        QVERIFY(std::any_of(pixels.begin(), pixels.end(), [&](const QPoint& p) {
+            return qAbs(p.x() - peak.x()) <= 1 && qAbs(p.y() - peak.y()) <= 1;
+        }));
     }
 
     void unchangedDataIsNotReplotted()
