@@ -12,6 +12,7 @@
 #include "Devices/KtDevice.h"
 #include "Links/InterfaceManagerPC.h"
 #include "Log/LogCategories.h"
+#include "Plotting/PlotController.h"
 #include "Workflows/LiveController.h"
 #include "Workflows/SetupController.h"
 
@@ -52,6 +53,8 @@ QT_WARNING_POP
     m_userController = new UserController();
     m_stateController = new StateController();
 
+    m_plotController = new PlotController(nullptr, m_measurementController);
+
     m_setupController = new SetupController(nullptr, m_deviceManager, m_measurementController, m_stateController);
     m_liveController = new LiveController(nullptr, m_deviceManager, m_measurementController, m_stateController);
 
@@ -60,6 +63,12 @@ QT_WARNING_POP
             &SetupController::queryInitialState);
     connect(m_setupController, &SetupController::numberOfMessagesChanged, m_stateController,
             &StateController::SetupTasksChanged);
+    // Every sensor of a live stream gets its live plot, which stops
+    // redrawing when the stream is stopped.
+    connect(m_liveController, &LiveController::liveStreamStarted, m_plotController,
+            &PlotController::createLivePlotter);
+    connect(m_liveController, &LiveController::liveStreamStopped, m_plotController,
+            &PlotController::stopLivePlotters);
 
     // Stored users reach the controller through the same slot as new ones;
     // files come oldest first and each is put on top of the list.
@@ -102,6 +111,10 @@ Korvex::~Korvex()
     m_setupController = nullptr;
     delete m_stateController;
     m_stateController = nullptr;
+    // Plot items hold only guarded pointers into the measurements, but go
+    // before them all the same.
+    delete m_plotController;
+    m_plotController = nullptr;
     delete m_userController;
     m_userController = nullptr;
     delete m_measurementController;

@@ -7,6 +7,7 @@ class InterfaceManager;
 class LiveController;
 class MeasurementController;
 class NotificationHub;
+class PlotController;
 class SetupController;
 class StateController;
 class Store;
@@ -32,6 +33,7 @@ private:
     MeasurementController* m_measurementController = nullptr;
     UserController* m_userController = nullptr;
     StateController* m_stateController = nullptr;
+    PlotController* m_plotController = nullptr;
     SetupController* m_setupController = nullptr;
     LiveController* m_liveController = nullptr;
 };

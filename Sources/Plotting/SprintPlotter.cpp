@@ -1,0 +1,206 @@
+#include "Plotting/SprintPlotter.h"
+
+#include "Data/Track.h"
+#include "Log/LogCategories.h"
+#include "Plotting/OffscreenPlot.h"
+
+#include <QDebug>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// Room above the highest bar for its label, in value units: the label's
+// centre stands 10 above the bar.
+constexpr double kLabelRoom = 25.0;
+
+} // namespace
+
+SprintPlotter::SprintPlotter(QQuickItem* parent)
+    : TrackPlotter(parent)
+{
+    qCDebug(lcPlotting) << " setup SprintPlotter ";
+    m_autoXRange = false;
+}
+
+bool SprintPlotter::isStepSeries() const
+{
+    return getSetupName().contains(QLatin1String("Sprint 1kHz")) || getSetupName().contains(QLatin1String("GCT import"));
+}
+
+bool SprintPlotter::isAverageSeries() const
+{
+    return getSetupName().contains(QLatin1String("GCT average"));
+}
+
+QCPAxis* SprintPlotter::decideYAxis(Track* track)
+{
+    QCPAxis* axis = m_customPlot->yAxis;
+    axis->setVisible(true);
+    addUnitToLabel(axis, track->getUnit());
+    return axis;
+}
+
+void SprintPlotter::AddTrack(Track* track)
+{
+    if (track == nullptr)
+        return;
+    const QString setup = getSetupName();
+    if ((setup.contains(QLatin1String("Sprint 1kHz")) || setup.contains(QLatin1String("GCT import ")))
+        && track->getTrackId() != Track::GroundContactTime)
+        return;
+    if (isAverageSeries()) {
+        if (track->getTrackId() != Track::GctFeedback)
+            return;
+        // One bar per averaged measurement, at whole positions.
+        QSharedPointer<QCPAxisTickerFixed> ticker(new QCPAxisTickerFixed);
+        ticker->setTickStep(1.0);
+        ticker->setScaleStrategy(QCPAxisTickerFixed::ssNone);
+        m_customPlot->xAxis->setTicker(ticker);
+    }
+
+    if (track->getType() == Track::VectorTrack) {
+        addEntry(track, nullptr);
+        return;
+    }
+    if (track->getType() != Track::ScalarTrack)
+        return;
+    if (isStepSeries()) {
+        // Steps are counted: ticks at whole steps only, as many as fit.
+        QSharedPointer<QCPAxisTickerFixed> ticker(new QCPAxisTickerFixed);
+        ticker->setTickStep(1.0);
+        ticker->setScaleStrategy(QCPAxisTickerFixed::ssMultiples);
+        m_customPlot->xAxis->setTicker(ticker);
+    }
+    QCPAxis* axis = decideYAxis(track);
+    QCPRange range = axis->range();
+    // Bars register with the plot they are made on.
+    auto* bars = new QCPBars(m_customPlot->xAxis, axis);
+    bars->setName(track->getLabel());
+    addToLegend(bars);
+    addEntry(track, bars);
+    range.expand(track->getMinY());
+    range.expand(track->getMaxY());
+    axis->setRange(range);
+}
+
+void SprintPlotter::updateGraph(uchar trackNumber)
+{
+    Track* track = trackAt(trackNumber);
+    QCPAbstractPlottable* plottable = plottableAt(trackNumber);
+    if (track == nullptr || plottable == nullptr)
+        return;
+
+    const Window wanted = windowFor(track);
+    Window& shown = windowAt(trackNumber);
+    if (shown.sameAs(wanted))
+        return;
+    shown = wanted;
+
+    const ScalarSampleStore& store = track->scalarSampleStore();
+    const int count = qMax(0, wanted.end - wanted.start);
+    QVector<double> values(count);
+    QVector<double> keys(count);
+    for (int i = 0; i < count; ++i) {
+        values[i] = store.valueAt(wanted.start + i);
+        keys[i] = double(store.numberAt(wanted.start + i));
+    }
+    double limit = 0.0;
+    if (getMode() == Static) {
+        if (isStepSeries()) {
+            for (int i = 0; i < count; ++i)
+                keys[i] = i;
+            limit = count + 1;
+        }
+        if (isAverageSeries() && count > 0)
+            limit = std::floor(1.0 + keys.last());
+    }
+
+    const QString typeName = QString::fromLatin1(plottable->metaObject()->className());
+    if (isVerbose())
+        qCDebug(lcPlotting) << " plottable type name is:" << typeName << ".";
+    auto* bars = qobject_cast<QCPBars*>(plottable);
+    if (typeName.trimmed() == QLatin1String("QCPBars") && bars != nullptr) {
+        bars->setData(keys, values, true);
+        addValueLabels(bars);
+    } else {
+        qCDebug(lcPlotting) << " Warnning, tried to cast wrong type to QCPBars";
+    }
+
+    if (!keys.isEmpty()) {
+        m_minX = keys.first() - 1;
+        m_maxX = keys.last() + 1;
+        if (isVerbose())
+            qCDebug(lcPlotting) << " minXScale: " << m_minX << " maxXScale: " << m_maxX;
+        if (m_minX > m_maxX && !std::isinf(m_minX))
+            qCDebug(lcPlotting) << " nopenopenope";
+    }
+    if (getMode() == Live) {
+        // Live bars stand at their sample numbers, far from 0: show the
+        // window they occupy.
+        if (!keys.isEmpty())
+            m_customPlot->xAxis->setRange(m_minX, m_maxX);
+    } else {
+        // A bar at 0 would be cut in half by an axis starting there. A limit
+        // of 0 is an empty range, which the axis ignores.
+        const double lower = keys.isEmpty() ? 0.0 : qMin(0.0, m_minX);
+        m_customPlot->xAxis->setRange(limit > 0 ? lower : 0.0, limit);
+    }
+    makeRoomForLabels(values);
+    markChanged();
+}
+
+void SprintPlotter::makeRoomForLabels(const QVector<double>& values)
+{
+    if (values.isEmpty())
+        return;
+    // Values above the track's usual range would be cut off, and a label
+    // stands above its bar.
+    const double highest = *std::max_element(values.begin(), values.end());
+    QCPAxis* axis = m_customPlot->yAxis;
+    if (highest + kLabelRoom > axis->range().upper)
+        axis->setRangeUpper(highest + kLabelRoom);
+}
+
+void SprintPlotter::addValueLabels(QCPBars* bars)
+{
+    if (bars == nullptr)
+        return;
+    if (isVerbose())
+        qCDebug(lcPlotting) << " Sprintplot iterator";
+    QVector<QPointer<QCPItemText>>& labels = m_valueLabels[bars];
+    for (const QPointer<QCPItemText>& label : qAsConst(labels)) {
+        if (!label.isNull())
+            m_customPlot->removeItem(label.data());
+    }
+    labels.clear();
+
+    const QSharedPointer<QCPBarsDataContainer> data = bars->data();
+    labels.reserve(data->size());
+    for (auto it = data->constBegin(); it != data->constEnd(); ++it) {
+        auto* label = new QCPItemText(m_customPlot);
+        label->setClipToAxisRect(false);
+        label->position->setType(QCPItemPosition::ptPlotCoords);
+        label->position->setAxes(m_customPlot->xAxis, m_customPlot->yAxis);
+        label->position->setCoords(std::trunc(it->key), it->value + 10);
+        label->setText(QString::number(std::round(it->value), 'g', 6));
+        labels.append(label);
+    }
+}
+
+QVector<QCPItemText*> SprintPlotter::valueLabels(QCPBars* bars) const
+{
+    QVector<QCPItemText*> result;
+    for (const QPointer<QCPItemText>& label : m_valueLabels.value(bars)) {
+        if (!label.isNull())
+            result.append(label.data());
+    }
+    return result;
+}
+
+void SprintPlotter::clearPlot()
+{
+    TrackPlotter::clearPlot();
+    m_valueLabels.clear();
+}

@@ -1,0 +1,509 @@
+#include "Plotting/TrackPlotter.h"
+
+#include "Data/Measurement.h"
+#include "Data/Track.h"
+#include "Data/TrackList.h"
+#include "Log/LogCategories.h"
+#include "Plotting/CachedLegendItem.h"
+#include "Plotting/OffscreenPlot.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QMouseEvent>
+#include <QPainter>
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+// Channels computed by the sensor's jump and ground-contact algorithms: as
+// line graphs they are steps and state codes that swamp the motion signals.
+bool isIgnoredTrack(int id)
+{
+    return id == Track::JumpHeight || id == Track::JumpState || id == Track::GroundContactTime
+        || id == Track::GroundContactTimeState;
+}
+
+QCPGraphData pointAt(const ScalarSampleStore& store, int index)
+{
+    return QCPGraphData(double(store.numberAt(index)), store.valueAt(index));
+}
+
+} // namespace
+
+void TrackPlotter::addUnitToLabel(QCPAxis* axis, const QString& unit)
+{
+    if (axis == nullptr || unit.isEmpty())
+        return;
+    const QString separator = QStringLiteral(", ");
+    const QString label = axis->label();
+    if (label.isEmpty())
+        axis->setLabel(unit);
+    else if (!label.split(separator).contains(unit))
+        axis->setLabel(label + separator + unit);
+}
+
+TrackPlotter::TrackPlotter(QQuickItem* parent)
+    : QQuickPaintedItem(parent)
+    , m_customPlot(new OffscreenPlot())
+{
+    m_customPlot->setNotAntialiasedElements(QCP::aeAll);
+    setFlag(ItemHasContents, true);
+    setAcceptedMouseButtons(Qt::AllButtons);
+
+    m_updateTimer.setInterval(10);
+    connect(&m_updateTimer, &QTimer::timeout, this, &TrackPlotter::updateGraphs);
+    connect(m_customPlot, &QCustomPlot::plottableClick, this, &TrackPlotter::graphClicked);
+    connect(m_customPlot, &QCustomPlot::afterReplot, this, &TrackPlotter::onCustomReplot);
+    connect(this, &QQuickItem::widthChanged, this, &TrackPlotter::updateCustomPlotSize);
+    connect(this, &QQuickItem::heightChanged, this, &TrackPlotter::updateCustomPlotSize);
+    updateCustomPlotSize();
+}
+
+TrackPlotter::~TrackPlotter()
+{
+    qCDebug(lcPlotting) << " Deleting Trackplotter: " << this;
+    m_updateTimer.stop();
+    disconnect(m_customPlot, nullptr, this, nullptr);
+    delete m_customPlot;
+    m_customPlot = nullptr;
+}
+
+void TrackPlotter::setMode(TrackPlotter::Modes mode)
+{
+    if (mode == m_mode)
+        return;
+    m_mode = mode;
+    // A static plot never changes by itself; the timer would only burn time.
+    if (m_mode != Live)
+        m_updateTimer.stop();
+    for (Entry& entry : m_entries)
+        entry.window = Window();
+    m_firstLiveUpdate = true;
+    markChanged();
+}
+
+void TrackPlotter::setSetupName(QString name)
+{
+    m_setupName = std::move(name);
+}
+
+void TrackPlotter::setSource(Measurement* measurement, quint64 deviceSerial)
+{
+    m_sourceMeasurement = measurement;
+    m_sourceSerial = deviceSerial;
+}
+
+QList<Track*> TrackPlotter::getTracks() const
+{
+    QList<Track*> tracks;
+    for (const Entry& entry : m_entries) {
+        if (entry.track != nullptr)
+            tracks.append(entry.track.data());
+    }
+    return tracks;
+}
+
+QCPAbstractPlottable* TrackPlotter::plottableOf(const Track* track) const
+{
+    for (const Entry& entry : m_entries) {
+        if (track != nullptr && entry.track.data() == track)
+            return entry.plottable.data();
+    }
+    return nullptr;
+}
+
+QCustomPlot* TrackPlotter::customPlot() const
+{
+    return m_customPlot;
+}
+
+void TrackPlotter::SetupTracks(TrackList* tracklist)
+{
+    if (tracklist == nullptr)
+        return;
+    const bool sameList = tracklist == m_trackList.data();
+    const auto count = static_cast<quint16>(tracklist->numberOfTracks());
+    // The stream header may complete the same list again; that changes
+    // nothing. Another list (loaded from disk, say) always takes over.
+    if (sameList && count == m_numberOfTracks)
+        return;
+    if (!sameList) {
+        dropTrackList();
+        m_trackList = tracklist;
+    }
+    m_numberOfTracks = count;
+    if (count == 0) {
+        replotIfNeeded();
+        return;
+    }
+
+    qCDebug(lcPlotting) << "Plotter " << this << " is setting up tracks from tracklist: " << tracklist;
+    clearPlot();
+    m_entries.clear();
+    m_hueStep = 359 / count;
+    const QList<Track*> tracks = tracklist->getAllTracks();
+    for (Track* track : tracks)
+        AddTrack(track);
+    m_customPlot->legend->setVisible(true);
+    m_layoutStale = true;
+    markChanged();
+    m_firstLiveUpdate = true;
+
+    if (m_mode == Live)
+        m_updateTimer.start();
+    else
+        updateGraphs();
+}
+
+void TrackPlotter::AddTrack(Track* track)
+{
+    if (track == nullptr || isIgnoredTrack(track->getTrackId()))
+        return;
+    if (track->getType() == Track::VectorTrack) {
+        addEntry(track, nullptr);
+        return;
+    }
+    if (track->getType() != Track::ScalarTrack)
+        return;
+
+    QCPAxis* axis = decideYAxis(track);
+    QCPRange range = axis->range();
+    QCPGraph* graph = m_customPlot->addGraph(m_customPlot->xAxis, axis);
+    graph->setName(track->getLabel());
+    // The graph gets at most one point per pixel column (GraphThinner);
+    // the plot's own sampling pass would only cost time on top.
+    graph->setAdaptiveSampling(false);
+    addToLegend(graph);
+    // The count includes the new graph: the first one gets one hue step.
+    graph->setPen(QPen(QColor::fromHsl(m_customPlot->graphCount() * m_hueStep, 127, 127, 255)));
+    addEntry(track, graph);
+    range.expand(track->getMaxY());
+    range.expand(track->getMinY());
+    axis->setRange(range);
+}
+
+QCPAxis* TrackPlotter::decideYAxis(Track* track)
+{
+    const double span = track->getMaxY() - track->getMinY();
+    QCPAxis* axis = span > 40 ? m_customPlot->yAxis2 : m_customPlot->yAxis;
+    axis->setVisible(true);
+    addUnitToLabel(axis, track->getUnit());
+    return axis;
+}
+
+void TrackPlotter::updateGraphs()
+{
+    followSource();
+
+    m_maxX = -std::numeric_limits<double>::infinity();
+    m_minX = std::numeric_limits<double>::infinity();
+    const int count = qMin(m_entries.size(), 256);
+    for (int i = 0; i < count; ++i) {
+        Track* track = m_entries[i].track.data();
+        if (track == nullptr)
+            continue;
+        if (track->getType() == Track::ScalarTrack)
+            updateGraph(static_cast<uchar>(i));
+        else if (track->getType() == Track::VectorTrack && track->getUnit() == QLatin1String("Quaternion"))
+            emitQuaternion(m_entries[i]);
+    }
+    // An empty or inverted range (no graph had data) is ignored by the axis.
+    if (m_autoXRange)
+        m_customPlot->xAxis->setRange(m_minX, m_maxX);
+
+    const bool report = isVerbose() || m_firstLiveUpdate;
+    replotIfNeeded();
+    // A live plot updates a hundred times a second; it reports its first
+    // update only.
+    if (report)
+        qCDebug(lcPlotting) << " CustomPlotItem is updated nr of graphs: " << m_entries.size() << " min: " << m_minX
+                            << " max: " << m_maxX;
+    m_firstLiveUpdate = false;
+}
+
+void TrackPlotter::updateGraph(uchar trackNumber)
+{
+    if (trackNumber >= m_entries.size())
+        return;
+    Entry& entry = m_entries[trackNumber];
+    Track* track = entry.track.data();
+    auto* graph = qobject_cast<QCPGraph*>(entry.plottable.data());
+    if (track == nullptr || graph == nullptr)
+        return;
+
+    const ScalarSampleStore& store = track->scalarSampleStore();
+    const Window wanted = windowFor(track);
+    if (m_layoutStale) {
+        m_layoutStale = false;
+        m_customPlot->layOut();
+    }
+    const int columns = m_customPlot->axisRect()->width();
+    if (syncGraph(graph, store, entry, wanted, columns))
+        markChanged();
+
+    if (wanted.end > wanted.start) {
+        m_minX = double(store.numberAt(wanted.start));
+        m_maxX = double(store.numberAt(wanted.end - 1));
+    }
+    if (isVerbose())
+        qCDebug(lcPlotting) << " minXScale: " << m_minX << " maxXScale: " << m_maxX;
+    if (m_minX > m_maxX && !qIsInf(m_minX))
+        qCDebug(lcPlotting) << " nopenopenope";
+}
+
+bool TrackPlotter::syncGraph(QCPGraph* graph, const ScalarSampleStore& store, Entry& entry, Window wanted,
+                             int columns)
+{
+    Window& shown = entry.window;
+    const int count = wanted.end - wanted.start;
+    // Several samples in one pixel column cannot be told apart; drawing them
+    // all is what a replot spends its time on.
+    wanted.columns = columns > 0 && count > columns ? columns : 0;
+    if (shown.sameAs(wanted))
+        return false;
+    QSharedPointer<QCPGraphDataContainer> data = graph->data();
+    if (count <= 0) {
+        data->clear();
+    } else if (wanted.columns > 0) {
+        const QVector<int>& chosen = entry.thinner.thin(store, wanted.start, wanted.end, wanted.columns);
+        QVector<QCPGraphData> points(chosen.size());
+        QCPGraphData* out = points.data();
+        for (int i : chosen)
+            *out++ = pointAt(store, i);
+        data->set(points, true);
+    } else if (shown.valid && shown.columns == 0 && shown.reorderCount == wanted.reorderCount
+               && wanted.start >= shown.start && wanted.end >= shown.end && wanted.start <= shown.end) {
+        // A live window mostly slides by a few samples: drop the oldest
+        // points and append the new ones instead of rebuilding them all.
+        if (wanted.start > shown.start)
+            data->removeBefore(double(store.numberAt(wanted.start)));
+        if (wanted.end > shown.end) {
+            QVector<QCPGraphData> points;
+            points.reserve(wanted.end - shown.end);
+            for (int i = shown.end; i < wanted.end; ++i)
+                points.append(pointAt(store, i));
+            data->add(points, true);
+        }
+    } else {
+        QVector<QCPGraphData> points;
+        points.reserve(count);
+        for (int i = wanted.start; i < wanted.end; ++i)
+            points.append(pointAt(store, i));
+        data->set(points, true);
+    }
+    shown = wanted;
+    return true;
+}
+
+TrackPlotter::Window TrackPlotter::windowFor(const Track* track) const
+{
+    Window window;
+    window.valid = true;
+    const ScalarSampleStore& store = track->scalarSampleStore();
+    window.reorderCount = store.reorderCount();
+    const int count = store.size();
+    if (m_mode == Live) {
+        // The same window as the track's tail getters: the newest n + 1
+        // samples, or all but the newest while there are at most n + 1.
+        const qint64 n = m_liveWindow / (qint64(track->getDownSamplingFactor()) + 1);
+        if (count > 0) {
+            const qint64 first = qMax<qint64>(qint64(count) - 1 - n, 0);
+            const qint64 length = qMin<qint64>(count - first, count - 1);
+            window.start = static_cast<int>(first);
+            window.end = static_cast<int>(first + length);
+        }
+    } else if (m_mode == Static) {
+        window.start = 0;
+        window.end = count;
+    }
+    return window;
+}
+
+void TrackPlotter::stopUpdate()
+{
+    m_updateTimer.stop();
+}
+
+void TrackPlotter::addToLegend(QCPAbstractPlottable* plottable)
+{
+    m_customPlot->legend->addItem(new CachedLegendItem(m_customPlot->legend, plottable));
+}
+
+void TrackPlotter::addEntry(Track* track, QCPAbstractPlottable* plottable)
+{
+    Entry entry;
+    entry.track = track;
+    entry.plottable = plottable;
+    m_entries.append(entry);
+}
+
+Track* TrackPlotter::trackAt(int index) const
+{
+    return index >= 0 && index < m_entries.size() ? m_entries[index].track.data() : nullptr;
+}
+
+QCPAbstractPlottable* TrackPlotter::plottableAt(int index) const
+{
+    return index >= 0 && index < m_entries.size() ? m_entries[index].plottable.data() : nullptr;
+}
+
+void TrackPlotter::clearPlot()
+{
+    m_customPlot->clearPlottables();
+    m_customPlot->clearItems();
+    // Axes start over as well: a new list brings its own units and ranges.
+    for (QCPAxis* axis : {m_customPlot->yAxis, m_customPlot->yAxis2}) {
+        axis->setLabel(QString());
+        axis->setRange(0, 5);
+    }
+    m_customPlot->yAxis2->setVisible(false);
+    m_customPlot->xAxis->setTicker(QSharedPointer<QCPAxisTicker>(new QCPAxisTicker));
+    markChanged();
+}
+
+void TrackPlotter::followSource()
+{
+    TrackList* current = sourceTrackList();
+    if (current != nullptr && current != m_trackList.data()) {
+        SetupTracks(current);
+        return;
+    }
+    // The list went away (its measurement was removed): show nothing rather
+    // than graphs of samples that no longer exist.
+    if (m_trackList.isNull() && (!m_entries.isEmpty() || m_numberOfTracks != 0))
+        dropTrackList();
+}
+
+TrackList* TrackPlotter::sourceTrackList() const
+{
+    Measurement* measurement = m_sourceMeasurement.data();
+    // Only a list the measurement has: asking for a missing one would add an
+    // empty list to the measurement, which would then be saved.
+    if (measurement == nullptr || !measurement->getDevicesInMeasurement().contains(m_sourceSerial))
+        return nullptr;
+    return measurement->getTrackList(m_sourceSerial);
+}
+
+void TrackPlotter::dropTrackList()
+{
+    if (!m_trackList.isNull())
+        disconnect(m_trackList.data(), nullptr, this, nullptr);
+    m_trackList = nullptr;
+    clearPlot();
+    m_entries.clear();
+    m_numberOfTracks = 0;
+    m_hueStep = 0;
+    m_updateTimer.stop();
+}
+
+void TrackPlotter::replotIfNeeded()
+{
+    if (!m_changed)
+        return;
+    // An item without area draws nothing; the change waits for a size.
+    if (int(width()) < 1 || int(height()) < 1)
+        return;
+    m_changed = false;
+    m_customPlot->replot();
+}
+
+void TrackPlotter::emitQuaternion(Entry& entry)
+{
+    const VectorSampleStore& store = entry.track->vectorSampleStore();
+    if (store.isEmpty())
+        return;
+    const int last = store.size() - 1;
+    const quint32 number = store.numberAt(last);
+    // Only a new orientation is worth telling the scene about.
+    if (entry.vectorSeen && entry.lastVectorNumber == number && entry.window.reorderCount == store.reorderCount())
+        return;
+    entry.vectorSeen = true;
+    entry.lastVectorNumber = number;
+    entry.window.reorderCount = store.reorderCount();
+    if (store.componentCountAt(last) != 4)
+        return;
+    const double* c = store.componentsAt(last);
+    Q_EMIT quaternionUpdate(c[0], c[1], c[2], c[3]);
+}
+
+void TrackPlotter::paint(QPainter* painter)
+{
+    if (painter == nullptr || m_frame.isNull() || int(width()) < 1 || int(height()) < 1)
+        return;
+    painter->drawPixmap(0, 0, m_frame);
+}
+
+void TrackPlotter::onCustomReplot()
+{
+    // The frame is taken here, on the thread that owns the plot; paint()
+    // may run on the scene's render thread and only copies it.
+    if (!m_customPlot->copyLastFrame(m_frame))
+        m_frame = QPixmap();
+    update();
+}
+
+void TrackPlotter::updateCustomPlotSize()
+{
+    const int w = qMax(0, int(width()));
+    const int h = qMax(0, int(height()));
+    m_customPlot->setGeometry(0, 0, w, h);
+    // The plot is never shown, so it gets no resize event to take its
+    // viewport from.
+    m_customPlot->setViewport(QRect(0, 0, w, h));
+    m_layoutStale = true;
+    markChanged();
+    if (w <= 0 || h <= 0) {
+        m_frame = QPixmap();
+        return;
+    }
+    // Graphs are thinned to the plot's width: a static plot, which no timer
+    // updates, does it again once the size has settled (a layout resizes an
+    // item many times in a row).
+    if (m_mode != Live && !m_entries.isEmpty() && !m_updateQueued) {
+        m_updateQueued = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this]() {
+                m_updateQueued = false;
+                updateGraphs();
+            },
+            Qt::QueuedConnection);
+    }
+    m_customPlot->replot(QCustomPlot::rpQueuedReplot);
+}
+
+void TrackPlotter::graphClicked(QCPAbstractPlottable* plottable)
+{
+    qCDebug(lcPlotting) << Q_FUNC_INFO << QStringLiteral("Clicked on graph '%1 ").arg(plottable->name());
+}
+
+void TrackPlotter::forwardMouseEvent(QMouseEvent* event)
+{
+    QCoreApplication::postEvent(m_customPlot, new QMouseEvent(event->type(), event->localPos(), event->button(),
+                                                              event->buttons(), event->modifiers()));
+}
+
+void TrackPlotter::mousePressEvent(QMouseEvent* event)
+{
+    qCDebug(lcPlotting) << Q_FUNC_INFO;
+    forwardMouseEvent(event);
+}
+
+void TrackPlotter::mouseMoveEvent(QMouseEvent* event)
+{
+    forwardMouseEvent(event);
+}
+
+void TrackPlotter::mouseReleaseEvent(QMouseEvent* event)
+{
+    qCDebug(lcPlotting) << Q_FUNC_INFO;
+    forwardMouseEvent(event);
+}
+
+void TrackPlotter::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    qCDebug(lcPlotting) << Q_FUNC_INFO;
+    forwardMouseEvent(event);
+}

@@ -1,0 +1,175 @@
+#pragma once
+
+// Complete here: the plotter guards its pointers to these with QPointer.
+#include "Data/Measurement.h"
+#include "Data/Track.h"
+#include "Data/TrackList.h"
+#include "Plotting/GraphThinner.h"
+
+#include <QList>
+#include <QPixmap>
+#include <QPointer>
+#include <QQuickPaintedItem>
+#include <QString>
+#include <QTimer>
+#include <QVector>
+
+class ScalarSampleStore;
+class OffscreenPlot;
+class QCPAbstractPlottable;
+class QCPAxis;
+class QCPGraph;
+class QCustomPlot;
+
+// The plot item of the scene: one line graph per scalar track of a device's
+// track list, drawn by an off-screen QCustomPlot. In live mode a 10 ms timer
+// redraws the newest samples; in static mode the whole measurement is drawn
+// once its tracks are set up.
+//
+// Tracks and track lists belong to their measurement and may go at any time
+// (a data load replaces a list, a measurement is removed), so the plotter
+// only ever holds guarded pointers to them.
+class TrackPlotter : public QQuickPaintedItem
+{
+    Q_OBJECT
+public:
+    enum Modes { Live = 0, Static = 1 };
+    Q_ENUM(Modes)
+
+    explicit TrackPlotter(QQuickItem* parent = nullptr);
+    ~TrackPlotter() override;
+
+    void setMode(TrackPlotter::Modes mode);
+    TrackPlotter::Modes getMode() const { return m_mode; }
+    void setSetupName(QString name);
+    QString getSetupName() const { return m_setupName; }
+
+    virtual void AddTrack(Track* track);
+    virtual QCPAxis* decideYAxis(Track* track);
+
+    // The measurement and device whose track list this plotter shows. The
+    // list is looked up again on every update, so that a list loaded from
+    // disk after the plotter was made replaces the one it was set up with.
+    void setSource(Measurement* measurement, quint64 deviceSerial);
+
+    // The list the plotter is set up with (null when none or gone), and its
+    // tracks that still exist, in the order they were added.
+    TrackList* getTrackList() const { return m_trackList.data(); }
+    QList<Track*> getTracks() const;
+    // The graph (or bars) a track draws into; null for vector tracks and
+    // tracks the plotter does not show.
+    QCPAbstractPlottable* plottableOf(const Track* track) const;
+    QCustomPlot* customPlot() const;
+    int getHueStep() const { return m_hueStep; }
+    bool isUpdating() const { return m_updateTimer.isActive(); }
+    // The last frame drawn (what paint() copies into the scene).
+    QPixmap lastFrame() const { return m_frame; }
+
+    void paint(QPainter* painter) override;
+
+public Q_SLOTS:
+    void updateGraphs();
+    void SetupTracks(TrackList* tracklist);
+    virtual void updateGraph(uchar trackNumber);
+    void stopUpdate();
+
+Q_SIGNALS:
+    void quaternionUpdate(double alpha, double x, double y, double z);
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+    // What a plottable was last filled from, so that an update whose window
+    // holds the same samples changes nothing and costs no replot.
+    struct Window {
+        bool valid = false;
+        quint64 reorderCount = 0;
+        int start = 0;
+        int end = 0;
+        // Pixel columns the samples were thinned to; 0 when all are shown.
+        int columns = 0;
+
+        bool sameAs(const Window& other) const
+        {
+            return valid && other.valid && reorderCount == other.reorderCount && start == other.start
+                && end == other.end && columns == other.columns;
+        }
+    };
+
+    // One shown track and the plottable it draws into. Kept by track, not
+    // by the plot's plottable order: vector and ignored tracks have none.
+    struct Entry {
+        QPointer<Track> track;
+        QPointer<QCPAbstractPlottable> plottable;
+        Window window;
+        GraphThinner thinner;
+        quint32 lastVectorNumber = 0;
+        bool vectorSeen = false;
+    };
+
+    // For the plotters derived from this one.
+    void addToLegend(QCPAbstractPlottable* plottable);
+    void addEntry(Track* track, QCPAbstractPlottable* plottable);
+    int numberOfEntries() const { return m_entries.size(); }
+    Track* trackAt(int index) const;
+    QCPAbstractPlottable* plottableAt(int index) const;
+    Window& windowAt(int index) { return m_entries[index].window; }
+    // The samples of `track` the current mode shows, as a range of its
+    // sample store: in live mode its tail window, in static mode all of them.
+    Window windowFor(const Track* track) const;
+    // Brings a line graph to the samples [wanted.start, wanted.end) of
+    // `store`, thinned to one point per pixel column when there are more
+    // samples than `columns`; false when it already shows them.
+    static bool syncGraph(QCPGraph* graph, const ScalarSampleStore& store, Entry& entry, Window wanted,
+                          int columns);
+    // An axis may carry tracks of several units; it names each once, in the
+    // order the tracks came, instead of only the last one.
+    static void addUnitToLabel(QCPAxis* axis, const QString& unit);
+    // Marks the plot as needing a replot at the end of this update.
+    void markChanged() { m_changed = true; }
+    bool isVerbose() const { return m_mode != Live; }
+    // Removes every plottable and item (bars and labels too, which the plot's
+    // graph clearing would leave behind).
+    virtual void clearPlot();
+
+    OffscreenPlot* m_customPlot = nullptr;
+    double m_maxX = 0.0;
+    double m_minX = 0.0;
+    bool m_autoXRange = true;
+
+private Q_SLOTS:
+    void graphClicked(QCPAbstractPlottable* plottable);
+    void onCustomReplot();
+    void updateCustomPlotSize();
+
+private:
+    // Switches to the list the source now holds, when that is another one.
+    void followSource();
+    TrackList* sourceTrackList() const;
+    void dropTrackList();
+    void replotIfNeeded();
+    void forwardMouseEvent(QMouseEvent* event);
+    void emitQuaternion(Entry& entry);
+
+    Modes m_mode = Live;
+    QString m_setupName;
+    int m_liveWindow = 5000;
+    quint16 m_numberOfTracks = 0;
+    int m_hueStep = 0;
+    QTimer m_updateTimer;
+
+    QPointer<TrackList> m_trackList;
+    QVector<Entry> m_entries;
+    QPointer<Measurement> m_sourceMeasurement;
+    quint64 m_sourceSerial = 0;
+    bool m_changed = false;
+    bool m_firstLiveUpdate = true;
+    bool m_updateQueued = false;
+    // The data area's width, which graphs are thinned to, is known only after
+    // a layout.
+    bool m_layoutStale = true;
+    QPixmap m_frame;
+};

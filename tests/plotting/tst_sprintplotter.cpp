@@ -1,0 +1,208 @@
+#include "Data/Track.h"
+#include "Data/TrackList.h"
+#include "Plotting/SprintPlotter.h"
+
+#include "LogCapture.h"
+#include "PlotPixels.h"
+#include "QCustomPlotHeader.h"
+
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+using Samples = QList<QPair<quint32, double>>;
+
+Track* addTrack(TrackList& list, int id, const Samples& samples)
+{
+    list.AddTrack(quint16(id), 0, 2, 0);
+    Track* track = list.getTrackById(quint64(id));
+    for (const auto& sample : samples) {
+        track->setCurrentSampleNumber(sample.first);
+        track->AddScalarSample(sample.second);
+    }
+    return track;
+}
+
+QCPBars* barsOf(QCustomPlot* plot, int index)
+{
+    return qobject_cast<QCPBars*>(plot->plottable(index));
+}
+
+QVector<double> keysOf(QCPBars* bars)
+{
+    QVector<double> keys;
+    for (auto it = bars->data()->constBegin(); it != bars->data()->constEnd(); ++it)
+        keys.append(it->key);
+    return keys;
+}
+
+// "text@x,y" for every label of the bars.
+QStringList labelsOf(SprintPlotter& plotter, QCPBars* bars)
+{
+    QStringList labels;
+    for (QCPItemText* label : plotter.valueLabels(bars))
+        labels << QStringLiteral("%1@%2,%3")
+                      .arg(label->text())
+                      .arg(label->position->coords().x())
+                      .arg(label->position->coords().y());
+    return labels;
+}
+
+const Samples kContacts{{100, 187.6}, {250, 201.2}, {400, 199.5}};
+const Samples kMotion{{1, 0.5}, {2, 0.6}};
+
+} // namespace
+
+class TestSprintPlotter : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void init() { m_log = std::make_unique<LogCapture>(); }
+    void cleanup() { m_log.reset(); }
+
+    void setupNameChoosesTheBars_data()
+    {
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<QList<int>>("ids");
+        QTest::addColumn<QStringList>("bars");
+        QTest::addColumn<QVector<double>>("keys");
+        QTest::addColumn<QStringList>("labels");
+        QTest::addColumn<double>("xLower");
+        QTest::addColumn<double>("xUpper");
+        // Whole-number ticks: bars count steps or averaged measurements.
+        QTest::addColumn<bool>("unitTicks");
+
+        const QStringList contactLabels{"188@0,197.6", "201@1,211.2", "200@2,209.5"};
+        QTest::newRow("sprint: contact times only, one bar per step")
+            << "Sprint 1kHz left" << QList<int>{Track::AccX, Track::GroundContactTime}
+            << QStringList{"Ground Contact Time"} << QVector<double>{0, 1, 2} << contactLabels << -1.0 << 4.0 << true;
+        QTest::newRow("import: the same")
+            << "GCT import 3" << QList<int>{Track::AccX, Track::GroundContactTime}
+            << QStringList{"Ground Contact Time"} << QVector<double>{0, 1, 2} << contactLabels << -1.0 << 4.0 << true;
+        QTest::newRow("average: feedback bars at their positions, one tick each")
+            << "GCT average" << QList<int>{Track::GroundContactTime, Track::GctFeedback}
+            << QStringList{"Unknown Track (ID=32800)"} << QVector<double>{1, 2, 4}
+            << QStringList{"150@1,160", "161@2,170.5", "170@4,180"} << 0.0 << 5.0 << true;
+        // The axis keeps its range: nothing sets it.
+        QTest::newRow("any other setup: every track, keyed by sample number")
+            << "Squat" << QList<int>{Track::AccX, Track::GroundContactTime}
+            << QStringList{"Acc. X", "Ground Contact Time"} << QVector<double>{1, 2}
+            << QStringList{"1@1,10.5", "1@2,10.6"} << 0.0 << 5.0 << false;
+    }
+
+    void setupNameChoosesTheBars()
+    {
+        QFETCH(QString, setup);
+        QFETCH(QList<int>, ids);
+        QFETCH(QStringList, bars);
+        QFETCH(QVector<double>, keys);
+        QFETCH(QStringList, labels);
+        QFETCH(double, xLower);
+        QFETCH(double, xUpper);
+        QFETCH(bool, unitTicks);
+
+        TrackList list(nullptr, 1, 2);
+        for (int id : ids) {
+            if (id == Track::GctFeedback)
+                addTrack(list, id, {{1, 150.0}, {2, 160.5}, {4, 170.0}});
+            else
+                addTrack(list, id, id == Track::GroundContactTime ? kContacts : kMotion);
+        }
+        SprintPlotter plotter;
+        plotter.setSize(QSizeF(400, 300));
+        plotter.setSetupName(setup);
+        plotter.setMode(TrackPlotter::Static);
+        plotter.SetupTracks(&list);
+
+        QCustomPlot* plot = plotter.customPlot();
+        QCOMPARE(plot->plottableCount(), bars.size());
+        for (int i = 0; i < bars.size(); ++i)
+            QCOMPARE(plot->plottable(i)->name(), bars[i]);
+        QCPBars* first = barsOf(plot, 0);
+        QVERIFY(first != nullptr);
+        QCOMPARE(keysOf(first), keys);
+        QCOMPARE(labelsOf(plotter, first), labels);
+        QCOMPARE(plot->xAxis->range().lower, xLower);
+        QCOMPARE(plot->xAxis->range().upper, xUpper);
+        QCOMPARE(plot->yAxis->range().lower <= 0.0, true);
+        auto fixed = plot->xAxis->ticker().dynamicCast<QCPAxisTickerFixed>();
+        QCOMPARE(!fixed.isNull(), unitTicks);
+        if (unitTicks)
+            QCOMPARE(fixed->tickStep(), 1.0);
+
+        // Every label has room above its bar inside the plot.
+        for (QCPItemText* label : plotter.valueLabels(first))
+            QVERIFY(label->position->coords().y() < plot->yAxis->range().upper);
+    }
+
+    void labelsAreReplacedOnEveryUpdate()
+    {
+        TrackList list(nullptr, 1, 2);
+        Track* contacts = addTrack(list, Track::GroundContactTime, kContacts);
+        SprintPlotter plotter;
+        plotter.setSize(QSizeF(400, 300));
+        plotter.setSetupName(QStringLiteral("Sprint 1kHz"));
+        plotter.SetupTracks(&list);
+        plotter.stopUpdate();
+        QCPBars* bars = barsOf(plotter.customPlot(), 0);
+
+        for (quint32 n = 500; n < 560; n += 10) {
+            plotter.updateGraphs();
+            plotter.updateGraphs();
+            // Live: every sample but the newest, at its sample number.
+            QCOMPARE(bars->data()->size(), contacts->numberOfSamples() - 1);
+            QCOMPARE(plotter.customPlot()->itemCount(), bars->data()->size());
+            QCOMPARE(plotter.valueLabels(bars).size(), bars->data()->size());
+            contacts->setCurrentSampleNumber(n);
+            contacts->AddScalarSample(180.0 + n / 10);
+        }
+        QCOMPARE(plotter.customPlot()->xAxis->range().lower, 99.0);
+
+        // Set up again (the list grew by a track): the old labels go with the old bars.
+        addTrack(list, Track::AccX, kMotion);
+        plotter.setMode(TrackPlotter::Static);
+        plotter.SetupTracks(&list);
+        bars = barsOf(plotter.customPlot(), 0);
+        QCOMPARE(plotter.customPlot()->plottableCount(), 1);
+        QCOMPARE(plotter.customPlot()->itemCount(), contacts->numberOfSamples());
+    }
+
+    void barsAreDrawnToTheirValues()
+    {
+        TrackList list(nullptr, 1, 2);
+        Samples steps;
+        for (quint32 i = 0; i < 12; ++i)
+            steps.append({1000 + 180 * i, 150.0 + 11.0 * ((i * 7) % 9)});
+        steps[5].second = 318.4; // above the track's range
+        addTrack(list, Track::AccZ, {{1, 1.0}});
+        addTrack(list, Track::GroundContactTime, steps);
+        SprintPlotter plotter;
+        plotter.setSize(QSizeF(720, 420));
+        plotter.setSetupName(QStringLiteral("Sprint 1kHz"));
+        plotter.setMode(TrackPlotter::Static);
+        plotter.SetupTracks(&list);
+
+        const QImage image = PlotPixels::render(plotter);
+        PlotPixels::saveIfAsked(image, QStringLiteral("sprint"));
+        QCustomPlot* plot = plotter.customPlot();
+        QVERIFY(plot->yAxis->range().upper >= 318.4 + 20);
+        const QColor ground = image.pixel(2, 2);
+        for (int i = 0; i < steps.size(); ++i) {
+            const int x = qRound(plot->xAxis->coordToPixel(i + 0.25));
+            const double value = steps[i].second;
+            // Filled up to the value, clear well above its label.
+            QVERIFY(QColor(image.pixel(x, qRound(plot->yAxis->coordToPixel(value / 2)))) != ground);
+            QVERIFY(QColor(image.pixel(x, qRound(plot->yAxis->coordToPixel(value * 0.98)))) != ground);
+            if (value + 35 < plot->yAxis->range().upper)
+                QCOMPARE(QColor(image.pixel(x, qRound(plot->yAxis->coordToPixel(value + 35)))), ground);
+        }
+    }
+
+private:
+    std::unique_ptr<LogCapture> m_log;
+};
+
+QTEST_MAIN(TestSprintPlotter)
+#include "tst_sprintplotter.moc"
