@@ -160,6 +160,8 @@ public:
     // Requests in arrival order.
     const QVector<RequestRecord>& requestLog() const { return m_log; }
     QList<QByteArray> requestTokens() const;
+    // How many requests with this token arrived.
+    int requestCount(const QByteArray& token) const { return requestTokens().count(token); }
     void clearRequestLog() { m_log.clear(); }
     void setRequestObserver(std::function<void(const RequestRecord&)> observer) { m_observer = std::move(observer); }
 

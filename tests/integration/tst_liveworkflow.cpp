@@ -46,14 +46,6 @@ QList<QByteArray> featureRequests(const SimulatedSensor& sensor)
     return result;
 }
 
-int count(const SimulatedSensor& sensor, const QByteArray& token)
-{
-    int n = 0;
-    for (const RequestRecord& record : sensor.requestLog())
-        n += record.token == token ? 1 : 0;
-    return n;
-}
-
 // Checks one track list against what the sensor put on the wire: the same
 // sample numbers, and each value the raw sample times one factor per track.
 QString compareWithWire(TrackList* list, const QByteArray& wire)
@@ -141,15 +133,15 @@ private Q_SLOTS:
             clock->advanceMs(10);
             QTest::qWait(step % 20 == 0 ? 40 : 2);
         }
-        QVERIFY(count(*a, "<GetTopState>") >= 1);
+        QVERIFY(a->requestCount("<GetTopState>") >= 1);
 
         rig.live.stopLiveStream();
         QVERIFY(rig.pumpUntil([&] { return !a->isStreaming() && !b->isStreaming() && rig.liveSettled(); }));
         for (const auto& sensor : {a, b})
             QCOMPARE(featureRequests(*sensor).mid(2), QList<QByteArray>({WireBytes::bytes({4, 0}), WireBytes::bytes({5, 0})}));
-        const int polls = count(*a, "<GetTopState>");
+        const int polls = a->requestCount("<GetTopState>");
         QTest::qWait(2 * LiveController::kKeepAliveIntervalMs + 100);
-        QCOMPARE(count(*a, "<GetTopState>"), polls);
+        QCOMPARE(a->requestCount("<GetTopState>"), polls);
 
         Measurement* measurement = rig.measurements.getMeasurementOnHostById(rig.live.liveMeasurementId());
         QVERIFY(measurement);
@@ -196,7 +188,7 @@ private Q_SLOTS:
                 queries += qobject_cast<GetTopState*>(message) != nullptr ? 1 : 0;
         }
         QCOMPARE(queries, 1);
-        QCOMPARE(count(*a, "<GetTopState>") - 1, 1); // the setup's own query came before
+        QCOMPARE(a->requestCount("<GetTopState>") - 1, 1); // the setup's own query came before
     }
 
     void withoutSensorsAStreamStillGetsItsMeasurementAndKeepAlive()

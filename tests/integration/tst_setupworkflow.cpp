@@ -51,14 +51,6 @@ QList<QByteArray> distinctInOrder(const QList<QByteArray>& all)
     return result;
 }
 
-int count(const SimulatedSensor& sensor, const QByteArray& token)
-{
-    int n = 0;
-    for (const RequestRecord& record : sensor.requestLog())
-        n += record.token == token ? 1 : 0;
-    return n;
-}
-
 QByteArray feature(int number, bool on)
 {
     return QByteArray("<SetFeature>") + WireBytes::bytes({number, on ? 1 : 0});
@@ -187,11 +179,11 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(rig.inFlight(kB) && rig.inFlight(kB)->getCommand() == "<AddTrack>", kLimitMs);
         QPointer<Message> addTrack = rig.inFlight(kB);
         while (failed.isEmpty() && !addTrack.isNull()) {
-            const int sent = count(*b, "<AddTrack>");
+            const int sent = b->requestCount("<AddTrack>");
             addTrack->timedOut();
-            QTRY_VERIFY_WITH_TIMEOUT(count(*b, "<AddTrack>") > sent || !failed.isEmpty(), kLimitMs);
+            QTRY_VERIFY_WITH_TIMEOUT(b->requestCount("<AddTrack>") > sent || !failed.isEmpty(), kLimitMs);
         }
-        const int sent = count(*b, "<AddTrack>");
+        const int sent = b->requestCount("<AddTrack>");
         QVERIFY2(sent >= 2 && sent <= 20, QByteArray::number(sent));
 
         QTRY_COMPARE_WITH_TIMEOUT(failed.count(), 1, kLimitMs);
@@ -202,8 +194,8 @@ private Q_SLOTS:
         QVERIFY(rig.settled());
         QVERIFY(!rig.setup.isSending());
         QCOMPARE(rig.state.numberOfMessages(), 0);
-        QCOMPARE(count(*b, "<StoreSettings>"), 0);
-        QCOMPARE(count(*b, "<SetFeature>"), 5); // configuration mode off, the sixth, never went out
+        QCOMPARE(b->requestCount("<StoreSettings>"), 0);
+        QCOMPARE(b->requestCount("<SetFeature>"), 5); // configuration mode off, the sixth, never went out
     }
 
     void devicesAreServedAtOnceOneRequestEachAndStaleRepliesAreIgnored()
