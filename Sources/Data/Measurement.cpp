@@ -231,10 +231,18 @@ void Measurement::loadMeasurementDataFromDisk()
     // Each load replaces the entry it reads from, so walk a snapshot.
     const QList<TrackList*> lists = m_deviceTrackMap.values();
     for (TrackList* list : lists) {
+        // Only lists that are still headers are read. One already in memory
+        // is the newer copy, and reading it again would keep a second copy
+        // of its data alive for every call (a replaced list stays with its
+        // measurement).
+        if (list->getLoadMode() != Storable::LoadHeader)
+            continue;
         connect(list, &TrackList::loadedTrackListFromDisk, this, &Measurement::setDeviceTrackList,
                 Qt::UniqueConnection);
+        // The list read from the file inherits this mode.
         list->setLoadMode(Storable::LoadFull);
-        list->loadSelfFromDisk();
+        if (!list->loadSelfFromDisk())
+            list->setLoadMode(Storable::LoadHeader);
     }
 }
 

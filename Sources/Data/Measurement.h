@@ -92,6 +92,9 @@ public:
 
 public Q_SLOTS:
     void scanForMeasurementDataOnDisk();
+    // Reads the data of every track list that is still only a header (its
+    // load mode stays LoadHeader when its file cannot be read); lists that
+    // are already in memory are left as they are.
     void loadMeasurementDataFromDisk();
     void setDeviceTrackList(TrackList* tracklist);
 
