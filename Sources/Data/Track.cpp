@@ -398,6 +398,11 @@ void Track::AddScalarSample(double value)
     m_scalarSamples.insert(m_currentSampleNumber, value);
 }
 
+void Track::clearScalarSamples()
+{
+    m_scalarSamples.clear();
+}
+
 void Track::AddVectorSample(const QList<double>& components)
 {
     m_vectorSamples.insert(m_currentSampleNumber, components);

@@ -100,6 +100,8 @@ public:
     void parseAndStoreSample(const QByteArray& packet, quint64& position);
 
     void AddScalarSample(double value);
+    // Drops every scalar sample, for a track that is filled afresh.
+    void clearScalarSamples();
     // Stores the component values of one vector sample under the current
     // sample number.
     void AddVectorSample(const QList<double>& components);
