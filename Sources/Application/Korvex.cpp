@@ -13,6 +13,7 @@
 #include "Links/InterfaceManagerPC.h"
 #include "Log/LogCategories.h"
 #include "Plotting/PlotController.h"
+#include "Processing/ProcessorController.h"
 #include "Workflows/LiveController.h"
 #include "Workflows/SetupController.h"
 
@@ -43,6 +44,9 @@ QT_WARNING_POP
     m_notificationHub = NotificationHub::instance();
 
     m_measurementController = new MeasurementController();
+
+    m_processorController = new ProcessorController(nullptr, m_measurementController);
+    m_measurementController->setProcessorController(m_processorController);
 
     m_deviceManager->setInterfaceManager(m_interfaceManager);
 
@@ -117,6 +121,9 @@ Korvex::~Korvex()
     m_plotController = nullptr;
     delete m_userController;
     m_userController = nullptr;
+    // Before the measurements its processors work on.
+    delete m_processorController;
+    m_processorController = nullptr;
     delete m_measurementController;
     m_measurementController = nullptr;
     delete m_deviceManager;

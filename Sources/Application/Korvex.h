@@ -8,6 +8,7 @@ class LiveController;
 class MeasurementController;
 class NotificationHub;
 class PlotController;
+class ProcessorController;
 class SetupController;
 class StateController;
 class Store;
@@ -31,6 +32,7 @@ private:
     InterfaceManager* m_interfaceManager = nullptr;
     NotificationHub* m_notificationHub = nullptr;
     MeasurementController* m_measurementController = nullptr;
+    ProcessorController* m_processorController = nullptr;
     UserController* m_userController = nullptr;
     StateController* m_stateController = nullptr;
     PlotController* m_plotController = nullptr;

@@ -150,6 +150,11 @@ QList<quint64> MeasurementController::getDeviceSerialsWithMeasurementId(quint64 
     return serials;
 }
 
+void MeasurementController::setProcessorController(ProcessorController* processorController)
+{
+    m_processorController = processorController;
+}
+
 bool MeasurementController::addMeasurementOnDevice(quint64 serial, quint64 id, quint32 start, quint32 stop)
 {
     MeasurementsModel* model = getMeasurementsOnDeviceModel(serial);

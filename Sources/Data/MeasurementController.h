@@ -11,6 +11,7 @@
 
 class Measurement;
 class MeasurementsModel;
+class ProcessorController;
 
 // The registry of measurements: those stored on the host, listed newest
 // first, and per sensor those found in its flash. It receives the stream
@@ -39,6 +40,10 @@ public:
     Measurement* getMeasurementOnDeviceById(quint64 serial, quint64 id) const;
     QList<quint64> getDeviceSerialsWithMeasurementId(quint64 id) const;
 
+    // The processors that derive measurements from the listed ones; not owned.
+    void setProcessorController(ProcessorController* processorController);
+    ProcessorController* getProcessorController() const { return m_processorController; }
+
 Q_SIGNALS:
     void newMeasurementFound(quint64 DeviceSerial, quint64 MeasurementId);
     void DeviceTrackListChanged(quint64 DeviceSerial, quint64 MeasurementId, TrackList* trackList);
@@ -66,4 +71,5 @@ private:
 
     MeasurementsModel* m_measurementsOnHost = nullptr;
     QMap<quint64, MeasurementsModel*> m_measurementsOnDevices;
+    ProcessorController* m_processorController = nullptr;
 };

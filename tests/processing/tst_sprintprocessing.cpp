@@ -1,0 +1,243 @@
+#include "Application/Helper.h"
+#include "Data/Measurement.h"
+#include "Data/MeasurementController.h"
+#include "Data/MeasurementsModel.h"
+#include "Data/Track.h"
+#include "Data/TrackList.h"
+#include "Processing/CsvImportProcessor.h"
+#include "Processing/ProcessorController.h"
+
+#include "LogCapture.h"
+#include "SprintRecordings.h"
+#include "StorageFiles.h"
+#include "TemporaryStorage.h"
+
+#include <QCoreApplication>
+#include <QtTest>
+
+using SprintRecordings::Steps;
+
+namespace {
+
+using Samples = QMap<quint32, double>;
+
+const quint64 kOutputSerial = 123456;
+const QList<double> kStepTimes { 0, 500, 1000, 1500, 2000, 2500, 3000, 3500, 4000 };
+
+QDateTime at(int hour)
+{
+    return QDateTime(QDate(2015, 5, 13), QTime(hour, 0), Qt::LocalTime);
+}
+
+// The program's pieces as the root wires them, over what is on disk.
+struct Host {
+    MeasurementController measurements;
+    ProcessorController processors { nullptr, &measurements };
+
+    Host()
+    {
+        measurements.setProcessorController(&processors);
+        SprintRecordings::loadStored(measurements);
+    }
+
+    QSet<quint64> ids() const
+    {
+        QSet<quint64> ids;
+        for (Measurement* measurement : measurements.getMeasurementsOnHost())
+            ids.insert(measurement->getMeasurementID());
+        return ids;
+    }
+
+    // The one measurement that appeared since `before`.
+    Measurement* added(const QSet<quint64>& before) const
+    {
+        const QSet<quint64> now = ids() - before;
+        return now.size() == 1 ? measurements.getMeasurementOnHostById(*now.begin()) : nullptr;
+    }
+};
+
+Samples samplesOf(Measurement* measurement, quint64 serial, int id)
+{
+    TrackList* list = measurement->getTrackList(serial);
+    if (!list->getTrackOrder().contains(quint16(id)))
+        return Samples();
+    return SprintRecordings::samplesOf(list->getTrackById(quint64(id)));
+}
+
+} // namespace
+
+class TestSprintProcessing : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void averageOfStoredSprintsIsStoredAndSurvivesARestart()
+    {
+        TemporaryStorage storage;
+        // 09:00, two sensors. Left (0x10): nine steps that all pass the
+        // filter; without three at each end 150, 152 and 154 remain: 152.
+        // Right (0x20): the 220 is dropped, eight times 160 remain: 160.
+        SprintRecordings::store(0x71, at(9),
+                                { { 0x10, Steps { { 140, 145, 150, 150, 152, 154, 150, 145, 140 }, kStepTimes } },
+                                  { 0x20, Steps { { 160, 160, 160, 160, 220, 160, 160, 160, 160 }, kStepTimes } } });
+        // 10:00. Left: 180. Right: its time track ends after five steps, so
+        // five steps are filtered, and five leave nothing to average: 0.
+        SprintRecordings::store(0x72, at(10),
+                                { { 0x10, Steps { { 180, 180, 180, 180, 180, 180, 180 }, kStepTimes.mid(0, 7) } },
+                                  { 0x20, Steps { { 170, 170, 170, 250, 170, 170, 170 }, kStepTimes.mid(0, 5) } } });
+        // Not sprints of the sprint setups, or an earlier average: no inputs.
+        const Steps steps { { 100, 100, 100, 100, 100, 100, 100 }, kStepTimes.mid(0, 7) };
+        SprintRecordings::store(0x73, at(8), { { 0x10, steps } }, "Squat jump");
+        SprintRecordings::store(0x74, at(11), { { 0x10, steps } }, "GCT average: 1");
+        {
+            Measurement jump(nullptr, 0x75);
+            jump.setAppName("Jump");
+            jump.setSetupName("Sprint 1kHz");
+            jump.setStartTime(at(7));
+            SprintRecordings::addSteps(jump, 0x10, steps);
+            jump.saveAllTrackLists();
+            QVERIFY(jump.saveToDisk());
+        }
+
+        quint64 outputId = 0;
+        {
+            Host host;
+            const QSet<quint64> before = host.ids();
+            QCOMPARE(before.size(), 5);
+            host.processors.setProcessorAttributes("2");
+            host.processors.processMeasurements("1");
+            Measurement* output = host.added(before);
+            QVERIFY(output != nullptr);
+            outputId = output->getMeasurementID();
+            QCOMPARE(output->getSetupName(), QString("GCT average: 2"));
+            QCOMPARE(output->parent(), &host.measurements);
+            // The processor is let go after its run; what it made stays.
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            QCOMPARE(host.processors.children().size(), 0);
+            QCOMPARE(host.measurements.getMeasurementOnHostById(outputId), output);
+        }
+
+        Host restarted;
+        Measurement* output = restarted.measurements.getMeasurementOnHostById(outputId);
+        QVERIFY(output != nullptr);
+        QCOMPARE(output->getAppName(), QString("Sprint"));
+        QCOMPARE(output->getSetupName(), QString("GCT average: 2"));
+        output->loadMeasurementDataFromDisk();
+        // Positions count the sprints from the oldest.
+        QCOMPARE(samplesOf(output, kOutputSerial, Track::GctMeanLeft), (Samples { { 1, 152 }, { 2, 180 } }));
+        QCOMPARE(samplesOf(output, kOutputSerial, Track::GctMeanRight), (Samples { { 1, 160 }, { 2, 0 } }));
+        QCOMPARE(samplesOf(output, kOutputSerial, Track::GctMean), (Samples { { 1, 156 }, { 2, 180 } }));
+        QCOMPARE(samplesOf(output, kOutputSerial, Track::GctFeedback), (Samples { { 2, 180 } }));
+
+        // The recordings keep their filtered steps.
+        Measurement* second = restarted.measurements.getMeasurementOnHostById(0x72);
+        second->loadMeasurementDataFromDisk();
+        QCOMPARE(samplesOf(second, 0x20, Track::GctFiltered),
+                 (Samples { { 100, 170 }, { 101, 170 }, { 102, 170 }, { 103, 250 }, { 104, 170 } }));
+        QCOMPARE(samplesOf(second, 0x20, Track::GroundContactTime).size(), 7);
+        // What was not an input was not touched.
+        Measurement* squat = restarted.measurements.getMeasurementOnHostById(0x73);
+        squat->loadMeasurementDataFromDisk();
+        QCOMPARE(squat->getTrackList(0x10)->getTrackOrder(), (QList<quint16> { 0x8014, 0x8016 }));
+
+        // A second run works on what is in memory: nothing is read again,
+        // and nothing of the first run piles up in the recordings.
+        TrackList* inMemory = second->getTrackList(0x20);
+        const int listsBefore = second->findChildren<TrackList*>().size();
+        const int tracksBefore = inMemory->findChildren<Track*>().size();
+        restarted.processors.processMeasurements("1");
+        QCOMPARE(second->getTrackList(0x20), inMemory);
+        QCOMPARE(second->findChildren<TrackList*>().size(), listsBefore);
+        QCOMPARE(inMemory->findChildren<Track*>().size(), tracksBefore);
+        QCOMPARE(samplesOf(second, 0x20, Track::GctFiltered).size(), 5);
+
+        // Averaging one recording by id: it is position 1.
+        const QSet<quint64> before = restarted.ids();
+        restarted.processors.setProcessorAttributes("");
+        restarted.processors.processMeasurement("72", "1");
+        Measurement* single = restarted.added(before);
+        QVERIFY(single != nullptr);
+        QCOMPARE(single->getSetupName(), QString("GCT average: "));
+        QCOMPARE(samplesOf(single, kOutputSerial, Track::GctMean), (Samples { { 1, 180 } }));
+        QCOMPARE(samplesOf(single, kOutputSerial, Track::GctFeedback), Samples());
+    }
+
+    void seriesImportedIntoAnEmptyHostAreAveraged()
+    {
+        TemporaryStorage storage;
+        QByteArray csv;
+        const QList<int> contactTimes { 140, 145, 150, 150, 152, 154, 150, 145, 140 };
+        for (int i = 0; i < contactTimes.size(); ++i)
+            csv += QByteArray::number(i + 1) + "," + QByteArray::number(contactTimes.at(i)) + "\r\n";
+        QVERIFY(StorageFiles::write(CsvImportProcessor::offlineDataPath() + "/run.csv", csv));
+
+        quint64 averageId = 0;
+        {
+            Host host;
+            QCOMPARE(host.ids().size(), 0);
+            // Nothing on the host to give the import, and it runs anyway.
+            host.processors.processMeasurements("2");
+            Measurement* imported = host.added({});
+            QVERIFY(imported != nullptr);
+            QCOMPARE(imported->getSetupName(), QString("GCT import "));
+
+            // Asked by the id of a measurement that is not there, too.
+            host.processors.processMeasurement("ffff", "2");
+            QCOMPARE(host.ids().size(), 2);
+
+            const QSet<quint64> before = host.ids();
+            host.processors.processMeasurements("1");
+            Measurement* average = host.added(before);
+            QVERIFY(average != nullptr);
+            averageId = average->getMeasurementID();
+        }
+        Host restarted;
+        Measurement* average = restarted.measurements.getMeasurementOnHostById(averageId);
+        QVERIFY(average != nullptr);
+        average->loadMeasurementDataFromDisk();
+        // The two imports of the same file, both one sensor: left only.
+        QCOMPARE(samplesOf(average, kOutputSerial, Track::GctMeanLeft), (Samples { { 1, 152 }, { 2, 152 } }));
+        QCOMPARE(samplesOf(average, kOutputSerial, Track::GctMeanRight), (Samples { { 1, 0 }, { 2, 0 } }));
+        QCOMPARE(samplesOf(average, kOutputSerial, Track::GctMean), (Samples { { 1, 152 }, { 2, 152 } }));
+    }
+
+    void requestsThatNameNothingRunNothing_data()
+    {
+        QTest::addColumn<QString>("measurement");
+        QTest::addColumn<QString>("processor");
+        QTest::addColumn<QString>("line");
+        const QString noProcessor = " Warning, requested Processor not found, returning NULL.";
+        QTest::newRow("all, unknown processor") << "" << "3" << noProcessor;
+        QTest::newRow("all, processor id not hexadecimal") << "" << "zz" << noProcessor;
+        QTest::newRow("one, unknown processor") << "71" << "0" << noProcessor;
+        QTest::newRow("one, unknown measurement")
+            << "77" << "1" << " MeasurementController was asked for non-existing measurement:  77";
+        QTest::newRow("one, id not hexadecimal")
+            << "sprint" << "1" << " MeasurementController was asked for non-existing measurement:  0";
+        QTest::newRow("all, no sprint of the sprint setups") << "" << "1" << "";
+    }
+
+    void requestsThatNameNothingRunNothing()
+    {
+        QFETCH(QString, measurement);
+        QFETCH(QString, processor);
+        QFETCH(QString, line);
+        TemporaryStorage storage;
+        SprintRecordings::store(0x71, at(9), { { 0x10, Steps { { 150, 150, 150 }, { 0, 500, 1000 } } } },
+                                "Sprint 500Hz");
+        Host host;
+        const QSet<quint64> before = host.ids();
+        LogCapture log;
+        if (measurement.isEmpty())
+            host.processors.processMeasurements(processor);
+        else
+            host.processors.processMeasurement(measurement, processor);
+        QCOMPARE(host.ids(), before);
+        QCOMPARE(QDir(Helper::getDataPath()).entryList({ "*.ktm" }).size(), 1);
+        if (!line.isEmpty())
+            QCOMPARE(log.count(line), 1);
+        QCOMPARE(log.count(" Adding Measurement "), 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSprintProcessing)
+#include "tst_sprintprocessing.moc"
