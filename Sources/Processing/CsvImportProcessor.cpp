@@ -170,6 +170,9 @@ bool CsvImportProcessor::readSeries(QIODevice& file, Series& series, QString& pr
 
 bool CsvImportProcessor::parseSeries(const QByteArray& text, Series& series, QString& problem)
 {
+    // Filled only on success: the lines before a bad one go with it.
+    series.clear();
+    Series parsed;
     int start = 0;
     int lineNumber = 0;
     while (start <= text.size()) {
@@ -201,11 +204,12 @@ bool CsvImportProcessor::parseSeries(const QByteArray& text, Series& series, QSt
             problem = QStringLiteral("line %1: the ground contact time is not a number").arg(lineNumber);
             return false;
         }
-        series.emplace_back(number, value);
+        parsed.emplace_back(number, value);
     }
-    if (series.empty()) {
+    if (parsed.empty()) {
         problem = QStringLiteral("it holds no samples");
         return false;
     }
+    series = std::move(parsed);
     return true;
 }

@@ -46,12 +46,15 @@ public:
     // a series; then nothing is created.
     Measurement* importSeries(QIODevice& file, const QString& name);
 
-private:
+    // Sample number and ground contact time of each line, in file order.
     using Series = std::vector<std::pair<quint32, double>>;
-
-    bool readSeries(QIODevice& file, Series& series, QString& problem) const;
     // Lines of "sample number,ground contact time"; blank lines are skipped.
+    // False, with `problem` saying where and why, for any other line or when
+    // there is no sample at all.
     static bool parseSeries(const QByteArray& text, Series& series, QString& problem);
+
+private:
+    bool readSeries(QIODevice& file, Series& series, QString& problem) const;
 
     qint64 m_maximumFileSize = kDefaultMaximumFileSize;
 };
