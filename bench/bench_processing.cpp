@@ -12,12 +12,12 @@
 #include "Data/MeasurementController.h"
 #include "Processing/ProcessorController.h"
 
+#include "ProcessStats.h"
 #include "SprintRecordings.h"
 #include "TemporaryStorage.h"
 
 #include <QCoreApplication>
 #include <QEvent>
-#include <QFile>
 #include <QLoggingCategory>
 
 #include <benchmark/benchmark.h>
@@ -58,18 +58,6 @@ void storeSprints()
     }
 }
 
-double peakResidentMegabytes()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024;
-    }
-    return 0;
-}
-
 // A listed host with the processors wired as the root wires them.
 struct Host {
     MeasurementController measurements;
@@ -105,7 +93,7 @@ struct Quiet {
 void report(benchmark::State& state)
 {
     state.SetItemsProcessed(int64_t(state.iterations()) * kSprints);
-    state.counters["peak_rss_MB"] = peakResidentMegabytes();
+    state.counters["peak_rss_MB"] = double(ProcessStats::peakResidentBytes()) / (1024 * 1024);
 }
 
 } // namespace

@@ -10,5 +10,7 @@ namespace ProcessStats {
 int openFileCount();
 // Resident memory in bytes.
 qint64 residentBytes();
+// The most resident memory the process has held so far, in bytes.
+qint64 peakResidentBytes();
 
 } // namespace ProcessStats
