@@ -90,8 +90,27 @@ void Measurement::setDeviceTrackList(TrackList* tracklist)
     m_deviceTrackMap.insert(tracklist->getDeviceSerial(), tracklist);
 }
 
+bool Measurement::loadStoredTrackList(quint64 serial)
+{
+    TrackList* list = m_deviceTrackMap.value(serial, nullptr);
+    if (list == nullptr || list->getLoadMode() != Storable::LoadHeader)
+        return true;
+    connect(list, &TrackList::loadedTrackListFromDisk, this, &Measurement::setDeviceTrackList, Qt::UniqueConnection);
+    list->setLoadMode(Storable::LoadFull);
+    if (list->loadSelfFromDisk())
+        return true;
+    list->setLoadMode(Storable::LoadHeader);
+    qCDebug(lcData) << " Stored track list could not be read for measurement " << Qt::hex << m_measurementId
+                    << " and device " << serial;
+    return false;
+}
+
 bool Measurement::saveSingleTrackList(quint64 serial)
 {
+    // A list read as a header holds none of its samples: written as it
+    // stands it would replace them with nothing.
+    if (!loadStoredTrackList(serial))
+        return false;
     return getTrackList(serial)->saveToDisk();
 }
 
@@ -120,10 +139,17 @@ bool Measurement::uploadFromDeviceComplete(quint64 serial)
     return true;
 }
 
-void Measurement::Export()
+bool Measurement::Export()
 {
     const QString name = generateFileName();
     qCDebug(lcData) << " Measurement, export: " << name;
+    loadMeasurementDataFromDisk();
+    for (const TrackList* list : qAsConst(m_deviceTrackMap)) {
+        if (list->getLoadMode() == Storable::LoadHeader) {
+            qCDebug(lcData) << " Measurement, export not done, stored data could not be read: " << name;
+            return false;
+        }
+    }
     TrackList::ClearExportDirectory(name);
     // A snapshot: nothing below changes the map, but the lists are ours to
     // walk in ascending serial order whatever happens to it.
@@ -135,6 +161,7 @@ void Measurement::Export()
         qCDebug(lcData) << " Measurement, exported Tracklist to MAT. ";
     }
     qCDebug(lcData) << " Measurement, export done: " << name;
+    return true;
 }
 
 void Measurement::debugOut()

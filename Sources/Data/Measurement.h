@@ -60,6 +60,13 @@ public:
     // The sensor's track list, created empty when it has none; never null.
     TrackList* getTrackList(quint64 serial);
 
+    // Reads the stored samples of the sensor's list if it is still only a
+    // header, so that whatever is added to it, or saved of it, comes on top
+    // of what is stored. False when the stored samples could not be read.
+    bool loadStoredTrackList(quint64 serial);
+
+    // A list that is still only a header is read in full first; one whose
+    // stored samples cannot be read is not saved over them.
     bool saveSingleTrackList(quint64 serial);
     void saveAllTrackLists();
 
@@ -67,7 +74,9 @@ public:
 
     // Writes every track of every sensor as CSV files and one MAT file per
     // sensor into the export folder named after this measurement's file.
-    void Export();
+    // Stored samples are read first; when some cannot be read, the folder
+    // (and an earlier export in it) is left alone and false returned.
+    bool Export();
 
     void debugOut();
 

@@ -12,6 +12,8 @@
 
 namespace {
 
+const quint32 kOpenEnd = MeasurementController::kOpenStopAddress;
+
 Measurement* findById(const MeasurementsModel* model, quint64 id)
 {
     for (Storable* item : model->getDataList()) {
@@ -137,6 +139,12 @@ Measurement* MeasurementController::getMeasurementOnDeviceById(quint64 serial, q
     return measurement;
 }
 
+Measurement* MeasurementController::findMeasurementOnDevice(quint64 serial, quint64 id) const
+{
+    const MeasurementsModel* model = m_measurementsOnDevices.value(serial, nullptr);
+    return model != nullptr ? findById(model, id) : nullptr;
+}
+
 QList<quint64> MeasurementController::getDeviceSerialsWithMeasurementId(quint64 id) const
 {
     qCDebug(lcData) << " MeasurementController searches devices with MeasurementId: " << Qt::hex << id;
@@ -159,9 +167,13 @@ bool MeasurementController::addMeasurementOnDevice(quint64 serial, quint64 id, q
 {
     MeasurementsModel* model = getMeasurementsOnDeviceModel(serial);
     // The first report of a recording wins; later ones do not move its
-    // addresses.
-    if (findById(model, id) != nullptr)
+    // addresses, except that a recording listed while it was still running
+    // gets its stop address once the sensor has closed it.
+    if (Measurement* listed = findById(model, id)) {
+        if (listed->getStopAddress(serial) == kOpenEnd && stop != kOpenEnd && stop >= start)
+            listed->setStopAddress(serial, stop);
         return false;
+    }
     auto* measurement = new Measurement(id);
     measurement->setParent(this);
     measurement->setStartAddress(serial, start);
@@ -185,9 +197,7 @@ void MeasurementController::foundStartedMeasurement(quint64 DeviceSerial, quint6
     qCDebug(lcData) << "Found started Measurement for device " << Qt::hex << DeviceSerial << " : " << MeasurementId
                     << Qt::dec << " at: " << StartAddress;
     // A recording the sensor has not closed may run up to the end of flash.
-    const quint32 lastAddress = FlashAddress(FlashAddress::kMaxLun, FlashAddress::kMaxBlock, FlashAddress::kMaxPage)
-                                    .toQuint32();
-    addMeasurementOnDevice(DeviceSerial, MeasurementId, StartAddress, lastAddress);
+    addMeasurementOnDevice(DeviceSerial, MeasurementId, StartAddress, kOpenEnd);
 }
 
 void MeasurementController::DeviceTrackFound(quint64 DeviceSerial, quint64 MeasurementId, quint16 trackID,
@@ -197,6 +207,12 @@ void MeasurementController::DeviceTrackFound(quint64 DeviceSerial, quint64 Measu
     if (measurement == nullptr) {
         qCDebug(lcData) << " DeviceTrackFound was emitted for unknown meausrement: " << Qt::hex << MeasurementId;
         return;
+    }
+    // A list read at start-up is only a header: what arrives now (a second
+    // upload, say) goes on top of the stored samples, not in place of them.
+    if (!measurement->loadStoredTrackList(DeviceSerial)) {
+        // Nothing of it can be read; the list starts afresh.
+        measurement->getTrackList(DeviceSerial)->setLoadMode(Storable::LoadFull);
     }
     TrackList* list = measurement->getTrackList(DeviceSerial);
     list->AddTrack(trackID, downSampling, static_cast<quint8>(dataWidth), configIndex);

@@ -22,6 +22,10 @@ class MeasurementController : public QObject
 {
     Q_OBJECT
 public:
+    // The stop address given to a recording that a sensor lists without one
+    // (still running, or cut off): the last page of the flash.
+    static constexpr quint32 kOpenStopAddress = (1u << 24) | (4095u << 8) | 63u;
+
     explicit MeasurementController(QObject* parent = nullptr);
 
     // A new measurement on the host with the current time as start; saved at
@@ -39,6 +43,9 @@ public:
     Measurement* getMeasurementOnDeviceByIndex(quint64 serial, int index) const;
     Measurement* getMeasurementOnDeviceById(quint64 serial, quint64 id) const;
     QList<quint64> getDeviceSerialsWithMeasurementId(quint64 id) const;
+    // The same look-up without a word in the log when nothing is found, for
+    // callers that ask often.
+    Measurement* findMeasurementOnDevice(quint64 serial, quint64 id) const;
 
     // The processors that derive measurements from the listed ones; not owned.
     void setProcessorController(ProcessorController* processorController);

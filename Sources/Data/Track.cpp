@@ -527,6 +527,17 @@ QDataStream& operator>>(QDataStream& stream, Track*& track)
         >> loaded->m_unit >> loaded->m_label >> loaded->m_shortTag >> loaded->m_minY >> loaded->m_maxY;
     loaded->m_type = type;
     loaded->m_trackId = id;
+    // The record does not hold a vector track's components; without them a
+    // later page of the track could not be read in step. The catalogue
+    // knows them.
+    if (type == Track::VectorTrack) {
+        TrackSettings* settings = Track::catalogueSettings(id);
+        for (const VectorIndex* component : qAsConst(settings->components)) {
+            if (component != nullptr)
+                loaded->m_components.append(new VectorIndex(*component));
+        }
+        delete settings;
+    }
     loaded->m_downSamplingFactor = static_cast<quint16>(downSampling);
     loaded->m_trackWidth = static_cast<quint8>(width);
     loaded->m_configIndex = static_cast<quint8>(configIndex);

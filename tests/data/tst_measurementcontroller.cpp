@@ -140,7 +140,7 @@ private Q_SLOTS:
         QCOMPARE(model->columnCount(), 6);
     }
 
-    void sensorMeasurementsKeepTheirFirstReport()
+    void sensorMeasurementsKeepTheirFirstReportUntilClosed()
     {
         MeasurementController controller;
         QSignalSpy found(&controller, &MeasurementController::newMeasurementFound);
@@ -152,9 +152,11 @@ private Q_SLOTS:
         QCOMPARE(found.at(0).at(1).toULongLong(), 0x1full);
         Measurement* started = controller.getMeasurementOnDeviceById(0xab, 0x1f);
         QVERIFY(started != nullptr);
+        // The start stays as first reported; the closed recording gets its stop.
         QCOMPARE(started->getStartAddress(0xab), quint32(0x100));
-        QCOMPARE(started->getStopAddress(0xab), kLastFlashAddress);
-        QCOMPARE(kLastFlashAddress, quint32(0x010fff3f));
+        QCOMPARE(started->getStopAddress(0xab), quint32(0x300));
+        controller.foundCompleteMeasurement(0xab, 0x1f, 0x100, 0x400);
+        QCOMPARE(started->getStopAddress(0xab), quint32(0x300));
         QVERIFY(log.contains("Found started Measurement for device  ab  :  1f  at:  256"));
         QVERIFY(log.contains("Found complete Measurement for device  ab  :  1f  from :  512  to  768"));
 
@@ -172,6 +174,11 @@ private Q_SLOTS:
         QCOMPARE(controller.getDeviceSerialsWithMeasurementId(0x2f), QList<quint64> { 0xcd });
         // Nothing of this reaches the host list or the disk.
         QCOMPARE(controller.getMeasurementsOnHostModel()->rowCount(), 0);
+
+        // A recording still running reaches up to the end of the flash.
+        controller.foundStartedMeasurement(0xef, 0x3f, 0x400);
+        QCOMPARE(controller.getMeasurementOnDeviceById(0xef, 0x3f)->getStopAddress(0xef), kLastFlashAddress);
+        QCOMPARE(kLastFlashAddress, quint32(0x010fff3f));
     }
 
     void lookUpsOfUnknownThingsLogAndGiveNothing()
