@@ -285,8 +285,26 @@ void AppController::transmit(Message* message, bool fromScheduled)
     if (!m_deviceManager.isNull()) {
         // Only what arrives from here on can answer this transmission.
         message->setReplyNotBefore(m_deviceManager->receivePosition(serial));
+        m_writing = true;
         m_deviceManager->writeToDevice(serial, frame);
+        m_writing = false;
     }
+}
+
+void AppController::sendNextNow(quint64 deviceSerial)
+{
+    // A reply that arrives while a frame is being written is left to the
+    // send pass: sending from inside the write would nest one write in the
+    // next for as long as replies come that quickly.
+    if (m_writing)
+        return;
+    MessageList* scheduled = existingList(m_scheduledLists, deviceSerial);
+    if (scheduled == nullptr || scheduled->isEmpty())
+        return;
+    const MessageList* active = existingList(m_activeLists, deviceSerial);
+    if (active != nullptr && active->size() >= maxActivePerDevice)
+        return;
+    transmit(scheduled->first(), true);
 }
 
 void AppController::sendScheduledMessages()
@@ -341,6 +359,7 @@ void AppController::receivedDataFromDevice(quint64 DeviceSerial, QByteArray data
     if (DeviceSerial == 0)
         return;
 
+    bool exchangeEnded = false;
     if (const MessageList* active = existingList(m_activeLists, DeviceSerial)) {
         const MessageList snapshot = *active;
         for (Message* message : snapshot) {
@@ -355,14 +374,21 @@ void AppController::receivedDataFromDevice(quint64 DeviceSerial, QByteArray data
                 continue;
             if (message->done()) {
                 removeActiveMessage(message);
+                exchangeEnded = true;
             } else if (message->reschedule()) {
                 MessageList* still = existingList(m_activeLists, DeviceSerial);
                 if (still != nullptr && still->removeAll(message) > 0 && !scheduleMessage(message, false))
                     message->disposalHook(); // its device is gone; nobody would send the next step
+                exchangeEnded = true;
             }
             checkIdle();
         }
     }
+    // The sensor is free again: its next request goes out now rather than
+    // with the next send pass, so a run of requests (the pages of an upload)
+    // keeps pace with the link instead of with the pass.
+    if (exchangeEnded)
+        sendNextNow(DeviceSerial);
 
     if (const MessageList* listening = existingList(m_listeningLists, DeviceSerial)) {
         const MessageList snapshot = *listening;

@@ -101,6 +101,8 @@ private:
     // Sends the message and lists it as active; one taken from the scheduled
     // list leaves that list first.
     void transmit(Message* message, bool fromScheduled);
+    // Sends the device's next scheduled message if nothing of it is in flight.
+    void sendNextNow(quint64 deviceSerial);
     bool isDeviceOnline(quint64 deviceSerial) const;
     bool hasScheduledMessages() const;
     bool hasActiveMessages() const;
@@ -114,4 +116,5 @@ private:
     ListMap m_listeningLists;
     qint32 maxActivePerDevice = 1;
     QTimer* sendTimer = nullptr;
+    bool m_writing = false;
 };

@@ -38,6 +38,11 @@ quint32 FlashAddress::toQuint32() const
     return (quint32(lun) << 24) | (quint32(block) << 8) | quint32(page);
 }
 
+quint32 FlashAddress::pageIndex() const
+{
+    return (quint32(lun) * (quint32(kMaxBlock) + 1) + block) * (quint32(kMaxPage) + 1) + page;
+}
+
 void FlashAddress::nextUnit()
 {
     if (lun == 0) {

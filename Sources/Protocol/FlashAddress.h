@@ -26,6 +26,9 @@ public:
     quint16 getBlock() const { return block; }
     quint8 getPage() const { return page; }
     quint32 toQuint32() const;
+    // The page's position counted from unit 0, block 0, page 0, so that
+    // distances between addresses are plain differences.
+    quint32 pageIndex() const;
 
     void incrementAddressByOnePage();
     void incrementAddressByOneBlock();
