@@ -16,6 +16,7 @@
 #include "Processing/ProcessorController.h"
 #include "Workflows/LiveController.h"
 #include "Workflows/SetupController.h"
+#include "Workflows/UploadController.h"
 
 #include <QDateTime>
 #include <QDebug>
@@ -59,14 +60,20 @@ QT_WARNING_POP
 
     m_plotController = new PlotController(nullptr, m_measurementController);
 
+    m_uploadController = new UploadController(nullptr, m_deviceManager, m_measurementController, m_stateController);
     m_setupController = new SetupController(nullptr, m_deviceManager, m_measurementController, m_stateController);
     m_liveController = new LiveController(nullptr, m_deviceManager, m_measurementController, m_stateController);
 
-    // A newly connected sensor is first asked for its state and firmware.
+    // A newly connected sensor is first asked for its state and firmware,
+    // then its allocation table is read.
     connect(m_deviceManager, &DeviceManager::deviceConnected, m_setupController,
             &SetupController::queryInitialState);
+    connect(m_deviceManager, &DeviceManager::deviceConnected, m_uploadController,
+            qOverload<quint64>(&UploadController::uploadAllMeasurementsFromDevice));
     connect(m_setupController, &SetupController::numberOfMessagesChanged, m_stateController,
             &StateController::SetupTasksChanged);
+    connect(m_uploadController, &UploadController::numberOfMessagesChanged, m_stateController,
+            &StateController::DataTasksChanged);
     // Every sensor of a live stream gets its live plot, which stops
     // redrawing when the stream is stopped.
     connect(m_liveController, &LiveController::liveStreamStarted, m_plotController,
@@ -111,6 +118,8 @@ Korvex::~Korvex()
     // the others until they are gone.
     delete m_liveController;
     m_liveController = nullptr;
+    delete m_uploadController;
+    m_uploadController = nullptr;
     delete m_setupController;
     m_setupController = nullptr;
     delete m_stateController;

@@ -12,6 +12,7 @@ class ProcessorController;
 class SetupController;
 class StateController;
 class Store;
+class UploadController;
 class UserController;
 
 // The application root: creates every long-lived controller once, in a fixed
@@ -36,6 +37,7 @@ private:
     UserController* m_userController = nullptr;
     StateController* m_stateController = nullptr;
     PlotController* m_plotController = nullptr;
+    UploadController* m_uploadController = nullptr;
     SetupController* m_setupController = nullptr;
     LiveController* m_liveController = nullptr;
 };

@@ -151,4 +151,5 @@ void DeviceManager::updateDeviceFirmware(quint64 devserial, ushort firmware)
         return;
     device->setFirmware(firmware);
     qCDebug(lcDevices) << "Got FirmwareRevision b: " << firmware;
+    Q_EMIT deviceFirmwareChanged(devserial);
 }

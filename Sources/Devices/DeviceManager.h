@@ -55,6 +55,9 @@ Q_SIGNALS:
     void deviceConnected(quint64 deviceSerial);
     void deviceDisconnected(quint64 deviceSerial);
     void deviceAdded(quint64 deviceSerial);
+    // The sensor has told its firmware revision (once per connection, as a
+    // rule the answer to the first questions asked of it).
+    void deviceFirmwareChanged(quint64 deviceSerial);
 
 public Q_SLOTS:
     // Lists a device object (one read from disk); no check by serial.

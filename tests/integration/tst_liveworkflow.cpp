@@ -156,13 +156,9 @@ private Q_SLOTS:
         }
 
         // What was streamed is in the archive: read back as after a restart.
-        MeasurementController reloaded;
-        auto* prototype = new Measurement(nullptr, 0);
-        QObject::connect(prototype, &Measurement::loadedMeasurementFromDisk, &reloaded,
-                         qOverload<Measurement*>(&MeasurementController::addMeasurementOnHost));
-        prototype->scanForFilesAndLoad();
-        delete prototype;
-        Measurement* again = reloaded.getMeasurementOnHostById(rig.live.liveMeasurementId());
+        WorkflowRig restarted(rig.storage.path());
+        restarted.loadStoredMeasurements();
+        Measurement* again = restarted.measurements.getMeasurementOnHostById(rig.live.liveMeasurementId());
         QVERIFY(again);
         again->loadMeasurementDataFromDisk();
         for (const quint64 serial : {kA, kB}) {

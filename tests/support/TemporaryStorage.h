@@ -10,16 +10,20 @@ class TemporaryStorage
 {
 public:
     TemporaryStorage();
+    // The folder of an earlier run instead of a fresh one (it is not
+    // removed): a second program start on the same storage.
+    explicit TemporaryStorage(const QString& existingFolder);
     ~TemporaryStorage();
 
     TemporaryStorage(const TemporaryStorage&) = delete;
     TemporaryStorage& operator=(const TemporaryStorage&) = delete;
 
     bool isValid() const { return m_dir.isValid(); }
-    QString path() const { return m_dir.path(); }
+    QString path() const { return m_path; }
 
 private:
     QTemporaryDir m_dir;
+    QString m_path;
     QByteArray m_previous;
     bool m_hadPrevious = false;
 };

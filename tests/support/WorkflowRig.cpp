@@ -2,11 +2,21 @@
 
 #include "Protocol/Message.h"
 
+#include "Data/Measurement.h"
+
 #include <QElapsedTimer>
 #include <QMetaObject>
 #include <QTest>
 
-WorkflowRig::WorkflowRig()
+namespace {
+
+// What the serial and Bluetooth links read per poll at most.
+const int kLinkReadBytes = 1024;
+
+} // namespace
+
+WorkflowRig::WorkflowRig(const QString& storageFolder)
+    : storage(storageFolder)
 {
     devices.setInterfaceManager(&links);
     links.setDeviceManager(&devices);
@@ -22,6 +32,7 @@ QSharedPointer<sensorsim::SimulatedSensor> WorkflowRig::plug(quint64 serial,
     auto* link = new SimulatedLink(serial, QStringLiteral("sim%1").arg(serial, 0, 16), type, rank,
                                    std::move(clock), serial);
     QSharedPointer<sensorsim::SimulatedSensor> sensor = link->sharedSensor();
+    link->setMaxReadBytes(kLinkReadBytes);
     linkOf[serial] = link;
     links.addDiscoveredInterface(link);
     QMetaObject::invokeMethod(&links, "tryConnectDevices");
@@ -31,6 +42,7 @@ QSharedPointer<sensorsim::SimulatedSensor> WorkflowRig::plug(quint64 serial,
 void WorkflowRig::plugAgain(const QSharedPointer<sensorsim::SimulatedSensor>& sensor)
 {
     auto* link = new SimulatedLink(sensor, QStringLiteral("sim%1").arg(sensor->serial(), 0, 16));
+    link->setMaxReadBytes(kLinkReadBytes);
     linkOf[sensor->serial()] = link;
     links.addDiscoveredInterface(link);
     QMetaObject::invokeMethod(&links, "tryConnectDevices");
@@ -68,6 +80,15 @@ void WorkflowRig::startTypicalSetup()
     setup.setBaseFrequency(500);
     setup.setDeviceColor(0x00A0FF);
     setup.finishSetup();
+}
+
+void WorkflowRig::loadStoredMeasurements()
+{
+    auto* prototype = new Measurement(nullptr, 0);
+    QObject::connect(prototype, &Measurement::loadedMeasurementFromDisk, &measurements,
+                     qOverload<Measurement*>(&MeasurementController::addMeasurementOnHost));
+    prototype->scanForFilesAndLoad();
+    delete prototype;
 }
 
 bool WorkflowRig::online(quint64 serial) const

@@ -25,11 +25,14 @@ class Message;
 // Sensors are simulated links added to the manager.
 struct WorkflowRig
 {
-    WorkflowRig();
+    // On a fresh storage folder, or on the folder of an earlier rig (a
+    // second start of the program).
+    explicit WorkflowRig(const QString& storageFolder = QString());
 
     // Plugs a sensor in and opens its link at once (instead of on the next
     // connect tick); the next poll binds it. The link's identifier is
-    // "sim" + the serial in hexadecimal.
+    // "sim" + the serial in hexadecimal. Like the real links it reads at
+    // most 1024 bytes per poll.
     // A "bluetooth" link gets the Bluetooth rank (2), any other the USB one.
     QSharedPointer<sensorsim::SimulatedSensor> plug(quint64 serial,
                                                     std::shared_ptr<sensorsim::SimClock> clock = nullptr,
@@ -45,6 +48,10 @@ struct WorkflowRig
     // A setup of 16 commands per sensor: raw accelerometer and gyroscope,
     // battery, 500 Hz, colour 0x00A0FF.
     void startTypicalSetup();
+
+    // Reads the stored measurements into the registry, as the program does
+    // at start-up.
+    void loadStoredMeasurements();
 
     bool online(quint64 serial) const;
     // Nothing queued or in flight in the setup workflow.

@@ -1,0 +1,660 @@
+#include "Workflows/UploadController.h"
+
+#include "Application/Helper.h"
+#include "Application/NotificationHub.h"
+#include "Data/Measurement.h"
+#include "Data/MeasurementController.h"
+#include "Data/MeasurementsModel.h"
+#include "Data/Track.h"
+#include "Data/TrackList.h"
+#include "Devices/DeviceManager.h"
+#include "Devices/KtDevice.h"
+#include "Log/LogCategories.h"
+#include "Protocol/DeleteFlashBlock.h"
+#include "Protocol/GetTopState.h"
+#include "Protocol/SetDeviceColor.h"
+#include "Protocol/SetFeature.h"
+#include "Protocol/UploadDataPage.h"
+#include "Protocol/UploadHeader.h"
+#include "Protocol/UploadMAT.h"
+
+#include <QColor>
+#include <QDebug>
+#include <QStringList>
+
+#include <limits>
+
+namespace {
+
+const FlashAddress kTableAddress(0, 1, 0);
+const FlashAddress kFirstErasedBlock(0, 1, 0);
+const FlashAddress kLastErasedBlock(1, 4095, 0);
+
+QString hex(quint64 value)
+{
+    return QString::number(value, 16);
+}
+
+bool parseHex(const QString& text, quint64& value)
+{
+    bool ok = false;
+    value = text.toULongLong(&ok, 16);
+    return ok;
+}
+
+qint64 storedSamples(TrackList* list)
+{
+    qint64 count = 0;
+    if (list == nullptr)
+        return count;
+    for (const Track* track : list->getAllTracks()) {
+        if (track != nullptr)
+            count += track->numberOfSamples() + track->numberOfVectorSamples();
+    }
+    return count;
+}
+
+} // namespace
+
+UploadController::UploadController(QObject* parent, DeviceManager* deviceManager,
+                                   MeasurementController* measurementController, StateController* stateController)
+    : AppController(parent, deviceManager, measurementController, stateController)
+{
+    m_identifyTimer.setInterval(kIdentifyIntervalMs);
+    m_identifyTimer.setSingleShot(false);
+    connect(&m_identifyTimer, &QTimer::timeout, this, &UploadController::identifySensorSlot);
+    m_pendingUploadTimer.setInterval(kPendingUploadIntervalMs);
+    m_pendingUploadTimer.setSingleShot(false);
+    connect(&m_pendingUploadTimer, &QTimer::timeout, this, &UploadController::CheckAllPendingUploads);
+    if (deviceManager != nullptr) {
+        // Made before anyone else hears of the connection, so that a table
+        // read asked for on it knows the sensor is new.
+        connect(deviceManager, &DeviceManager::deviceConnected, this, &UploadController::deviceJoined);
+        connect(deviceManager, &DeviceManager::deviceDisconnected, this, &UploadController::deviceLeft);
+        connect(deviceManager, &DeviceManager::deviceFirmwareChanged, this, &UploadController::identityKnown);
+    }
+}
+
+bool UploadController::queue(Message* message, bool clearFirst)
+{
+    if (scheduleMessage(message, clearFirst))
+        return true;
+    delete message; // never queued, never sent
+    return false;
+}
+
+bool UploadController::isConnected(quint64 serial) const
+{
+    if (deviceManager() == nullptr)
+        return false;
+    const KtDevice* device = deviceManager()->getDeviceBySerial(serial);
+    return device != nullptr && device->getOnline();
+}
+
+// Recording
+
+void UploadController::startRecording()
+{
+    generateNewMeasurement();
+    if (deviceManager() == nullptr)
+        return;
+    const QList<quint64> serials = deviceManager()->getConnectedDeviceSerials();
+    for (const quint64 serial : serials) {
+        qCDebug(lcWorkflows) << "Start recording on sensor: " << hex(serial);
+        queue(new SetFeature(serial, SetFeature::RecordToFlash, true));
+        requestDeviceState(serial);
+    }
+}
+
+void UploadController::stopRecording()
+{
+    if (deviceManager() == nullptr)
+        return;
+    const QList<quint64> serials = deviceManager()->getConnectedDeviceSerials();
+    for (const quint64 serial : serials) {
+        // Whatever this workflow had queued for the sensor goes first. An
+        // upload dropped that way stays pending, and is queued again only
+        // behind the stop.
+        queue(new SetFeature(serial, SetFeature::RecordToFlash, false), true);
+        queue(new GetTopState(serial));
+        requestDeviceState(serial);
+    }
+}
+
+// Erasing
+
+void UploadController::deleteAllDataBlocks()
+{
+    if (deviceManager() == nullptr)
+        return;
+    const QList<quint64> serials = deviceManager()->getConnectedDeviceSerials();
+    for (const quint64 serial : serials)
+        queue(new DeleteFlashBlock(serial, kFirstErasedBlock, kLastErasedBlock));
+}
+
+// Allocation tables
+
+UploadMAT* UploadController::matUploader(quint64 serial)
+{
+    UploadMAT* reader = m_tableReaders.value(serial, nullptr);
+    if (reader != nullptr)
+        return reader;
+    reader = new UploadMAT(serial, kTableAddress);
+    reader->setParent(this);
+    m_tableReaders.insert(serial, reader);
+    if (MeasurementController* measurements = measurementController()) {
+        connect(reader, &UploadMAT::foundStartedMeasurement, measurements,
+                &MeasurementController::foundStartedMeasurement,
+                Qt::ConnectionType(Qt::QueuedConnection | Qt::UniqueConnection));
+        connect(reader, &UploadMAT::foundCompleteMeasurement, measurements,
+                &MeasurementController::foundCompleteMeasurement,
+                Qt::ConnectionType(Qt::QueuedConnection | Qt::UniqueConnection));
+    }
+    connect(reader, &UploadMAT::parsingOfMATcomplete, this, &UploadController::deviceMATcomplete,
+            Qt::ConnectionType(Qt::QueuedConnection | Qt::UniqueConnection));
+    return reader;
+}
+
+bool UploadController::queuedOrInFlight(quint64 serial, const Message* message)
+{
+    if (message == nullptr)
+        return false;
+    for (const MessageList* list : {scheduledMessages(serial), activeMessages(serial)}) {
+        for (const Message* queued : *list) {
+            if (queued == message && !queued->failed())
+                return true;
+        }
+    }
+    return false;
+}
+
+bool UploadController::tableReadDone(quint64 serial)
+{
+    return m_tablesRead.contains(serial) && !queuedOrInFlight(serial, m_tableReaders.value(serial, nullptr));
+}
+
+void UploadController::uploadMatFromDevice(QString deviceSerial)
+{
+    quint64 serial = 0;
+    if (!parseHex(deviceSerial, serial))
+        return;
+    UploadMAT* reader = matUploader(serial);
+    // Asked for twice, the table would be read twice and every upload
+    // waiting for it checked twice.
+    if (queuedOrInFlight(serial, reader)) {
+        qCDebug(lcWorkflows) << " Table read already on its way for device: " << hex(serial);
+        return;
+    }
+    // A failed read may still be listed as active; it goes before the next one.
+    if (activeMessages(serial)->contains(reader))
+        activeMessages(serial)->removeAll(reader);
+    reader->reset();
+    reader->setSerial(serial);
+    if (!scheduleMessage(reader, false))
+        qCDebug(lcWorkflows) << " Table read not scheduled for device: " << hex(serial);
+}
+
+void UploadController::uploadMATfromAllDevices()
+{
+    if (deviceManager() == nullptr)
+        return;
+    const QList<quint64> serials = deviceManager()->getConnectedDeviceSerials();
+    for (const quint64 serial : serials)
+        uploadMatFromDevice(hex(serial));
+}
+
+void UploadController::uploadAllMeasurementsFromDevice(quint64 deviceSerial)
+{
+    qCDebug(lcWorkflows) << "Upload all measurements from device: " << hex(deviceSerial);
+    if (m_awaitingIdentity.contains(deviceSerial)) {
+        m_deferredTableReads.insert(deviceSerial);
+        return;
+    }
+    uploadAllMeasurementsFromDevice(hex(deviceSerial));
+}
+
+void UploadController::uploadAllMeasurementsFromDevice(QString deviceSerialString)
+{
+    uploadMatFromDevice(deviceSerialString);
+}
+
+void UploadController::deviceJoined(quint64 deviceSerial)
+{
+    m_tablesRead.remove(deviceSerial);
+    m_awaitingIdentity.insert(deviceSerial);
+    QTimer::singleShot(kIdentityWaitMs, this, [this, deviceSerial] {
+        if (isConnected(deviceSerial))
+            identityKnown(deviceSerial);
+    });
+}
+
+void UploadController::identityKnown(quint64 deviceSerial)
+{
+    m_awaitingIdentity.remove(deviceSerial);
+    if (m_deferredTableReads.remove(deviceSerial))
+        uploadAllMeasurementsFromDevice(hex(deviceSerial));
+}
+
+void UploadController::deviceLeft(quint64 deviceSerial)
+{
+    // What the sensor lists may change while it is away.
+    m_tablesRead.remove(deviceSerial);
+    m_awaitingIdentity.remove(deviceSerial);
+    m_deferredTableReads.remove(deviceSerial);
+}
+
+void UploadController::deviceMATcomplete(quint64 deviceSerial)
+{
+    m_tablesRead.insert(deviceSerial);
+    int count = 0;
+    if (MeasurementController* measurements = measurementController())
+        count = measurements->getMeasurementsOnDeviceModel(deviceSerial)->rowCount();
+    qCDebug(lcWorkflows) << " Device MAT is complete for device: " << hex(deviceSerial)
+                         << " Number of measurements on device : " << count;
+    updatePagesToUpload();
+    if (count > 0)
+        CheckPendingUploads(deviceSerial);
+    else
+        qCDebug(lcWorkflows) << " nothing to upload for device: " << hex(deviceSerial);
+}
+
+// Scheduling and running uploads
+
+void UploadController::uploadMeasurement(QString measurementIdStr)
+{
+    qCDebug(lcWorkflows) << " Uploading measurement: " << measurementIdStr;
+    uploadMATfromAllDevices();
+    quint64 id = 0;
+    if (!parseHex(measurementIdStr, id) || deviceManager() == nullptr)
+        return;
+    const int total = deviceManager()->numberOfDevicesTotal();
+    for (int index = 0; index < total; ++index)
+        scheduleUpload(deviceManager()->getDeviceSerial(index), id);
+}
+
+void UploadController::scheduleUpload(quint64 deviceId, quint64 measurementId)
+{
+    m_pendingUploads.insert(deviceId, measurementId);
+    // A fresh request from the user gets fresh chances.
+    m_fruitlessAttempts.remove(UploadKey(deviceId, measurementId));
+    qCDebug(lcWorkflows) << "scheduled upload for device: " << hex(deviceId)
+                         << " and measuerement: " << hex(measurementId);
+    m_pendingUploadTimer.start();
+    updatePagesToUpload();
+}
+
+void UploadController::CheckAllPendingUploads()
+{
+    bool pending = false;
+    const QList<quint64> serials =
+        deviceManager() != nullptr ? deviceManager()->getConnectedDeviceSerials() : QList<quint64>();
+    for (const quint64 serial : serials) {
+        if (CheckPendingUploads(serial))
+            pending = true;
+    }
+    if (!pending) {
+        qCDebug(lcWorkflows) << " No more uploads pending, stop upload timer.";
+        m_pendingUploadTimer.stop();
+    }
+}
+
+bool UploadController::CheckPendingUploads(quint64 deviceSerial)
+{
+    const QList<quint64> pending = m_pendingUploads.values(deviceSerial);
+    QStringList pendingText;
+    for (const quint64 id : pending)
+        pendingText.append(QString::number(id));
+    qCDebug(lcWorkflows) << "UploadController, check PendingUploads for device: " << hex(deviceSerial);
+    qCDebug(lcWorkflows) << "Device " << hex(deviceSerial) << " active upload: " << m_activeUploads.value(deviceSerial, 0)
+                         << " pending uploads: " << pendingText.join(QStringLiteral(", "));
+    if (pending.isEmpty())
+        return false;
+    qCDebug(lcWorkflows) << "Device " << hex(deviceSerial) << " has pending uploads: ";
+    if (m_activeUploads.contains(deviceSerial))
+        return true;
+    // A sensor that is away keeps its entries for when it is back.
+    if (!isConnected(deviceSerial))
+        return false;
+    if (!m_pendingUploadTimer.isActive())
+        m_pendingUploadTimer.start();
+    // Until the sensor's table has been read, nobody can tell whether it
+    // holds the measurement; trying now would drop the entry as failed.
+    if (!tableReadDone(deviceSerial)) {
+        if (!queuedOrInFlight(deviceSerial, m_tableReaders.value(deviceSerial, nullptr))
+            && !m_deferredTableReads.contains(deviceSerial))
+            uploadMatFromDevice(hex(deviceSerial));
+        qCDebug(lcWorkflows) << " Waiting for the table of device: " << hex(deviceSerial);
+        return true;
+    }
+    qCDebug(lcWorkflows) << " Uploads remaining for device " << hex(deviceSerial) << " : " << pending.size();
+    const quint64 id = pending.first();
+    qCDebug(lcWorkflows) << "PendingUpload found, try to upload measurement " << hex(id)
+                         << " for device: " << hex(deviceSerial);
+    if (uploadMeasurementFromDevice(hex(deviceSerial), hex(id))) {
+        removePendingEntries(deviceSerial, id);
+        m_activeUploads.insert(deviceSerial, id);
+        updatePagesToUpload();
+    }
+    return true;
+}
+
+bool UploadController::uploadMeasurementFromDevice(QString deviceSerial, QString measurementIdStr)
+{
+    quint64 serial = 0;
+    quint64 id = 0;
+    const bool serialOk = parseHex(deviceSerial, serial);
+    const bool idOk = parseHex(measurementIdStr, id);
+    qCDebug(lcWorkflows) << "Measurementcontroller uploads measuerement: " << measurementIdStr << " from device"
+                         << deviceSerial;
+    if (!serialOk || !idOk)
+        return false;
+    MeasurementController* measurements = measurementController();
+    if (measurements == nullptr)
+        return false;
+
+    Measurement* deviceMeasurement = measurements->getMeasurementOnDeviceById(serial, id);
+    if (deviceMeasurement == nullptr) {
+        uploadMeasurementFromDeviceFailed(serial, id);
+        return false;
+    }
+    Measurement* host = measurements->getMeasurementOnHostById(id);
+    if (host == nullptr) {
+        measurements->addMeasurementOnHost(id);
+        host = measurements->getMeasurementOnHostById(id);
+    }
+    if (host == nullptr)
+        return false;
+
+    const FlashAddress from = resumeAddress(host, deviceMeasurement, serial);
+    host->setStartAddress(serial, deviceMeasurement->getStartAddress(serial));
+    host->setStopAddress(serial, deviceMeasurement->getStopAddress(serial));
+
+    UploadHeader* header = headerUploader(serial, deviceMeasurement);
+    const bool headerQueued = queue(header);
+    UploadDataPage* reader = dataUploader(serial, deviceMeasurement, from);
+    const bool readerQueued = queue(reader);
+    if (!readerQueued)
+        return false;
+
+    FlashAddress first(deviceMeasurement->getStartAddress(serial));
+    first.incrementAddressByOnePage();
+    const FlashAddress stop(deviceMeasurement->getStopAddress(serial));
+    ActiveUpload upload;
+    upload.measurementId = id;
+    upload.firstPage = first.pageIndex();
+    upload.stopPage = stop.pageIndex();
+    upload.nextPage = from.pageIndex();
+    upload.openEnded = deviceMeasurement->getStopAddress(serial) == MeasurementController::kOpenStopAddress;
+    upload.reader = reader;
+    if (from != first) {
+        upload.verifying = true;
+        upload.samplesBefore = storedSamples(host->getTrackList(serial));
+        qCDebug(lcWorkflows) << " Upload of measurement " << hex(id) << " from device " << hex(serial)
+                             << " goes on from page " << from;
+    }
+    m_uploads.insert(serial, upload);
+    if (!upload.openEnded && upload.stopPage >= upload.firstPage)
+        announceProgress(serial, double(upload.nextPage - upload.firstPage) / (upload.stopPage - upload.firstPage + 1));
+    return headerQueued && readerQueued;
+}
+
+FlashAddress UploadController::resumeAddress(Measurement* host, Measurement* deviceMeasurement, quint64 serial)
+{
+    FlashAddress first(deviceMeasurement->getStartAddress(serial));
+    first.incrementAddressByOnePage();
+    const UploadKey key(serial, host->getMeasurementID());
+    if (m_noResume.contains(key) || !host->hasLastUploadAddress(serial))
+        return first;
+    // Progress of another recording under the same id says nothing here.
+    if (host->getStartAddress(serial) != deviceMeasurement->getStartAddress(serial))
+        return first;
+    const FlashAddress last(host->getLastUploadAddress(serial));
+    const FlashAddress stop(deviceMeasurement->getStopAddress(serial));
+    // Nothing of the data stored yet, or all of it: read everything.
+    if (last < first || !(last < stop))
+        return first;
+    if (!host->getDevicesInMeasurement().contains(serial) || !host->loadStoredTrackList(serial)
+        || storedSamples(host->getTrackList(serial)) == 0)
+        return first;
+    return last;
+}
+
+int UploadController::pagesPerRequest(quint64 serial) const
+{
+    const KtDevice* device = deviceManager() != nullptr ? deviceManager()->getDeviceBySerial(serial) : nullptr;
+    // With both links up the requests go over Bluetooth.
+    if (device != nullptr && device->getBtConnected())
+        return kBluetoothPagesPerRequest;
+    return kUsbPagesPerRequest;
+}
+
+UploadHeader* UploadController::headerUploader(quint64 serial, Measurement* deviceMeasurement)
+{
+    auto* header = new UploadHeader(serial, FlashAddress(deviceMeasurement->getStartAddress(serial)));
+    if (MeasurementController* measurements = measurementController()) {
+        connect(header, &ParseHeader::DeviceTrackFound, measurements, &MeasurementController::DeviceTrackFound);
+        connect(header, &ParseHeader::DeviceTracksParsed, measurements, &MeasurementController::trackListComplete);
+    }
+    // A header page that cannot be read leaves the data pages nowhere to
+    // go: the upload breaks off (and is tried again) instead of ending as
+    // if it had been read.
+    connect(header, &Message::messageFailed, this, [this, header, serial] {
+        if (header->failed())
+            dropActiveReader(serial);
+    });
+    return header;
+}
+
+UploadDataPage* UploadController::dataUploader(quint64 serial, Measurement* deviceMeasurement, FlashAddress from)
+{
+    const quint64 id = deviceMeasurement->getMeasurementID();
+    auto* reader = new UploadDataPage(serial, id);
+    reader->setStartAddress(from);
+    reader->setStopAddress(deviceMeasurement->getStopAddress(serial));
+    reader->setMeasurementId(id);
+    reader->setPagesPerRequest(pagesPerRequest(serial));
+    if (MeasurementController* measurements = measurementController()) {
+        connect(measurements, &MeasurementController::DeviceTrackListChanged, reader,
+                &ParseDataStream::DeviceTrackListChanged, Qt::UniqueConnection);
+        connect(reader, &UploadDataPage::uploadDone, measurements,
+                &MeasurementController::saveMeasurementStateToDisk, Qt::UniqueConnection);
+        connect(reader, &UploadDataPage::uploadAborted, measurements,
+                &MeasurementController::saveMeasurementStateToDisk, Qt::UniqueConnection);
+        connect(reader, &UploadDataPage::uploadPageDone, measurements, &MeasurementController::uploadPageDone);
+    }
+    connect(reader, &UploadDataPage::uploadDone, this, &UploadController::removeFromActiveUploads,
+            Qt::UniqueConnection);
+    connect(reader, &UploadDataPage::uploadAborted, this, &UploadController::uploadAborted, Qt::UniqueConnection);
+    connect(reader, &UploadDataPage::uploadPageDone, this, &UploadController::pageStored);
+    return reader;
+}
+
+void UploadController::pageStored(quint64 DeviceSerial, quint64 MeasurementId, quint32 Address)
+{
+    auto it = m_uploads.find(DeviceSerial);
+    if (it == m_uploads.end() || it->measurementId != MeasurementId)
+        return;
+    ++it->pagesStored;
+    it->nextPage = FlashAddress(Address).pageIndex() + 1;
+    if (it->verifying) {
+        it->verifying = false;
+        Measurement* host =
+            measurementController() != nullptr ? measurementController()->getMeasurementOnHostById(MeasurementId) : nullptr;
+        if (host != nullptr && storedSamples(host->getTrackList(DeviceSerial)) != it->samplesBefore) {
+            // The page the stored progress names was not among the stored
+            // samples: the stored data is older than its progress. Read it
+            // all again rather than leave a gap.
+            qCDebug(lcWorkflows) << " Stored data of measurement " << hex(MeasurementId) << " from device "
+                                 << hex(DeviceSerial) << " does not match its progress, reading it all again.";
+            m_noResume.insert(UploadKey(DeviceSerial, MeasurementId));
+            QMetaObject::invokeMethod(
+                this, [this, DeviceSerial] { dropActiveReader(DeviceSerial); }, Qt::QueuedConnection);
+            return;
+        }
+    }
+    if (!it->openEnded && it->stopPage >= it->firstPage) {
+        const double fraction = double(it->nextPage - it->firstPage) / (it->stopPage - it->firstPage + 1);
+        announceProgress(DeviceSerial, qBound(0.0, fraction, 1.0));
+    }
+    updatePagesToUpload();
+}
+
+void UploadController::announceProgress(quint64 serial, double fraction)
+{
+    const auto it = m_uploads.constFind(serial);
+    if (it == m_uploads.constEnd())
+        return;
+    Q_EMIT uploadProgress(hex(serial), hex(it->measurementId), fraction);
+}
+
+void UploadController::dropActiveReader(quint64 serial)
+{
+    const auto it = m_uploads.constFind(serial);
+    if (it == m_uploads.constEnd() || it->reader.isNull())
+        return;
+    UploadDataPage* reader = it->reader.data();
+    if (scheduledMessages(serial)->contains(reader)) {
+        removeScheduledMessage(reader);
+        reader->disposalHook();
+    } else if (activeMessages(serial)->contains(reader)) {
+        removeActiveMessage(reader);
+    }
+}
+
+void UploadController::uploadMeasurementFromDeviceFailed(quint64 DeviceSerial, quint64 MeasurementId)
+{
+    qCDebug(lcWorkflows) << " Upload failed for measurement " << hex(MeasurementId) << " and device "
+                         << hex(DeviceSerial);
+    removePendingEntries(DeviceSerial, MeasurementId);
+    updatePagesToUpload();
+}
+
+void UploadController::removePendingEntries(quint64 serial, quint64 id)
+{
+    m_pendingUploads.remove(serial, id);
+}
+
+void UploadController::removeFromActiveUploads(quint64 DeviceSerial, quint64 MeasurementId)
+{
+    if (m_activeUploads.value(DeviceSerial, 0) != MeasurementId)
+        return;
+    const UploadKey key(DeviceSerial, MeasurementId);
+    m_fruitlessAttempts.remove(key);
+    m_noResume.remove(key);
+    announceProgress(DeviceSerial, 1.0);
+    m_uploads.remove(DeviceSerial);
+    m_activeUploads.remove(DeviceSerial);
+    updatePagesToUpload();
+    CheckPendingUploads(DeviceSerial);
+}
+
+void UploadController::uploadAborted(quint64 DeviceSerial, quint64 MeasurementId)
+{
+    if (m_activeUploads.value(DeviceSerial, 0) != MeasurementId)
+        return;
+    const UploadKey key(DeviceSerial, MeasurementId);
+    const quint32 stored = m_uploads.value(DeviceSerial).pagesStored;
+    m_uploads.remove(DeviceSerial);
+    m_activeUploads.remove(DeviceSerial);
+
+    // What arrived is stored; the rest is fetched once the sensor can be
+    // reached again. A sensor that is there but never delivers a page gets
+    // a few chances, not endless ones.
+    bool again = true;
+    if (stored > 0 || m_noResume.contains(key)) {
+        m_fruitlessAttempts.remove(key);
+    } else if (isConnected(DeviceSerial)) {
+        const int attempts = m_fruitlessAttempts.value(key, 0) + 1;
+        m_fruitlessAttempts.insert(key, attempts);
+        again = attempts < kMaxFruitlessAttempts;
+    }
+    if (again) {
+        if (!m_pendingUploads.contains(DeviceSerial, MeasurementId))
+            m_pendingUploads.insert(DeviceSerial, MeasurementId);
+        qCDebug(lcWorkflows) << " Upload of measurement " << hex(MeasurementId) << " from device "
+                             << hex(DeviceSerial) << " broke off; it goes on when the device can be reached.";
+        if (!m_pendingUploadTimer.isActive())
+            m_pendingUploadTimer.start();
+    } else {
+        m_fruitlessAttempts.remove(key);
+        qCDebug(lcWorkflows) << " Upload of measurement " << hex(MeasurementId) << " from device "
+                             << hex(DeviceSerial) << " given up.";
+        NotificationHub::instance()->sendWarning(
+            tr("The upload of measurement %1 from sensor %2 failed: the sensor does not deliver its data.")
+                .arg(hex(MeasurementId), hex(DeviceSerial)));
+    }
+    updatePagesToUpload();
+    CheckPendingUploads(DeviceSerial);
+}
+
+int UploadController::pagesToUpload() const
+{
+    qint64 pages = 0;
+    for (const ActiveUpload& upload : m_uploads) {
+        if (!upload.openEnded && upload.stopPage >= upload.nextPage)
+            pages += upload.stopPage - upload.nextPage + 1;
+    }
+    MeasurementController* measurements = measurementController();
+    if (measurements != nullptr) {
+        QSet<UploadKey> counted;
+        for (auto it = m_pendingUploads.cbegin(); it != m_pendingUploads.cend(); ++it) {
+            const UploadKey key(it.key(), it.value());
+            if (counted.contains(key) || m_activeUploads.value(it.key(), 0) == it.value())
+                continue;
+            counted.insert(key);
+            const Measurement* listed = measurements->findMeasurementOnDevice(it.key(), it.value());
+            if (listed == nullptr)
+                continue;
+            const quint32 start = listed->getStartAddress(it.key());
+            const quint32 stop = listed->getStopAddress(it.key());
+            if (stop == MeasurementController::kOpenStopAddress || !(start < stop))
+                continue;
+            pages += FlashAddress(stop).pageIndex() - FlashAddress(start).pageIndex();
+        }
+    }
+    return int(qMin<qint64>(pages, std::numeric_limits<int>::max()));
+}
+
+void UploadController::updatePagesToUpload()
+{
+    const int pages = pagesToUpload();
+    if (pages == m_pagesToUpload)
+        return;
+    m_pagesToUpload = pages;
+    Q_EMIT pagesToUploadChanged(pages);
+}
+
+// Identifying
+
+void UploadController::identifySensor(QString deviceSerial)
+{
+    qCDebug(lcWorkflows) << " Identify Sensor: " << deviceSerial;
+    const quint64 serial = Helper::quint64FromHex(deviceSerial);
+    // A second sensor picked while the first still cycles takes over the
+    // colours; the first leaves its colour mode.
+    if (m_identifyTimer.isActive() && m_identifySerial != 0 && m_identifySerial != serial)
+        queue(new SetFeature(m_identifySerial, SetFeature::ConfigurationMode, false));
+    m_identifySerial = serial;
+    queue(new SetFeature(serial, SetFeature::ConfigurationMode, true));
+    if (!m_identifyTimer.isActive())
+        m_identifyTimer.start();
+}
+
+void UploadController::identifySensorSlot()
+{
+    // The colour circle repeats every 360 degrees; the hue runs round it twice.
+    const QColor colour = QColor::fromHsl(int(m_identifyHue % 360), 255, 128, 255).toRgb();
+    const quint32 rgb = quint32(colour.red()) * 65536u + quint32(colour.green()) * 256u + quint32(colour.blue());
+    queue(new SetDeviceColor(m_identifySerial, rgb));
+    m_identifyHue += kIdentifyHueStep;
+    if (m_identifyHue > quint64(kIdentifyLastHue)) {
+        m_identifyTimer.stop();
+        queue(new SetFeature(m_identifySerial, SetFeature::ConfigurationMode, false));
+        m_identifyHue = 0;
+    }
+}
+
+void UploadController::DeviceTracksParsed()
+{
+    qCDebug(lcWorkflows) << " Device Tracks parsed completely. ";
+}

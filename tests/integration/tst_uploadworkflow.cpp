@@ -1,0 +1,445 @@
+#include "Data/Measurement.h"
+#include "Data/Store.h"
+#include "Data/Track.h"
+#include "Data/TrackList.h"
+#include "Protocol/DeleteFlashBlock.h"
+#include "Workflows/UploadController.h"
+
+#include "FlashRecording.h"
+#include "ManualClock.h"
+#include "SimFlash.h"
+#include "WireBytes.h"
+#include "WorkflowRig.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using sensorsim::ManualClock;
+using sensorsim::RequestRecord;
+using sensorsim::SensorSettings;
+using sensorsim::SimFlash;
+using sensorsim::SimulatedSensor;
+using sensorsim::TableEntry;
+using sensorsim::TrackEntry;
+
+namespace {
+
+const quint64 kA = 0x4b560011; // on a cable
+const quint64 kB = 0x4b560012; // over Bluetooth
+
+// Two axes, a down-sampled axis, the fusion quaternion and the battery.
+const QVector<TrackEntry> kTracks {{0x110, 1, 1, 4}, {0x111, 1, 1, 4}, {0x122, 2, 1, 4}, {0x140, 1, 1, 2}, {0x310, 10, 1, 0}};
+
+// The first data page asked for after the first `skip` requests: neither
+// the table nor the recording's header page.
+quint32 firstDataRequest(const SimulatedSensor& sensor, int skip, quint64 id);
+
+QString hex(quint64 value)
+{
+    return QString::number(value, 16);
+}
+
+void configure(SimulatedSensor& sensor, quint16 frequency)
+{
+    SensorSettings settings;
+    settings.tracks = kTracks;
+    settings.baseFrequency = frequency;
+    sensor.setSettings(settings);
+}
+
+FlashRecording recordingOf(const SimulatedSensor& sensor, quint64 id)
+{
+    for (const TableEntry& entry : sensor.tableEntries()) {
+        if (entry.measurementId == id)
+            return FlashRecording::read(sensor, entry, sensor.settings().tracks);
+    }
+    return FlashRecording();
+}
+
+// The packed addresses of the page requests that followed the request log's
+// first `skip` entries, in order (a run of pages gives its first address).
+QList<quint32> pageRequests(const SimulatedSensor& sensor, int skip)
+{
+    QList<quint32> addresses;
+    const QVector<RequestRecord>& log = sensor.requestLog();
+    for (int i = skip; i < log.size(); ++i) {
+        const RequestRecord& record = log.at(i);
+        if ((record.token == "<GetFlashPage>" || record.token == "<GetFlashPages>") && record.payload.size() >= 4)
+            addresses.append(quint32(quint8(record.payload[0])) << 24 | quint32(quint8(record.payload[1])) << 16
+                             | quint32(quint8(record.payload[2])) << 8 | quint8(record.payload[3]));
+    }
+    return addresses;
+}
+
+quint32 firstDataRequest(const SimulatedSensor& sensor, int skip, quint64 id)
+{
+    QList<quint32> requested = pageRequests(sensor, skip);
+    requested.removeAll(SimFlash::pack(0, 1, 0));
+    for (const TableEntry& entry : sensor.tableEntries()) {
+        if (entry.measurementId == id)
+            requested.removeAll(entry.start);
+    }
+    return requested.value(0, 0);
+}
+
+struct UploadRig : WorkflowRig
+{
+    explicit UploadRig(const QString& folder = QString())
+        : WorkflowRig(folder)
+    {
+        QObject::connect(&devices, &DeviceManager::deviceConnected, &upload,
+                         qOverload<quint64>(&UploadController::uploadAllMeasurementsFromDevice));
+    }
+
+    bool uploadSettled() { return upload.numberOfScheduledMessages() + upload.numberOfActiveMessages() == 0; }
+    bool ready(quint64 serial) { return online(serial) && upload.hasReadTable(serial) && uploadSettled(); }
+    bool uploaded(quint64 serial, quint64 id)
+    {
+        Measurement* host = measurements.getMeasurementOnHostById(id);
+        return upload.activeUpload(serial) == 0 && !upload.pendingUploads(serial).contains(id) && host != nullptr
+            && host->uploadFromDeviceComplete(serial);
+    }
+    // The last progress reported for the device.
+    static double progress(const QSignalSpy& spy, quint64 serial)
+    {
+        for (int i = spy.count() - 1; i >= 0; --i) {
+            if (spy.at(i).at(0).toString() == hex(serial))
+                return spy.at(i).at(2).toDouble();
+        }
+        return -1.0;
+    }
+
+    UploadController upload {nullptr, &devices, &measurements, &state};
+};
+
+} // namespace
+
+class TestUploadWorkflow : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void cleanup() { Store::drop(); }
+
+    void recordingOnTwoSensorsIsUploadedSampleForSample()
+    {
+        UploadRig rig;
+        auto clock = std::make_shared<ManualClock>();
+        QSharedPointer<SimulatedSensor> a = rig.plug(kA, clock);
+        QSharedPointer<SimulatedSensor> b = rig.plug(kB, clock, "bluetooth");
+        configure(*a, 500);
+        configure(*b, 500);
+        QVERIFY(rig.pumpUntil([&] { return rig.ready(kA) && rig.ready(kB) && rig.settled(); }));
+
+        rig.upload.startRecording();
+        QVERIFY(rig.pumpUntil([&] { return a->isRecording() && b->isRecording(); }));
+        for (int step = 0; step < 300; ++step) {
+            clock->advanceMs(10);
+            QTest::qWait(step % 30 == 0 ? 5 : 0);
+        }
+        rig.upload.stopRecording();
+        QVERIFY(rig.pumpUntil([&] { return !a->isRecording() && !b->isRecording() && rig.uploadSettled(); }));
+        const quint64 id = a->measurementId();
+        QCOMPARE(b->measurementId(), id);
+        QVERIFY(rig.measurements.getMeasurementOnHostById(id));
+        QVERIFY(a->requestLog().size() > 0);
+
+        QSignalSpy progress(&rig.upload, &UploadController::uploadProgress);
+        QSignalSpy pages(&rig.upload, &UploadController::pagesToUploadChanged);
+        rig.upload.uploadMeasurement(hex(id));
+        QVERIFY(rig.pumpUntil([&] { return rig.uploaded(kA, id) && rig.uploaded(kB, id); }));
+        QVERIFY(rig.pumpUntil([&] { return !rig.upload.isCheckingPendingUploads(); }, 3000));
+
+        Measurement* host = rig.measurements.getMeasurementOnHostById(id);
+        for (const auto& sensor : {a, b}) {
+            const FlashRecording recorded = recordingOf(*sensor, id);
+            QVERIFY2(recorded.samples() > 3000, qPrintable(QString::number(recorded.samples())));
+            const QString fault = recorded.compare(host->getTrackList(sensor->serial()));
+            QVERIFY2(fault.isEmpty(), qPrintable(hex(sensor->serial()) + ": " + fault));
+            QCOMPARE(UploadRig::progress(progress, sensor->serial()), 1.0);
+        }
+        // Progress only grows; the pages left run down to none.
+        double last = 0.0;
+        for (const QList<QVariant>& report : progress) {
+            if (report.at(0).toString() != hex(kA))
+                continue;
+            QVERIFY(report.at(2).toDouble() >= last);
+            last = report.at(2).toDouble();
+        }
+        QVERIFY(!pages.isEmpty());
+        QCOMPARE(pages.last().at(0).toInt(), 0);
+        QCOMPARE(rig.upload.pagesToUpload(), 0);
+        // Bluetooth asks for runs of pages; both sensors recorded from the
+        // feature switch.
+        QVERIFY(b->requestCount("<GetFlashPages>") > 0);
+        for (const auto& sensor : {a, b}) {
+            QList<QByteArray> features;
+            for (const RequestRecord& record : sensor->requestLog()) {
+                if (record.token == "<SetFeature>")
+                    features.append(record.payload);
+            }
+            QCOMPARE(features, QList<QByteArray>({WireBytes::bytes({6, 1}), WireBytes::bytes({6, 0})}));
+        }
+
+        // What was uploaded is there after a restart.
+        WorkflowRig restarted(rig.storage.path());
+        restarted.loadStoredMeasurements();
+        Measurement* again = restarted.measurements.getMeasurementOnHostById(id);
+        QVERIFY(again);
+        again->loadMeasurementDataFromDisk();
+        for (const auto& sensor : {a, b}) {
+            QVERIFY(again->uploadFromDeviceComplete(sensor->serial()));
+            const QString fault = recordingOf(*sensor, id).compare(again->getTrackList(sensor->serial()));
+            QVERIFY2(fault.isEmpty(), qPrintable("reloaded " + hex(sensor->serial()) + ": " + fault));
+        }
+    }
+
+    void pendingUploadsFollowTheTables()
+    {
+        UploadRig rig;
+        QSharedPointer<SimulatedSensor> a = rig.plug(kA);
+        QSharedPointer<SimulatedSensor> b = rig.plug(kB);
+        const quint64 x = 0x1001, y = 0x1002, z = 0x1003;
+        QVERIFY(a->addRecordedMeasurement(x, 1.0) && a->addRecordedMeasurement(y, 1.0));
+        QVERIFY(b->addRecordedMeasurement(z, 1.0));
+        QVERIFY(rig.pumpUntil([&] { return rig.ready(kA) && rig.ready(kB) && rig.settled(); }));
+        // A new sensor says who it is before its table is read.
+        const QList<QByteArray> first = a->requestTokens().mid(0, 4);
+        QCOMPARE(first, QList<QByteArray>({"<GetSerial>", "<GetTopState>", "<GetFirmware>", "<GetFlashPage>"}));
+        QVERIFY(rig.measurements.findMeasurementOnDevice(kA, y) && rig.measurements.findMeasurementOnDevice(kB, z));
+        const int before = a->requestLog().size();
+
+        // B does not hold x: its entry goes; x twice and y once for A, and
+        // the one scheduled last goes first.
+        rig.upload.uploadMeasurement(hex(x));
+        rig.upload.scheduleUpload(kA, y);
+        rig.upload.scheduleUpload(kA, y);
+        QCOMPARE(rig.upload.pendingUploads(kA), QList<quint64>({y, y, x}));
+        QVERIFY(rig.pumpUntil([&] { return rig.uploaded(kA, x) && rig.uploaded(kA, y); }));
+        QVERIFY(rig.pumpUntil([&] { return !rig.upload.isCheckingPendingUploads(); }, 3000));
+        QVERIFY(rig.upload.pendingUploads(kB).isEmpty());
+        QVERIFY(!rig.measurements.getMeasurementOnHostById(x)->getDevicesInMeasurement().contains(kB));
+
+        const TableEntry& entryX = a->tableEntries().at(0);
+        const TableEntry& entryY = a->tableEntries().at(1);
+        const QList<quint32> requested = pageRequests(*a, before);
+        QCOMPARE(requested.count(entryY.start), 1);
+        QCOMPARE(requested.count(entryX.start), 1);
+        QVERIFY(requested.indexOf(entryY.start) < requested.indexOf(entryX.start));
+        for (const quint64 id : {x, y}) {
+            const QString fault = recordingOf(*a, id).compare(rig.measurements.getMeasurementOnHostById(id)->getTrackList(kA));
+            QVERIFY2(fault.isEmpty(), qPrintable(hex(id) + ": " + fault));
+        }
+    }
+
+    // The sensor goes away twice in the middle of an upload: the first time
+    // it comes back in the same run, the second time after a restart.
+    void anInterruptedUploadKeepsItsPagesAndGoesOnWhereItStopped()
+    {
+        QTemporaryDir folder;
+        QSharedPointer<SimulatedSensor> sensor;
+        const quint64 id = 0x2002;
+        int storedBeforeRestart = 0;
+        quint32 progressBeforeRestart = 0;
+        {
+            UploadRig rig(folder.path());
+            sensor = rig.plug(kA);
+            configure(*sensor, 500);
+            QVERIFY(sensor->addRecordedMeasurement(id, 8.0)); // about 70 pages
+            sensor->faults().bytesPerSecond = 100000;
+            QVERIFY(rig.pumpUntil([&] { return rig.ready(kA) && rig.settled(); }));
+            QSignalSpy progress(&rig.upload, &UploadController::uploadProgress);
+            rig.upload.uploadMeasurement(hex(id));
+            QVERIFY(rig.pumpUntil([&] { return UploadRig::progress(progress, kA) >= 0.3; }));
+
+            rig.linkOf[kA]->unplug();
+            QVERIFY(rig.pumpUntil([&] { return !rig.online(kA); }));
+            // What arrived is on disk.
+            Measurement* host = rig.measurements.getMeasurementOnHostById(id);
+            QVERIFY(!host->uploadFromDeviceComplete(kA));
+            const quint32 progressAddress = host->getLastUploadAddress(kA);
+            {
+                WorkflowRig peek(folder.path());
+                peek.loadStoredMeasurements();
+                Measurement* stored = peek.measurements.getMeasurementOnHostById(id);
+                QVERIFY(stored);
+                QCOMPARE(stored->getLastUploadAddress(kA), progressAddress);
+                stored->loadMeasurementDataFromDisk();
+                QVERIFY(stored->getTrackList(kA)->getTrackById(0x110)->numberOfSamples() > 500);
+            }
+
+            // Back in the same run: it goes on by itself from the page stored last.
+            const int requestsBefore = sensor->requestLog().size();
+            rig.plugAgain(sensor);
+            QVERIFY(rig.pumpUntil([&] { return UploadRig::progress(progress, kA) >= 0.6; }));
+            QCOMPARE(firstDataRequest(*sensor, requestsBefore, id), progressAddress);
+
+            rig.linkOf[kA]->unplug();
+            QVERIFY(rig.pumpUntil([&] { return !rig.online(kA); }));
+            host = rig.measurements.getMeasurementOnHostById(id);
+            progressBeforeRestart = host->getLastUploadAddress(kA);
+            storedBeforeRestart = host->getTrackList(kA)->getTrackById(0x110)->numberOfSamples();
+        }
+
+        {
+            // A new start knows nothing pending; asked again, the upload
+            // goes on from the stored progress, on top of the stored samples
+            // (a quaternion track among them).
+            UploadRig rig(folder.path());
+            rig.loadStoredMeasurements();
+            const int requestsBefore = sensor->requestLog().size();
+            rig.plugAgain(sensor);
+            QVERIFY(rig.pumpUntil([&] { return rig.ready(kA) && rig.settled(); }));
+            rig.upload.uploadMeasurement(hex(id));
+            QVERIFY(rig.pumpUntil([&] { return rig.uploaded(kA, id); }));
+            QCOMPARE(firstDataRequest(*sensor, requestsBefore, id), progressBeforeRestart);
+            TrackList* list = rig.measurements.getMeasurementOnHostById(id)->getTrackList(kA);
+            QVERIFY(list->getTrackById(0x110)->numberOfSamples() >= storedBeforeRestart);
+            const QString fault = recordingOf(*sensor, id).compare(list);
+            QVERIFY2(fault.isEmpty(), qPrintable(fault));
+        }
+
+        // After another start it loads complete. Uploaded once more and cut
+        // off half way, it keeps every sample it had.
+        UploadRig restarted(folder.path());
+        restarted.loadStoredMeasurements();
+        Measurement* again = restarted.measurements.getMeasurementOnHostById(id);
+        QVERIFY(again && again->uploadFromDeviceComplete(kA));
+        restarted.plugAgain(sensor);
+        QVERIFY(restarted.pumpUntil([&] { return restarted.ready(kA) && restarted.settled(); }));
+        QSignalSpy progress(&restarted.upload, &UploadController::uploadProgress);
+        restarted.upload.uploadMeasurement(hex(id));
+        QVERIFY(restarted.pumpUntil([&] { return UploadRig::progress(progress, kA) >= 0.3; }));
+        restarted.linkOf[kA]->unplug();
+        QVERIFY(restarted.pumpUntil([&] { return !restarted.online(kA); }));
+        WorkflowRig last(folder.path());
+        last.loadStoredMeasurements();
+        Measurement* stored = last.measurements.getMeasurementOnHostById(id);
+        QVERIFY(stored);
+        stored->loadMeasurementDataFromDisk();
+        const QString fault = recordingOf(*sensor, id).compare(stored->getTrackList(kA));
+        QVERIFY2(fault.isEmpty(), qPrintable(fault));
+    }
+
+    void anUploadOverALossyLineArrivesWhole()
+    {
+        UploadRig rig;
+        QSharedPointer<SimulatedSensor> a = rig.plug(kA, nullptr, "bluetooth");
+        configure(*a, 500);
+        const quint64 id = 0x5005;
+        QVERIFY(a->addRecordedMeasurement(id, 4.0));
+        QVERIFY(rig.pumpUntil([&] { return rig.ready(kA) && rig.settled(); }));
+        // Lost and refused replies and noise; bytes that arrive are intact,
+        // as the links themselves see to.
+        sensorsim::SensorFaults faults = WorkflowRig::poorLine();
+        faults.corruptProbability = 0.0;
+        faults.replyJitterMs = 20;
+        a->setFaults(faults);
+        rig.upload.uploadMeasurement(hex(id));
+        QVERIFY(rig.pumpUntil([&] { return rig.uploaded(kA, id); }, 60000));
+        const QString fault = recordingOf(*a, id).compare(rig.measurements.getMeasurementOnHostById(id)->getTrackList(kA));
+        QVERIFY2(fault.isEmpty(), qPrintable(fault));
+    }
+
+    void stoppingARecordingComesBeforeTheUploadItInterrupts()
+    {
+        UploadRig rig;
+        QSharedPointer<SimulatedSensor> a = rig.plug(kA);
+        configure(*a, 500);
+        const quint64 id = 0x3003;
+        QVERIFY(a->addRecordedMeasurement(id, 6.0));
+        a->faults().bytesPerSecond = 100000;
+        QVERIFY(rig.pumpUntil([&] { return rig.ready(kA) && rig.settled(); }));
+        QSignalSpy progress(&rig.upload, &UploadController::uploadProgress);
+        rig.upload.uploadMeasurement(hex(id));
+        QVERIFY(rig.pumpUntil([&] { return UploadRig::progress(progress, kA) >= 0.2; }));
+
+        const int before = a->requestLog().size();
+        rig.upload.stopRecording();
+        QVERIFY(rig.pumpUntil([&] { return rig.uploaded(kA, id); }));
+        const QList<QByteArray> tokens = a->requestTokens().mid(before);
+        QCOMPARE(tokens.value(0), QByteArray("<SetFeature>"));
+        QCOMPARE(a->requestLog().at(before).payload, WireBytes::bytes({6, 0}));
+        const QString fault = recordingOf(*a, id).compare(rig.measurements.getMeasurementOnHostById(id)->getTrackList(kA));
+        QVERIFY2(fault.isEmpty(), qPrintable(fault));
+    }
+
+    void eraseWalksTheBlocksAndCountsThem()
+    {
+        UploadRig rig;
+        QSharedPointer<SimulatedSensor> a = rig.plug(kA);
+        QVERIFY(a->addRecordedMeasurement(0x4004, 60.0)); // blocks 2 and 3
+        QVERIFY(rig.pumpUntil([&] { return rig.ready(kA) && rig.settled(); }));
+        QSignalSpy tasks(&rig.upload, &AppController::numberOfMessagesChanged);
+
+        rig.upload.deleteAllDataBlocks();
+        const QList<Message*> queued = rig.upload.allScheduledMessages() + *rig.upload.activeMessages(kA);
+        QCOMPARE(queued.size(), 1);
+        QVERIFY(qobject_cast<DeleteFlashBlock*>(queued.first()));
+        // 256 per block left, from unit 0 block 1 to unit 1 block 4095.
+        QCOMPARE(tasks.last().at(0).toInt(), int(SimFlash::pack(1, 4095, 0) - SimFlash::pack(0, 1, 0)));
+        rig.upload.FlushAllMessages();
+
+        const int before = a->requestLog().size();
+        QVERIFY(rig.upload.scheduleMessage(new DeleteFlashBlock(kA, FlashAddress(0, 2, 0), FlashAddress(0, 4, 0)), false));
+        QVERIFY(rig.pumpUntil([&] { return rig.uploadSettled(); }));
+        QList<QByteArray> erased;
+        for (int i = before; i < a->requestLog().size(); ++i)
+            erased.append(a->requestLog().at(i).payload);
+        QCOMPARE(erased, QList<QByteArray>({WireBytes::bytes({0, 0, 2, 0}), WireBytes::bytes({0, 0, 3, 0}),
+                                           WireBytes::bytes({0, 0, 4, 0})}));
+        QVERIFY(a->flash().isBlockErased(0, 2) && a->flash().isBlockErased(0, 3));
+        QCOMPARE(tasks.last().at(0).toInt(), 0);
+    }
+
+    void identifyRunsTheColourRoundTwiceAndHandsOver()
+    {
+        UploadRig rig;
+        QSharedPointer<SimulatedSensor> a = rig.plug(kA);
+        QSharedPointer<SimulatedSensor> b = rig.plug(kB);
+        QVERIFY(rig.pumpUntil([&] { return rig.ready(kA) && rig.ready(kB) && rig.settled(); }));
+        const int beforeA = a->requestLog().size();
+        const int beforeB = b->requestLog().size();
+
+        rig.upload.identifySensor(hex(kA));
+        for (int tick = 0; tick < 10; ++tick)
+            rig.upload.identifySensorSlot();
+        // A second sensor takes over the colours; the first leaves its colour mode.
+        rig.upload.identifySensor(hex(kB));
+        for (int tick = 10; tick < 49; ++tick)
+            rig.upload.identifySensorSlot();
+        QVERIFY(!rig.upload.isIdentifying());
+        QVERIFY(rig.pumpUntil([&] { return rig.uploadSettled(); }));
+
+        QList<quint32> colours;
+        QMap<quint64, QList<QByteArray>> features;
+        for (const auto& [sensor, from] : {std::make_pair(a, beforeA), std::make_pair(b, beforeB)}) {
+            for (int i = from; i < sensor->requestLog().size(); ++i) {
+                const RequestRecord& record = sensor->requestLog().at(i);
+                if (record.token == "<SetFeature>")
+                    features[sensor->serial()].append(record.payload);
+                else if (record.token == "<SetDeviceColor>")
+                    colours.append(quint32(quint8(record.payload[1])) << 16 | quint32(quint8(record.payload[2])) << 8
+                                   | quint8(record.payload[3]));
+            }
+        }
+        QCOMPARE(features[kA], QList<QByteArray>({WireBytes::bytes({15, 1}), WireBytes::bytes({15, 0})}));
+        QCOMPARE(features[kB], QList<QByteArray>({WireBytes::bytes({15, 1}), WireBytes::bytes({15, 0})}));
+        QCOMPARE(colours.size(), 49);
+        const auto near = [](quint32 colour, quint32 expected) {
+            for (int shift : {0, 8, 16}) {
+                if (qAbs(int((colour >> shift) & 0xFF) - int((expected >> shift) & 0xFF)) > 2)
+                    return false;
+            }
+            return true;
+        };
+        QVERIFY(near(colours.at(0), 0xFF0000));  // hue 0, red
+        QVERIFY(near(colours.at(12), 0x00FFFF)); // hue 180, cyan
+        QCOMPARE(colours.at(24), colours.at(0)); // hue 360, red again
+        QCOMPARE(colours.at(48), colours.at(0)); // hue 720
+        QVERIFY(!colours.contains(0u));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestUploadWorkflow)
+#include "tst_uploadworkflow.moc"
