@@ -37,6 +37,12 @@ void ScalarSampleStore::clear()
     ++m_reorderCount;
 }
 
+void ScalarSampleStore::squeeze()
+{
+    m_numbers.shrink_to_fit();
+    m_values.shrink_to_fit();
+}
+
 void ScalarSampleStore::reserve(int count)
 {
     if (count <= 0)

@@ -29,6 +29,10 @@ public:
 
     void clear();
     void reserve(int count);
+    // Gives back the room kept for further appends, once a channel is
+    // complete (an upload done): a store grown by appends holds up to
+    // twice what it needs.
+    void squeeze();
 
     // Replaces the content with `numbers`/`values` of equal length in any
     // order; repeated numbers keep the value that comes last.

@@ -403,6 +403,12 @@ void Track::clearScalarSamples()
     m_scalarSamples.clear();
 }
 
+void Track::squeezeSamples()
+{
+    m_scalarSamples.squeeze();
+    m_vectorSamples.squeeze();
+}
+
 void Track::AddVectorSample(const QList<double>& components)
 {
     m_vectorSamples.insert(m_currentSampleNumber, components);

@@ -132,6 +132,8 @@ public:
 
     // Frees the lists built by the getters above.
     void releaseResultLists();
+    // Gives back the room the sample stores keep for further samples.
+    void squeezeSamples();
 
     virtual double postProcessScalarValue(double value);
 

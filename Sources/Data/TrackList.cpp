@@ -129,6 +129,14 @@ QList<QList<double>> TrackList::GetVectorSamples(quint16 trackID)
     return *track->getVectorSamples();
 }
 
+void TrackList::squeezeSamples()
+{
+    for (Track* track : qAsConst(m_tracks)) {
+        if (track != nullptr)
+            track->squeezeSamples();
+    }
+}
+
 void TrackList::emitComplete()
 {
     Q_EMIT complete(this);

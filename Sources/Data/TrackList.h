@@ -35,6 +35,9 @@ public:
     quint64 getMeasurementId() const { return m_measurementId; }
 
     void emitComplete();
+    // Gives back what the tracks keep for further samples, once no more
+    // are expected.
+    void squeezeSamples();
     void debugOut();
 
     QString storagePath() override;

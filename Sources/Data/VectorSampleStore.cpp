@@ -71,6 +71,13 @@ int VectorSampleStore::indexOf(quint32 number) const
     return static_cast<int>(it - m_numbers.begin());
 }
 
+void VectorSampleStore::squeeze()
+{
+    m_numbers.shrink_to_fit();
+    m_ends.shrink_to_fit();
+    m_flat.shrink_to_fit();
+}
+
 void VectorSampleStore::clear()
 {
     std::vector<quint32>().swap(m_numbers);

@@ -30,6 +30,8 @@ public:
     int indexOf(quint32 number) const;
 
     void clear();
+    // Gives back the room kept for further appends.
+    void squeeze();
 
     // Replaces the content with samples given in any order: `numbers[i]`
     // owns `flat[ends[i-1] .. ends[i])`. Repeated numbers keep the last one.

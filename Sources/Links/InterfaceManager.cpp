@@ -163,6 +163,7 @@ bool InterfaceManager::tryReadFromInterface(QString identifier)
         return false;
     }
     const QByteArray bytes = link->read();
+    m_lastReadBytes = bytes.size();
     const quint64 serial = interfaceToSerial.value(link, 0);
     QByteArray* buffer = interfaceDataBuffer(identifier);
     const bool delivered = !bytes.isEmpty();
@@ -228,10 +229,14 @@ void InterfaceManager::pollComm()
     for (const QString& identifier : identifiers) {
         // A poll can lose a link (and a nested poll another one); only
         // links still open are read.
-        if (!connectedInterfaces.contains(identifier))
-            continue;
-        if (tryReadFromInterface(identifier))
+        for (int read = 0; read < kMaxReadsPerPoll && connectedInterfaces.contains(identifier); ++read) {
+            m_lastReadBytes = 0;
+            if (!tryReadFromInterface(identifier))
+                break;
             delivered = true;
+            if (m_lastReadBytes < kFullReadBytes)
+                break;
+        }
     }
 
     if (delivered) {

@@ -32,6 +32,12 @@ public:
     // Polls without data after which polling falls back to the slow rate.
     static constexpr int kIdlePollsBeforeSlow = 100;
     static constexpr int kMaxBufferBytes = 4096;
+    // A link that delivered this much in one read likely has more waiting:
+    // it is read again in the same poll, up to kMaxReadsPerPoll times, each
+    // window handed on, so that a fast link is not held to one read per tick
+    // of the poll timer (a page upload runs at the link's own rate).
+    static constexpr int kFullReadBytes = 1024;
+    static constexpr int kMaxReadsPerPoll = 8;
     // Connect ticks (seconds) after which a link that no sensor has claimed
     // yet is asked again who it is: a sensor that boots slowly, or that
     // shares its serial with one already bound, is not left for ever.
@@ -131,6 +137,8 @@ protected:
     QSet<quint64> knownBtAddresses;
 
     QTimer m_pollTimer;
+    // Bytes the latest read delivered.
+    int m_lastReadBytes = 0;
     QTimer m_connectTimer;
     QTimer m_scanTimer;
     int m_idlePollCount = 0;

@@ -541,6 +541,12 @@ void UploadController::removeFromActiveUploads(quint64 DeviceSerial, quint64 Mea
     const UploadKey key(DeviceSerial, MeasurementId);
     m_fruitlessAttempts.remove(key);
     m_noResume.remove(key);
+    // Nothing more comes for this list: the room its stores keep for
+    // growth can be as much again as the samples themselves.
+    if (MeasurementController* measurements = measurementController()) {
+        if (Measurement* host = measurements->getMeasurementOnHostById(MeasurementId))
+            host->getTrackList(DeviceSerial)->squeezeSamples();
+    }
     announceProgress(DeviceSerial, 1.0);
     m_uploads.remove(DeviceSerial);
     m_activeUploads.remove(DeviceSerial);

@@ -40,7 +40,7 @@ public:
     // Pages one request asks for. A cable answers at once, so a short run
     // hides the reply delay; a Bluetooth link answers tens of milliseconds
     // late, which only a longer run makes up for.
-    static constexpr int kUsbPagesPerRequest = 4;
+    static constexpr int kUsbPagesPerRequest = 8;
     static constexpr int kBluetoothPagesPerRequest = 16;
     // A newly connected sensor first answers who it is; its table is read
     // once it has (or after this long), so that the 2 KB page does not hold

@@ -3,13 +3,12 @@
 #include "Data/Track.h"
 #include "Data/TrackList.h"
 #include "Protocol/DeleteFlashBlock.h"
-#include "Workflows/UploadController.h"
 
 #include "FlashRecording.h"
 #include "ManualClock.h"
 #include "SimFlash.h"
+#include "UploadRig.h"
 #include "WireBytes.h"
-#include "WorkflowRig.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -82,36 +81,6 @@ quint32 firstDataRequest(const SimulatedSensor& sensor, int skip, quint64 id)
     }
     return requested.value(0, 0);
 }
-
-struct UploadRig : WorkflowRig
-{
-    explicit UploadRig(const QString& folder = QString())
-        : WorkflowRig(folder)
-    {
-        QObject::connect(&devices, &DeviceManager::deviceConnected, &upload,
-                         qOverload<quint64>(&UploadController::uploadAllMeasurementsFromDevice));
-    }
-
-    bool uploadSettled() { return upload.numberOfScheduledMessages() + upload.numberOfActiveMessages() == 0; }
-    bool ready(quint64 serial) { return online(serial) && upload.hasReadTable(serial) && uploadSettled(); }
-    bool uploaded(quint64 serial, quint64 id)
-    {
-        Measurement* host = measurements.getMeasurementOnHostById(id);
-        return upload.activeUpload(serial) == 0 && !upload.pendingUploads(serial).contains(id) && host != nullptr
-            && host->uploadFromDeviceComplete(serial);
-    }
-    // The last progress reported for the device.
-    static double progress(const QSignalSpy& spy, quint64 serial)
-    {
-        for (int i = spy.count() - 1; i >= 0; --i) {
-            if (spy.at(i).at(0).toString() == hex(serial))
-                return spy.at(i).at(2).toDouble();
-        }
-        return -1.0;
-    }
-
-    UploadController upload {nullptr, &devices, &measurements, &state};
-};
 
 } // namespace
 
