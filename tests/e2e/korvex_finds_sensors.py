@@ -5,7 +5,8 @@ KORVEX_EXTRA_SERIAL_PORTS and its storage in the temporary tree. The program
 must find both sensors, bind them (device records and communication logs on
 disk, GetSerial answered per the simulator's request log), ask each newly
 bound sensor for its state and then its firmware (both in the request log, the
-firmware revision reaching the device registry's log line), notice when the
+firmware revision reaching the device registry's log line), then read its
+allocation table (two recordings each, read after the firmware), notice when the
 simulator goes away and set both devices offline without crashing, and end
 with exit code 0 on SIGTERM.
 
@@ -109,8 +110,9 @@ def main():
         storage = os.path.join(prefix, "Storage")
         request_log = os.path.join(work, "requests.log")
 
-        sim = subprocess.Popen([os.path.join(bindir, "korvex-sensorsim"), "--sensors", "2",
-                                "--firmware", str(FIRMWARE), "--request-log", request_log], stdout=subprocess.PIPE, bufsize=0)
+        sim = subprocess.Popen([os.path.join(bindir, "korvex-sensorsim"), "--sensors", "2", "--recorded", "2",
+                                "--recorded-seconds", "2", "--firmware", str(FIRMWARE),
+                                "--request-log", request_log], stdout=subprocess.PIPE, bufsize=0)
         served = [line.split() for line in read_lines(sim.stdout.fileno(), 2, 60)]
         assert all(len(line) == 2 for line in served), served
         serials = [line[0] for line in served]
@@ -150,6 +152,13 @@ def main():
         firmware_line = re.compile(r"Got FirmwareRevision b:\s+%d\b" % FIRMWARE)
         wait_for("the firmware of both sensors in the registry",
                  lambda: len(firmware_line.findall(log())) >= 2, alive=korvex)
+
+        # Then each sensor's allocation table is read: two recordings each.
+        for serial in serials:
+            table_line = re.compile(r' Device MAT is complete for device:\s+"?%s"?\s+Number of measurements on device :\s+(\d+)'
+                                    % serial)
+            counts = wait_for("the table of %s" % serial, lambda: table_line.findall(log()), alive=korvex)
+            assert counts[-1] == "2", "%s lists %r measurements" % (serial, counts)
 
         # The traffic of each link is logged, chunk by chunk.
         for serial in serials:
@@ -197,6 +206,12 @@ def main():
                      if token in tokens}
             assert len(first) == 3 and first["<GetSerial>"] < first["<GetTopState>"] < first["<GetFirmware>"], \
                 "state and firmware queries of %s missing or out of order: %r" % (serial, tokens)
+            # The table (unit 0, block 1, page 0) is read after both.
+            table_reads = [index for index, line in enumerate(
+                line for line in lines if line[0] == serial and line[5] == "answered")
+                if line[3] == "<GetFlashPage>" and line[4] == "00000100"]
+            assert table_reads and table_reads[0] > first["<GetFirmware>"], \
+                "the table of %s was not read after its state and firmware: %r" % (serial, tokens)
         print("ok: %s bound, queried and set offline" % ", ".join(serials))
     except BaseException:
         if os.path.exists(output_path):
