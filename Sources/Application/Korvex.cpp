@@ -1,5 +1,6 @@
 #include "Application/Korvex.h"
 
+#include "Application/AppManager.h"
 #include "Application/NotificationHub.h"
 #include "Application/StateController.h"
 #include "Data/Measurement.h"
@@ -43,6 +44,8 @@ QT_WARNING_POP
     m_interfaceManager = new InterfaceManagerPC();
 
     m_notificationHub = NotificationHub::instance();
+
+    m_appManager = new AppManager(nullptr);
 
     m_measurementController = new MeasurementController();
 
@@ -130,6 +133,8 @@ Korvex::~Korvex()
     m_plotController = nullptr;
     delete m_userController;
     m_userController = nullptr;
+    delete m_appManager;
+    m_appManager = nullptr;
     // Before the measurements its processors work on.
     delete m_processorController;
     m_processorController = nullptr;

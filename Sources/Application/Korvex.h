@@ -2,6 +2,7 @@
 
 #include <QObject>
 
+class AppManager;
 class DeviceManager;
 class InterfaceManager;
 class LiveController;
@@ -32,6 +33,7 @@ private:
     DeviceManager* m_deviceManager = nullptr;
     InterfaceManager* m_interfaceManager = nullptr;
     NotificationHub* m_notificationHub = nullptr;
+    AppManager* m_appManager = nullptr;
     MeasurementController* m_measurementController = nullptr;
     ProcessorController* m_processorController = nullptr;
     UserController* m_userController = nullptr;
