@@ -146,6 +146,14 @@ bool AppController::scheduleMessage(Message* message, bool clearFirst)
     return true;
 }
 
+bool AppController::queue(Message* message, bool clearFirst)
+{
+    if (scheduleMessage(message, clearFirst))
+        return true;
+    delete message; // never queued, never sent
+    return false;
+}
+
 void AppController::addListeningMessage(quint64 deviceSerial, Message* message)
 {
     if (message == nullptr)
@@ -479,8 +487,7 @@ void AppController::requestDeviceState(quint64 dev)
     auto* request = new GetTopState(dev);
     if (!m_deviceManager.isNull())
         connect(request, &GetTopState::gotState, m_deviceManager.data(), &DeviceManager::updateDeviceState);
-    if (!scheduleMessage(request, false))
-        delete request; // never queued, never sent
+    queue(request);
 }
 
 void AppController::requestDeviceFirmware(quint64 dev)
@@ -489,8 +496,7 @@ void AppController::requestDeviceFirmware(quint64 dev)
     if (!m_deviceManager.isNull())
         connect(request, &GetFirmware::gotFirmwareRevision, m_deviceManager.data(),
                 &DeviceManager::updateDeviceFirmware);
-    if (!scheduleMessage(request, false))
-        delete request;
+    queue(request);
 }
 
 quint64 AppController::generateNewMeasurement()
@@ -504,9 +510,7 @@ quint64 AppController::generateNewMeasurement()
     if (!m_deviceManager.isNull()) {
         const QList<quint64> serials = m_deviceManager->getConnectedDeviceSerials();
         for (const quint64 serial : serials) {
-            auto* message = new SetMeasurementId(serial, id);
-            if (!scheduleMessage(message, false))
-                delete message;
+            queue(new SetMeasurementId(serial, id));
         }
     }
     return id;

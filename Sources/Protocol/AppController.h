@@ -84,6 +84,10 @@ public Q_SLOTS:
     virtual void messageTimeout(quint64 DeviceSerial);
 
 protected:
+    // Schedules the message, or deletes it when its device cannot take it
+    // (unknown or offline): a message nobody queued is nobody's.
+    bool queue(Message* message, bool clearFirst = false);
+
     virtual void updateNumberOfTasks();
     virtual void idleHook();
 

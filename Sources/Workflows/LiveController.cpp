@@ -30,14 +30,6 @@ LiveController::LiveController(QObject* parent, DeviceManager* deviceManager,
     connect(&m_keepAliveTimer, &QTimer::timeout, this, &LiveController::StreamKeepAlive);
 }
 
-bool LiveController::queue(Message* message)
-{
-    if (scheduleMessage(message, false))
-        return true;
-    delete message; // never queued, never sent
-    return false;
-}
-
 void LiveController::startLiveStream()
 {
     prepareLiveStream();

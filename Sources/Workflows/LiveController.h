@@ -44,8 +44,6 @@ public Q_SLOTS:
 
 private:
     void prepareLiveStream();
-    // Schedules the message, or deletes it when its device is gone.
-    bool queue(Message* message);
     // Whether a state query to the device is still waiting to go out or
     // for its reply: a silent sensor must not pile them up.
     bool hasStateQueryPending(quint64 serial);

@@ -75,14 +75,6 @@ UploadController::UploadController(QObject* parent, DeviceManager* deviceManager
     }
 }
 
-bool UploadController::queue(Message* message, bool clearFirst)
-{
-    if (scheduleMessage(message, clearFirst))
-        return true;
-    delete message; // never queued, never sent
-    return false;
-}
-
 bool UploadController::isConnected(quint64 serial) const
 {
     if (deviceManager() == nullptr)

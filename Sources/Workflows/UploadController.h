@@ -130,7 +130,6 @@ private:
     void announceProgress(quint64 serial, double fraction);
     void updatePagesToUpload();
     bool isConnected(quint64 serial) const;
-    bool queue(Message* message, bool clearFirst = false);
 
     QMap<quint64, UploadMAT*> m_tableReaders;
     QMultiMap<quint64, quint64> m_pendingUploads;
