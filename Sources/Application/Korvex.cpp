@@ -1,6 +1,7 @@
 #include "Application/Korvex.h"
 
 #include "Application/AppManager.h"
+#include "Application/GuiManager.h"
 #include "Application/NotificationHub.h"
 #include "Application/StateController.h"
 #include "Data/Measurement.h"
@@ -84,6 +85,11 @@ QT_WARNING_POP
     connect(m_liveController, &LiveController::liveStreamStopped, m_plotController,
             &PlotController::stopLivePlotters);
 
+    // The scene comes last: it sees every controller and every connection.
+    m_guiManager = new GuiManager(m_deviceManager, m_appManager, m_setupController, m_liveController,
+                                  m_uploadController, m_stateController, m_measurementController,
+                                  m_userController, m_interfaceManager, m_plotController, m_processorController);
+
     // Stored users reach the controller through the same slot as new ones;
     // files come oldest first and each is put on top of the list.
     auto* userPrototype = new User();
@@ -111,6 +117,10 @@ QT_WARNING_POP
 Korvex::~Korvex()
 {
     qCDebug(lcApp) << "In Korvex destructor.";
+    // The scene goes before anything it shows: no binding or plot item may
+    // reach a controller that is already gone.
+    delete m_guiManager;
+    m_guiManager = nullptr;
     // Closes every link (devices go offline) while the logs are still open.
     delete m_interfaceManager;
     m_interfaceManager = nullptr;

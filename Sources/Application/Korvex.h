@@ -4,6 +4,7 @@
 
 class AppManager;
 class DeviceManager;
+class GuiManager;
 class InterfaceManager;
 class LiveController;
 class MeasurementController;
@@ -42,4 +43,5 @@ private:
     UploadController* m_uploadController = nullptr;
     SetupController* m_setupController = nullptr;
     LiveController* m_liveController = nullptr;
+    GuiManager* m_guiManager = nullptr;
 };

@@ -1,3 +1,5 @@
+#include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -38,9 +40,17 @@ private:
         return false;
     }
 
-    void stopWith(int signalNumber)
+    // With the scene in the storage folder, or a broken one: either way the
+    // program runs until it is told to stop, then stops cleanly.
+    void stopWith(int signalNumber, const QByteArray& mainQml)
     {
         QTemporaryDir storage;
+        const QString skin = storage.path() + "/content/skins/default/KorvexSkin";
+        QVERIFY(QDir().mkpath(skin));
+        QFile main(skin + "/Main.qml");
+        QVERIFY(main.open(QIODevice::WriteOnly));
+        main.write(mainQml);
+        main.close();
         QProcess process;
         QByteArray output;
         QVERIFY2(startAndWaitForBanner(process, storage, output), output.constData());
@@ -73,8 +83,13 @@ private Q_SLOTS:
         QVERIFY2(banner.match(QString::fromLocal8Bit(output)).hasMatch(), output.constData());
     }
 
-    void sigtermEndsCleanly() { stopWith(SIGTERM); }
-    void sigintEndsCleanly() { stopWith(SIGINT); }
+    void sigtermEndsCleanly()
+    {
+        QFile skin(QStringLiteral(KORVEX_SOURCE_DIR "/skin/Main.qml"));
+        QVERIFY(skin.open(QIODevice::ReadOnly));
+        stopWith(SIGTERM, skin.readAll());
+    }
+    void sigintEndsCleanly() { stopWith(SIGINT, "import QtQuick 2.15\nWindow { width: }\n"); }
 };
 
 QTEST_GUILESS_MAIN(TestStartup)

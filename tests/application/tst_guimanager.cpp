@@ -1,0 +1,141 @@
+#include "Application/Helper.h"
+#include "Application/Korvex.h"
+#include "Data/Store.h"
+#include "Plotting/TrackPlotter.h"
+
+#include "StorageFiles.h"
+#include "TemporaryStorage.h"
+
+#include <QGuiApplication>
+#include <QQuickWindow>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+// Every name the scene may bind to, in the order the program publishes them.
+const QStringList kPublished {
+    "appWidth", "appHeight", "notificationHub", "interfaceManager", "devManager", "devModel", "appManager",
+    "appModel", "navigationItems", "uploadController", "setupController", "stateController", "helper",
+    "measurementController", "processorController", "measurementsModel", "plotController", "userController",
+    "userModel", "liveController", "iconPath"};
+
+QStringList s_sceneMessages;
+QtMessageHandler s_previousHandler = nullptr;
+
+// Collects what the QML engine has to say (warnings and errors about the
+// scene), and passes everything on.
+void collectSceneMessages(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    const QString category = QString::fromLatin1(context.category ? context.category : "");
+    const bool fromScene = category.startsWith("qml") || category.startsWith("js") || message.contains(".qml")
+        || message.contains("QQmlApplicationEngine");
+    if (type != QtDebugMsg && type != QtInfoMsg && fromScene)
+        s_sceneMessages.append(message);
+    if (s_previousHandler != nullptr)
+        s_previousHandler(type, context, message);
+}
+
+void writeSkin(const QByteArray& mainQml)
+{
+    QVERIFY(StorageFiles::write(Helper::getContentPath() + "skins/default/KorvexSkin/Main.qml", mainQml));
+}
+
+QQuickWindow* sceneWindow()
+{
+    for (QWindow* window : QGuiApplication::topLevelWindows()) {
+        if (auto* quick = qobject_cast<QQuickWindow*>(window))
+            return quick;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+class TestGuiManager : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase() { s_previousHandler = qInstallMessageHandler(collectSceneMessages); }
+    void init() { s_sceneMessages.clear(); }
+    void cleanup() { Store::drop(); }
+
+    void theSceneSeesEveryNameAndThePlotItem()
+    {
+        TemporaryStorage storage;
+        QByteArray checks;
+        for (const QString& name : kPublished)
+            checks += "        typeof " + name.toLatin1() + " !== \"undefined\" && " + name.toLatin1() + " !== null,\n";
+        writeSkin("import QtQuick 2.15\n"
+                  "import QtQuick.Window 2.15\n"
+                  "import TrackPlotter 1.0\n"
+                  "Window {\n"
+                  "    width: appWidth\n"
+                  "    height: appHeight\n"
+                  "    property var defined: [\n" + checks + "    ]\n"
+                  "    property string version: helper.versionCodeHostSoftware()\n"
+                  "    property int sensors: devModel.rowCount()\n"
+                  "    property int screens: navigationItems.rowCount()\n"
+                  "    TrackPlotter { objectName: \"plot\"; anchors.fill: parent }\n"
+                  "}\n");
+
+        auto root = std::make_unique<Korvex>();
+        QQuickWindow* window = sceneWindow();
+        QVERIFY(window);
+        const QVariantList defined = window->property("defined").toList();
+        QCOMPARE(defined.size(), kPublished.size());
+        for (int i = 0; i < kPublished.size(); ++i)
+            QVERIFY2(defined.at(i).toBool(), qPrintable(kPublished.at(i) + " is not published"));
+        QCOMPARE(window->width(), 800);
+        QCOMPARE(window->height(), 600);
+        QCOMPARE(window->property("version").toString(), QString("Korvex 0.7 Beta"));
+        QCOMPARE(window->property("screens").toInt(), 3); // the fixed screens
+        QVERIFY(window->findChild<TrackPlotter*>("plot"));
+
+        // The scene goes first on the way out; the ASan run sees to the rest.
+        root.reset();
+        QVERIFY(sceneWindow() == nullptr);
+        QVERIFY2(s_sceneMessages.isEmpty(), qPrintable(s_sceneMessages.join('\n')));
+    }
+
+    void theInstalledSkinLoadsWithoutAWord()
+    {
+        TemporaryStorage storage;
+        writeSkin(StorageFiles::read(QStringLiteral(KORVEX_SOURCE_DIR "/skin/Main.qml")));
+        auto root = std::make_unique<Korvex>();
+        QVERIFY(sceneWindow());
+        QTest::qWait(50);
+        root.reset();
+        QVERIFY2(s_sceneMessages.isEmpty(), qPrintable(s_sceneMessages.join('\n')));
+    }
+
+    void aSkinThatCannotBeLoadedLeavesTheProgramRunningWithoutAWindow_data()
+    {
+        QTest::addColumn<QByteArray>("mainQml");
+        QTest::addColumn<bool>("engineComplains");
+        QTest::newRow("missing") << QByteArray() << true;
+        QTest::newRow("broken") << QByteArray("import QtQuick 2.15\nItem { width: }\n") << true;
+        QTest::newRow("not a window") << QByteArray("import QtQuick 2.15\nItem { width: 10 }\n") << false;
+    }
+
+    void aSkinThatCannotBeLoadedLeavesTheProgramRunningWithoutAWindow()
+    {
+        QFETCH(QByteArray, mainQml);
+        QFETCH(bool, engineComplains);
+        TemporaryStorage storage;
+        if (!mainQml.isEmpty())
+            writeSkin(mainQml);
+        auto root = std::make_unique<Korvex>();
+        QVERIFY(sceneWindow() == nullptr);
+        // What went wrong is in the log, with the file it concerns.
+        if (engineComplains)
+            QVERIFY(s_sceneMessages.join('\n').contains("KorvexSkin/Main.qml"));
+        // The event loop and the rest of the program go on.
+        QTest::qWait(100);
+        root.reset();
+    }
+};
+
+QTEST_MAIN(TestGuiManager)
+#include "tst_guimanager.moc"
