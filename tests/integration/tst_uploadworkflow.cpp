@@ -189,8 +189,8 @@ private Q_SLOTS:
         QVERIFY(rig.upload.pendingUploads(kB).isEmpty());
         QVERIFY(!rig.measurements.getMeasurementOnHostById(x)->getDevicesInMeasurement().contains(kB));
 
-        const TableEntry& entryX = a->tableEntries().at(0);
-        const TableEntry& entryY = a->tableEntries().at(1);
+        const TableEntry entryX = a->tableEntries().at(0);
+        const TableEntry entryY = a->tableEntries().at(1);
         const QList<quint32> requested = pageRequests(*a, before);
         QCOMPARE(requested.count(entryY.start), 1);
         QCOMPARE(requested.count(entryX.start), 1);
