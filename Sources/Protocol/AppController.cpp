@@ -100,6 +100,11 @@ AppController::MessageList* AppController::listeningMessages(quint64 deviceSeria
     return listFor(m_listeningLists, deviceSerial, " Created new message list for device: ");
 }
 
+QList<quint64> AppController::connectedSerials() const
+{
+    return m_deviceManager.isNull() ? QList<quint64>() : m_deviceManager->getConnectedDeviceSerials();
+}
+
 bool AppController::isDeviceOnline(quint64 deviceSerial) const
 {
     if (m_deviceManager.isNull())

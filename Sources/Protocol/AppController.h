@@ -87,6 +87,9 @@ protected:
     // Schedules the message, or deletes it when its device cannot take it
     // (unknown or offline): a message nobody queued is nobody's.
     bool queue(Message* message, bool clearFirst = false);
+    // The online sensors, newest first; none without a registry.
+    QList<quint64> connectedSerials() const;
+    bool isDeviceOnline(quint64 deviceSerial) const;
 
     virtual void updateNumberOfTasks();
     virtual void idleHook();
@@ -107,7 +110,6 @@ private:
     void transmit(Message* message, bool fromScheduled);
     // Sends the device's next scheduled message if nothing of it is in flight.
     void sendNextNow(quint64 deviceSerial);
-    bool isDeviceOnline(quint64 deviceSerial) const;
     bool hasScheduledMessages() const;
     bool hasActiveMessages() const;
     void disposeAll(MessageList* list);

@@ -47,7 +47,7 @@ void LiveController::startLiveStream()
 
 void LiveController::prepareLiveStream()
 {
-    m_streamDevices = deviceManager() != nullptr ? deviceManager()->getConnectedDeviceSerials() : QList<quint64>();
+    m_streamDevices = connectedSerials();
     for (const quint64 serial : qAsConst(m_streamDevices)) {
         qCDebug(lcWorkflows) << " Clear old listening messages before creating stream listeners.";
         clearMessageLists(serial);
@@ -90,9 +90,7 @@ bool LiveController::hasStateQueryPending(quint64 serial)
 
 void LiveController::StreamKeepAlive()
 {
-    if (deviceManager() == nullptr)
-        return;
-    const QList<quint64> serials = deviceManager()->getConnectedDeviceSerials();
+    const QList<quint64> serials = connectedSerials();
     for (const quint64 serial : serials) {
         if (!hasStateQueryPending(serial))
             queue(new GetTopState(serial));
@@ -102,8 +100,7 @@ void LiveController::StreamKeepAlive()
 void LiveController::stopLiveStream()
 {
     m_keepAliveTimer.stop();
-    const QList<quint64> serials =
-        deviceManager() != nullptr ? deviceManager()->getConnectedDeviceSerials() : QList<quint64>();
+    const QList<quint64> serials = connectedSerials();
     for (const quint64 serial : serials) {
         auto* usbOff = new SetFeature(serial, SetFeature::LiveStreamUsb, false);
         auto* bluetoothOff = new SetFeature(serial, SetFeature::LiveStreamBluetooth, false);

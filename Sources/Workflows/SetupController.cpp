@@ -29,11 +29,6 @@ SetupController::SetupController(QObject* parent, DeviceManager* deviceManager,
 {
 }
 
-QList<quint64> SetupController::connectedSerials() const
-{
-    return deviceManager() != nullptr ? deviceManager()->getConnectedDeviceSerials() : QList<quint64>();
-}
-
 void SetupController::queue(Message* message)
 {
     if (!scheduleMessage(message, false)) {

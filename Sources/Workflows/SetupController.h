@@ -66,7 +66,6 @@ private:
         quint8 configId;
     };
 
-    QList<quint64> connectedSerials() const;
     // Queues a command of the setup, or drops it when its device is gone.
     void queue(Message* message);
     int scheduledSetupCommands() const;

@@ -75,22 +75,12 @@ UploadController::UploadController(QObject* parent, DeviceManager* deviceManager
     }
 }
 
-bool UploadController::isConnected(quint64 serial) const
-{
-    if (deviceManager() == nullptr)
-        return false;
-    const KtDevice* device = deviceManager()->getDeviceBySerial(serial);
-    return device != nullptr && device->getOnline();
-}
-
 // Recording
 
 void UploadController::startRecording()
 {
     generateNewMeasurement();
-    if (deviceManager() == nullptr)
-        return;
-    const QList<quint64> serials = deviceManager()->getConnectedDeviceSerials();
+    const QList<quint64> serials = connectedSerials();
     for (const quint64 serial : serials) {
         qCDebug(lcWorkflows) << "Start recording on sensor: " << hex(serial);
         queue(new SetFeature(serial, SetFeature::RecordToFlash, true));
@@ -100,9 +90,7 @@ void UploadController::startRecording()
 
 void UploadController::stopRecording()
 {
-    if (deviceManager() == nullptr)
-        return;
-    const QList<quint64> serials = deviceManager()->getConnectedDeviceSerials();
+    const QList<quint64> serials = connectedSerials();
     for (const quint64 serial : serials) {
         // Whatever this workflow had queued for the sensor goes first. An
         // upload dropped that way stays pending, and is queued again only
@@ -117,9 +105,7 @@ void UploadController::stopRecording()
 
 void UploadController::deleteAllDataBlocks()
 {
-    if (deviceManager() == nullptr)
-        return;
-    const QList<quint64> serials = deviceManager()->getConnectedDeviceSerials();
+    const QList<quint64> serials = connectedSerials();
     for (const quint64 serial : serials)
         queue(new DeleteFlashBlock(serial, kFirstErasedBlock, kLastErasedBlock));
 }
@@ -188,9 +174,7 @@ void UploadController::uploadMatFromDevice(QString deviceSerial)
 
 void UploadController::uploadMATfromAllDevices()
 {
-    if (deviceManager() == nullptr)
-        return;
-    const QList<quint64> serials = deviceManager()->getConnectedDeviceSerials();
+    const QList<quint64> serials = connectedSerials();
     for (const quint64 serial : serials)
         uploadMatFromDevice(hex(serial));
 }
@@ -215,7 +199,7 @@ void UploadController::deviceJoined(quint64 deviceSerial)
     m_tablesRead.remove(deviceSerial);
     m_awaitingIdentity.insert(deviceSerial);
     QTimer::singleShot(kIdentityWaitMs, this, [this, deviceSerial] {
-        if (isConnected(deviceSerial))
+        if (isDeviceOnline(deviceSerial))
             identityKnown(deviceSerial);
     });
 }
@@ -278,8 +262,7 @@ void UploadController::scheduleUpload(quint64 deviceId, quint64 measurementId)
 void UploadController::CheckAllPendingUploads()
 {
     bool pending = false;
-    const QList<quint64> serials =
-        deviceManager() != nullptr ? deviceManager()->getConnectedDeviceSerials() : QList<quint64>();
+    const QList<quint64> serials = connectedSerials();
     for (const quint64 serial : serials) {
         if (CheckPendingUploads(serial))
             pending = true;
@@ -305,7 +288,7 @@ bool UploadController::CheckPendingUploads(quint64 deviceSerial)
     if (m_activeUploads.contains(deviceSerial))
         return true;
     // A sensor that is away keeps its entries for when it is back.
-    if (!isConnected(deviceSerial))
+    if (!isDeviceOnline(deviceSerial))
         return false;
     if (!m_pendingUploadTimer.isActive())
         m_pendingUploadTimer.start();
@@ -561,7 +544,7 @@ void UploadController::uploadAborted(quint64 DeviceSerial, quint64 MeasurementId
     bool again = true;
     if (stored > 0 || m_noResume.contains(key)) {
         m_fruitlessAttempts.remove(key);
-    } else if (isConnected(DeviceSerial)) {
+    } else if (isDeviceOnline(DeviceSerial)) {
         const int attempts = m_fruitlessAttempts.value(key, 0) + 1;
         m_fruitlessAttempts.insert(key, attempts);
         again = attempts < kMaxFruitlessAttempts;

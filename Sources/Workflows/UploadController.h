@@ -129,7 +129,6 @@ private:
     void dropActiveReader(quint64 serial);
     void announceProgress(quint64 serial, double fraction);
     void updatePagesToUpload();
-    bool isConnected(quint64 serial) const;
 
     QMap<quint64, UploadMAT*> m_tableReaders;
     QMultiMap<quint64, quint64> m_pendingUploads;
