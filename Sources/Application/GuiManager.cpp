@@ -26,6 +26,7 @@
 #include <QSGRendererInterface>
 #include <QQmlApplicationEngine>
 #include <QQmlContext>
+#include <QQuickStyle>
 #include <QQuickWindow>
 #include <QUrl>
 #include <QtQml>
@@ -131,9 +132,23 @@ void GuiManager::chooseSceneGraphBackend()
     }
 }
 
+void GuiManager::chooseControlsStyle()
+{
+    // The skin is drawn for the compact desktop style; a style chosen on
+    // purpose (QT_QUICK_CONTROLS_STYLE) is kept.
+    // The style can be set once per process, before the first scene.
+    static bool chosen = false;
+    if (chosen)
+        return;
+    chosen = true;
+    if (qEnvironmentVariableIsEmpty("QT_QUICK_CONTROLS_STYLE"))
+        QQuickStyle::setStyle(QStringLiteral("Fusion"));
+}
+
 void GuiManager::InitGui()
 {
     chooseSceneGraphBackend();
+    chooseControlsStyle();
     registerCustomTypes();
     registerContextProperties(m_engine->rootContext());
     m_engine->addImportPath(m_skinPath);

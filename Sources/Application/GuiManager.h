@@ -48,6 +48,8 @@ public:
     // Before the first window: the software scene graph where OpenGL is not
     // to be had.
     static void chooseSceneGraphBackend();
+    // Before the first control: the style the skin is drawn for.
+    static void chooseControlsStyle();
 
     QQmlApplicationEngine* engine() const { return m_engine.get(); }
     // Null when the skin could not be loaded or is not a window.

@@ -124,6 +124,11 @@ QString Helper::getDataPath()
     return getBasePath() + QStringLiteral("/Data/");
 }
 
+QString Helper::offlineDataPath()
+{
+    return QDir::cleanPath(getDataPath() + QStringLiteral("/OfflineData"));
+}
+
 QString Helper::geExportPath()
 {
     return getBasePath() + QStringLiteral("/Exports/");

@@ -18,6 +18,8 @@ public:
     Q_INVOKABLE static QString versionCodeHostSoftware();
     Q_INVOKABLE static QString revisionHostSoftware();
     Q_INVOKABLE static QString buildDateHostSoftware();
+    // Where the CSV import looks for files, for the scene to tell the user.
+    Q_INVOKABLE static QString offlineDataPath();
 
     // Hexadecimal text to number; 0 when the text does not parse. The whole
     // unsigned 64-bit range is accepted so that every serial is reachable.

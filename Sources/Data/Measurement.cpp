@@ -5,6 +5,7 @@
 #include "Log/LogCategories.h"
 
 #include <QDataStream>
+#include <QDir>
 #include <QDebug>
 
 #include <limits>
@@ -154,14 +155,20 @@ bool Measurement::Export()
     // A snapshot: nothing below changes the map, but the lists are ours to
     // walk in ascending serial order whatever happens to it.
     const QList<TrackList*> lists = m_deviceTrackMap.values();
+    bool written = true;
     for (TrackList* list : lists) {
-        list->ExportToCSV(name);
+        written = list->ExportToCSV(name) && written;
         qCDebug(lcData) << " Measurement, exported Tracklist to CSV. ";
-        list->ExportToMAT(name);
+        written = list->ExportToMAT(name) && written;
         qCDebug(lcData) << " Measurement, exported Tracklist to MAT. ";
     }
     qCDebug(lcData) << " Measurement, export done: " << name;
-    return true;
+    return written;
+}
+
+QString Measurement::exportFolder()
+{
+    return QDir::cleanPath(Helper::geExportPath() + QLatin1Char('/') + generateFileName());
 }
 
 void Measurement::debugOut()

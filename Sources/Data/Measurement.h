@@ -75,8 +75,11 @@ public:
     // Writes every track of every sensor as CSV files and one MAT file per
     // sensor into the export folder named after this measurement's file.
     // Stored samples are read first; when some cannot be read, the folder
-    // (and an earlier export in it) is left alone and false returned.
+    // (and an earlier export in it) is left alone and false returned; false
+    // too when a file could not be written.
     bool Export();
+    // Where Export() writes.
+    QString exportFolder();
 
     void debugOut();
 

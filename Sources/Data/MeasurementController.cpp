@@ -1,6 +1,7 @@
 #include "Data/MeasurementController.h"
 
 #include "Application/Helper.h"
+#include "Application/NotificationHub.h"
 #include "Data/Measurement.h"
 #include "Data/MeasurementsModel.h"
 #include "Data/TrackList.h"
@@ -246,7 +247,12 @@ void MeasurementController::exportMeasurement(QString MeasurementIdStr)
     if (measurement == nullptr)
         return;
     qCDebug(lcData) << " Measurement to export: " << measurement->generateFileName();
-    measurement->Export();
+    // The user waits for this: say where the files went, or that they did not.
+    if (measurement->Export())
+        NotificationHub::instance()->sendInfo(tr("Exported to %1").arg(measurement->exportFolder()));
+    else
+        NotificationHub::instance()->sendError(
+            tr("The measurement could not be exported to %1. Is the folder writable?").arg(measurement->exportFolder()));
 }
 
 void MeasurementController::loadMeasurementDataFromDisk(QString MeasurementIdStr)

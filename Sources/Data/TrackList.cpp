@@ -158,32 +158,36 @@ void TrackList::ClearExportDirectory(QString UploadedMeasurementName)
                                     + QLatin1Char('/'));
 }
 
-void TrackList::ExportToCSV(QString UploadedMeasurementName)
+bool TrackList::ExportToCSV(QString UploadedMeasurementName)
 {
     const QString folder = Helper::geExportPath() + QLatin1Char('/') + UploadedMeasurementName + QLatin1Char('/')
         + QString::number(m_deviceSerial, 16);
+    bool written = true;
     for (Track* track : qAsConst(m_tracks)) {
         if (!Helper::AssureDirectoryExists(folder)) {
             qCDebug(lcData) << " Could not create export directoy: " << folder;
-            return;
+            return false;
         }
         if (track == nullptr)
             continue;
         const QString path = folder + QLatin1Char('/') + csvFileName(track->getLabel());
-        if (!CsvTrackWriter::write(*track, path))
+        if (!CsvTrackWriter::write(*track, path)) {
             qCDebug(lcData) << " Could not write export file: " << path;
+            written = false;
+        }
     }
+    return written;
 }
 
-void TrackList::ExportToMAT(QString UploadedMeasurementName)
+bool TrackList::ExportToMAT(QString UploadedMeasurementName)
 {
     const QString folder = Helper::geExportPath() + QLatin1Char('/') + UploadedMeasurementName + QLatin1Char('/');
     const QString file = folder + QString::number(m_deviceSerial, 16) + QStringLiteral(".mat");
     if (!Helper::AssureDirectoryExists(folder)) {
         qCDebug(lcData) << " Could not create export directoy: " << folder;
-        return;
+        return false;
     }
-    MatlabExporter::ExportTrackList(file, this);
+    return MatlabExporter::ExportTrackList(file, this);
 }
 
 QString TrackList::storagePath()

@@ -63,8 +63,9 @@ public Q_SLOTS:
     // "<serial>.mat". A measurement clears its folder once, then exports
     // each of its lists to CSV and to MAT.
     static void ClearExportDirectory(QString UploadedMeasurementName);
-    void ExportToCSV(QString UploadedMeasurementName);
-    void ExportToMAT(QString UploadedMeasurementName);
+    // Both say whether every file was written.
+    bool ExportToCSV(QString UploadedMeasurementName);
+    bool ExportToMAT(QString UploadedMeasurementName);
 
 Q_SIGNALS:
     void complete(TrackList* list);

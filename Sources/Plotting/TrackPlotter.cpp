@@ -448,10 +448,11 @@ void TrackPlotter::updateCustomPlotSize()
 {
     const int w = qMax(0, int(width()));
     const int h = qMax(0, int(height()));
-    m_customPlot->setGeometry(0, 0, w, h);
     // The plot is never shown, so it gets no resize event to take its
-    // viewport from.
-    m_customPlot->setViewport(QRect(0, 0, w, h));
+    // viewport from. It never gets an empty one either: a replot the plot
+    // queued for itself would paint into buffers of no size.
+    m_customPlot->setGeometry(0, 0, qMax(1, w), qMax(1, h));
+    m_customPlot->setViewport(QRect(0, 0, qMax(1, w), qMax(1, h)));
     m_layoutStale = true;
     markChanged();
     if (w <= 0 || h <= 0) {

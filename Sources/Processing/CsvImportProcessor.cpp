@@ -67,7 +67,7 @@ Track* CsvImportProcessor::constructGctTimeTrack()
 
 QString CsvImportProcessor::offlineDataPath()
 {
-    return Helper::getDataPath() + QStringLiteral("/OfflineData");
+    return Helper::offlineDataPath();
 }
 
 void CsvImportProcessor::startProcessing()

@@ -3,10 +3,11 @@
 #include "Data/Store.h"
 #include "Plotting/TrackPlotter.h"
 
+#include "SceneDriver.h"
+#include "SceneFiles.h"
 #include "StorageFiles.h"
 #include "TemporaryStorage.h"
 
-#include <QGuiApplication>
 #include <QQuickWindow>
 #include <QtTest>
 
@@ -21,34 +22,9 @@ const QStringList kPublished {
     "measurementController", "processorController", "measurementsModel", "plotController", "userController",
     "userModel", "liveController", "iconPath"};
 
-QStringList s_sceneMessages;
-QtMessageHandler s_previousHandler = nullptr;
-
-// Collects what the QML engine has to say (warnings and errors about the
-// scene), and passes everything on.
-void collectSceneMessages(QtMsgType type, const QMessageLogContext& context, const QString& message)
-{
-    const QString category = QString::fromLatin1(context.category ? context.category : "");
-    const bool fromScene = category.startsWith("qml") || category.startsWith("js") || message.contains(".qml")
-        || message.contains("QQmlApplicationEngine");
-    if (type != QtDebugMsg && type != QtInfoMsg && fromScene)
-        s_sceneMessages.append(message);
-    if (s_previousHandler != nullptr)
-        s_previousHandler(type, context, message);
-}
-
 void writeSkin(const QByteArray& mainQml)
 {
     QVERIFY(StorageFiles::write(Helper::getContentPath() + "skins/default/KorvexSkin/Main.qml", mainQml));
-}
-
-QQuickWindow* sceneWindow()
-{
-    for (QWindow* window : QGuiApplication::topLevelWindows()) {
-        if (auto* quick = qobject_cast<QQuickWindow*>(window))
-            return quick;
-    }
-    return nullptr;
 }
 
 } // namespace
@@ -57,8 +33,8 @@ class TestGuiManager : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void initTestCase() { s_previousHandler = qInstallMessageHandler(collectSceneMessages); }
-    void init() { s_sceneMessages.clear(); }
+    void initTestCase() { SceneDriver::collectSceneMessages(); }
+    void init() { SceneDriver::clearSceneMessages(); }
     void cleanup() { Store::drop(); }
 
     void theSceneSeesEveryNameAndThePlotItem()
@@ -81,7 +57,7 @@ private Q_SLOTS:
                   "}\n");
 
         auto root = std::make_unique<Korvex>();
-        QQuickWindow* window = sceneWindow();
+        QQuickWindow* window = SceneDriver::findWindow();
         QVERIFY(window);
         const QVariantList defined = window->property("defined").toList();
         QCOMPARE(defined.size(), kPublished.size());
@@ -95,19 +71,26 @@ private Q_SLOTS:
 
         // The scene goes first on the way out; the ASan run sees to the rest.
         root.reset();
-        QVERIFY(sceneWindow() == nullptr);
-        QVERIFY2(s_sceneMessages.isEmpty(), qPrintable(s_sceneMessages.join('\n')));
+        QVERIFY(SceneDriver::findWindow() == nullptr);
+        QVERIFY2(SceneDriver::sceneMessages().isEmpty(), qPrintable(SceneDriver::sceneMessages().join('\n')));
     }
 
     void theInstalledSkinLoadsWithoutAWord()
     {
         TemporaryStorage storage;
-        writeSkin(StorageFiles::read(QStringLiteral(KORVEX_SOURCE_DIR "/skin/Main.qml")));
+        // No sensors and no app chosen: the screens a newcomer sees first.
+        QVERIFY(SceneFiles::install());
         auto root = std::make_unique<Korvex>();
-        QVERIFY(sceneWindow());
-        QTest::qWait(50);
+        SceneDriver scene(SceneDriver::findWindow());
+        QVERIFY(scene.window());
+        QVERIFY(scene.waitFor("appsScreen"));
+        QVERIFY(scene.click("nav_Archive"));
+        QVERIFY(scene.waitFor("archiveScreen"));
+        QVERIFY(scene.click("nav_Users"));
+        QVERIFY(scene.waitFor("usersScreen"));
+        QCOMPARE(scene.text("connectedCount"), QString("0 of 0 connected"));
         root.reset();
-        QVERIFY2(s_sceneMessages.isEmpty(), qPrintable(s_sceneMessages.join('\n')));
+        QVERIFY2(SceneDriver::sceneMessages().isEmpty(), qPrintable(SceneDriver::sceneMessages().join('\n')));
     }
 
     void aSkinThatCannotBeLoadedLeavesTheProgramRunningWithoutAWindow_data()
@@ -127,10 +110,10 @@ private Q_SLOTS:
         if (!mainQml.isEmpty())
             writeSkin(mainQml);
         auto root = std::make_unique<Korvex>();
-        QVERIFY(sceneWindow() == nullptr);
+        QVERIFY(SceneDriver::findWindow() == nullptr);
         // What went wrong is in the log, with the file it concerns.
         if (engineComplains)
-            QVERIFY(s_sceneMessages.join('\n').contains("KorvexSkin/Main.qml"));
+            QVERIFY(SceneDriver::sceneMessages().join('\n').contains("KorvexSkin/Main.qml"));
         // The event loop and the rest of the program go on.
         QTest::qWait(100);
         root.reset();

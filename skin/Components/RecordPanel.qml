@@ -1,0 +1,130 @@
+import QtQuick 2.15
+import QtQuick.Controls 2.15
+import QtQuick.Layouts 1.15
+
+// Records into the sensors' memory, brings the recordings over and frees
+// the memory again.
+ColumnLayout {
+    id: panel
+    spacing: theme.gap
+
+    function onlineSerials() {
+        var serials = []
+        for (var i = 0; i < devModel.rowCount(); ++i) {
+            var index = devModel.index(i, 0)
+            if (devModel.data(index, 263) === "Online")
+                serials.push(devModel.data(index, 262))
+        }
+        return serials
+    }
+
+    Card {
+        title: qsTr("Recording")
+        Layout.fillWidth: true
+        RowLayout {
+            Layout.fillWidth: true
+            Button {
+                objectName: "startRecording"
+                text: qsTr("Start recording")
+                highlighted: true
+                enabled: !session.recording && devManager.numDevConnected > 0
+                onClicked: session.startRecording()
+            }
+            Button {
+                objectName: "stopRecording"
+                text: qsTr("Stop recording")
+                enabled: session.recording
+                onClicked: session.stopRecording()
+            }
+            Rectangle {
+                width: 12
+                height: 12
+                radius: 6
+                color: theme.bad
+                visible: session.recording
+                SequentialAnimation on opacity {
+                    running: session.recording
+                    loops: Animation.Infinite
+                    NumberAnimation { to: 0.2; duration: 600 }
+                    NumberAnimation { to: 1.0; duration: 600 }
+                }
+            }
+            Label {
+                objectName: "recordingState"
+                Layout.fillWidth: true
+                wrapMode: Text.WordWrap
+                color: theme.muted
+                text: session.recording ? qsTr("The sensors record into their own memory.")
+                    : session.lastRecordingId !== "" ? qsTr("Last recording: %1").arg(session.lastRecordingId.toUpperCase())
+                    : qsTr("Athlete, app and setup are stored with the recording.")
+            }
+        }
+    }
+
+    Card {
+        title: qsTr("Upload")
+        Layout.fillWidth: true
+        RowLayout {
+            Layout.fillWidth: true
+            Button {
+                objectName: "uploadLast"
+                text: qsTr("Upload last recording")
+                enabled: !session.recording && session.lastRecordingId !== "" && !session.uploading
+                onClicked: session.upload(session.lastRecordingId)
+            }
+            Button {
+                objectName: "refreshTables"
+                text: qsTr("Show what the sensors hold")
+                onClicked: uploadController.uploadMATfromAllDevices()
+            }
+        }
+        Label {
+            Layout.fillWidth: true
+            wrapMode: Text.WordWrap
+            color: theme.muted
+            text: session.uploading ? qsTr("%1 pages to go. The upload resumes by itself if a sensor drops out.").arg(uploadController.pagesToUpload)
+                : qsTr("Every recording a sensor holds is listed beside it and can be uploaded from there.")
+        }
+    }
+
+    Card {
+        title: qsTr("Sensors")
+        Layout.fillWidth: true
+        RowLayout {
+            Layout.fillWidth: true
+            Button {
+                objectName: "identifyAll"
+                text: qsTr("Identify sensors")
+                enabled: devManager.numDevConnected > 0
+                onClicked: {
+                    var serials = panel.onlineSerials()
+                    for (var i = 0; i < serials.length; ++i)
+                        uploadController.identifySensor(serials[i])
+                }
+            }
+            Button {
+                objectName: "eraseSensors"
+                text: qsTr("Erase sensors' memory...")
+                enabled: devManager.numDevConnected > 0 && !session.recording && !session.uploading && !session.erasing
+                onClicked: eraseDialog.open()
+            }
+            BusyIndicator {
+                running: session.erasing
+                visible: running
+                Layout.preferredHeight: 24
+                Layout.preferredWidth: 24
+            }
+        }
+    }
+
+    Item { Layout.fillHeight: true }
+
+    ConfirmDialog {
+        id: eraseDialog
+        objectName: "eraseDialog"
+        title: qsTr("Erase the sensors' memory?")
+        text: qsTr("Every recording on the %1 connected sensor(s) is erased, also those not uploaded yet. This cannot be undone.").arg(devManager.numDevConnected)
+        confirmText: qsTr("Erase")
+        onConfirmed: session.erase()
+    }
+}

@@ -1,0 +1,101 @@
+import QtQuick 2.15
+import QtQuick.Controls 2.15
+import QtQuick.Layouts 1.15
+
+// Who and what is selected, how much work the sensors still have, and the
+// progress of a setup or an upload while one runs.
+Rectangle {
+    id: line
+    objectName: "statusLine"
+    implicitHeight: column.implicitHeight + theme.gap
+    color: theme.surface
+    border.color: theme.border
+
+    function orNone(text) { return text === "" ? "–" : text }
+
+    ColumnLayout {
+        id: column
+        anchors.fill: parent
+        anchors.leftMargin: theme.gap * 2
+        anchors.rightMargin: theme.gap * 2
+        anchors.topMargin: theme.gap / 2
+        spacing: 2
+
+        RowLayout {
+            visible: session.setupState === "running"
+            Layout.fillWidth: true
+            Label {
+                text: session.setupText
+                Layout.preferredWidth: 200
+                elide: Text.ElideRight
+            }
+            ProgressBar {
+                objectName: "setupProgress"
+                Layout.fillWidth: true
+                value: session.setupProgress
+            }
+            Label {
+                text: Math.round(session.setupProgress * 100) + " %"
+                Layout.preferredWidth: 48
+                horizontalAlignment: Text.AlignRight
+            }
+        }
+
+        RowLayout {
+            visible: session.uploading
+            Layout.fillWidth: true
+            Label {
+                text: qsTr("Uploading %1").arg(session.uploadMeasurement.toUpperCase())
+                Layout.preferredWidth: 200
+                elide: Text.ElideRight
+            }
+            ProgressBar {
+                objectName: "uploadProgress"
+                Layout.fillWidth: true
+                value: session.uploadFraction
+            }
+            Label {
+                objectName: "uploadRemaining"
+                text: Math.round(session.uploadFraction * 100) + " %  " + session.formatSeconds(session.uploadSecondsLeft)
+                Layout.preferredWidth: 150
+                horizontalAlignment: Text.AlignRight
+            }
+        }
+
+        RowLayout {
+            Layout.fillWidth: true
+            Layout.preferredHeight: 26
+            spacing: theme.gap * 2
+            Label {
+                objectName: "statusUser"
+                text: qsTr("Athlete: %1").arg(line.orNone(session.user))
+                elide: Text.ElideRight
+                Layout.maximumWidth: 180
+            }
+            Label {
+                objectName: "statusApp"
+                text: qsTr("App: %1").arg(line.orNone(session.app))
+                elide: Text.ElideRight
+                Layout.maximumWidth: 160
+            }
+            Label {
+                objectName: "statusSetup"
+                text: qsTr("Setup: %1").arg(line.orNone(session.setup))
+                elide: Text.ElideRight
+                Layout.fillWidth: true
+            }
+            BusyIndicator {
+                running: stateController.numMessages > 0
+                visible: running
+                Layout.preferredWidth: 22
+                Layout.preferredHeight: 22
+            }
+            Label {
+                objectName: "taskCounter"
+                text: stateController.numMessages === 0 ? qsTr("Sensors idle")
+                                                        : stateController.numMessages === 1 ? qsTr("1 sensor task pending") : qsTr("%1 sensor tasks pending").arg(stateController.numMessages)
+                color: stateController.numMessages === 0 ? theme.muted : theme.text
+            }
+        }
+    }
+}

@@ -1,0 +1,248 @@
+#include "Application/Helper.h"
+#include "Application/Korvex.h"
+#include "Data/MeasurementController.h"
+#include "Data/Store.h"
+#include "Plotting/TrackPlotter.h"
+
+#include "MatFile.h"
+#include "PlotPixels.h"
+#include "PtySensors.h"
+#include "SceneDriver.h"
+#include "SceneFiles.h"
+#include "TemporaryStorage.h"
+
+#include <QQmlContext>
+#include <QQmlEngine>
+#include <QQuickItem>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+// The longest time the event loop went without running a 10 ms timer.
+class LoopWatch : public QObject
+{
+public:
+    LoopWatch()
+    {
+        m_timer.setInterval(10);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            const qint64 gap = m_clock.restart();
+            if (gap > m_longest) {
+                m_longest = gap;
+                m_longestAfter = m_step;
+            }
+        });
+        m_clock.start();
+        m_timer.start();
+    }
+    qint64 longestGapMs() const { return m_longest; }
+    // The step the longest gap came in, for the report.
+    QString longestAfter() const { return m_longestAfter; }
+    void step(const QString& name) { m_step = name; }
+    // Time spent taking a picture is the test's, not the program's.
+    void skip() { m_clock.restart(); }
+
+private:
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+    qint64 m_longest = 0;
+    QString m_step;
+    QString m_longestAfter;
+};
+
+QList<TrackPlotter*> plottersUnder(QQuickItem* item)
+{
+    QList<TrackPlotter*> found;
+    if (item == nullptr)
+        return found;
+    if (auto* plotter = qobject_cast<TrackPlotter*>(item))
+        found.append(plotter);
+    const QList<QQuickItem*> children = item->childItems();
+    for (QQuickItem* child : children)
+        found += plottersUnder(child);
+    return found;
+}
+
+bool drewData(TrackPlotter* plotter)
+{
+    const QImage image = PlotPixels::render(*plotter);
+    return PlotPixels::colouredPixels(image, PlotPixels::dataArea(*plotter->customPlot())) > 0;
+}
+
+} // namespace
+
+class TestSceneWalk : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase() { SceneDriver::collectSceneMessages(); }
+    void cleanup() { Store::drop(); }
+
+    void aCoachRunsAWholeTest_data()
+    {
+        QTest::addColumn<QString>("app");
+        QTest::addColumn<QString>("setupScreen");
+        QTest::addColumn<QString>("setupName");
+        QTest::addColumn<QString>("resultsScreen");
+        QTest::newRow("sprint") << "Sprint" << "sprintSetupScreen" << "Sprint 1kHz" << "sprintResultsScreen";
+        QTest::newRow("squat jump") << "Squat Jump" << "squatJumpSetupScreen" << "Squat Jump 500Hz"
+                                    << "squatJumpResultsScreen";
+        QTest::newRow("general") << "General" << "generalSetupScreen" << "Custom 1000 Hz" << "";
+    }
+
+    // Users -> athlete -> app -> setup -> live -> record -> upload -> archive
+    // -> plot -> export -> delete, every step a click on the scene.
+    void aCoachRunsAWholeTest()
+    {
+        QFETCH(QString, app);
+        QFETCH(QString, setupScreen);
+        QFETCH(QString, setupName);
+        QFETCH(QString, resultsScreen);
+        const QString shot = QString(QTest::currentDataTag()).replace(' ', '-');
+
+        TemporaryStorage storage;
+        QVERIFY(SceneFiles::install());
+        PtySensors sensors(2, {0, 1}, 4.0);
+        QVERIFY(sensors.isValid());
+        // For the pictures the sensors talk at Bluetooth speed, so that an
+        // upload can be seen on its way.
+        if (qEnvironmentVariableIsSet("KORVEX_SCREENSHOT_DIR")) {
+            for (int i = 0; i < sensors.count(); ++i)
+                sensors.sensor(i)->faults().bytesPerSecond = 20000;
+        }
+        SceneDriver::clearSceneMessages();
+        auto root = std::make_unique<Korvex>();
+        SceneDriver scene(SceneDriver::findWindow());
+        QVERIFY(scene.window() != nullptr);
+        QVERIFY(QTest::qWaitForWindowExposed(scene.window()));
+        QQmlContext* context = qmlEngine(scene.window()->contentItem())->rootContext();
+        auto* measurements = qobject_cast<MeasurementController*>(
+            context->contextProperty("measurementController").value<QObject*>());
+        QVERIFY(measurements != nullptr);
+        // Pictures for the documentation come in the size asked for.
+        const QStringList size = qEnvironmentVariable("KORVEX_SCREENSHOT_SIZE").split('x');
+        if (size.size() == 2)
+            scene.window()->resize(size.at(0).toInt(), size.at(1).toInt());
+        LoopWatch loop;
+        scene.setClickObserver([&loop](const QString& name) { loop.step(name); });
+        const auto picture = [&](const QString& name) {
+            scene.picture(name);
+            loop.skip();
+        };
+
+        // Both sensors show up; the one with a recording lists it.
+        QVERIFY(scene.waitFor("device_" + sensors.serialText(0), 20000));
+        QVERIFY(scene.waitFor("device_" + sensors.serialText(1), 20000));
+        QTRY_VERIFY_WITH_TIMEOUT(scene.text("recordings_" + sensors.serialText(1)).contains("1 recording"), 20000);
+        picture(shot + "-start");
+
+        QVERIFY(scene.click("nav_Users"));
+        QVERIFY(scene.type("newUserName", "Mia Jansen"));
+        QVERIFY(scene.click("addUser"));
+        QVERIFY(scene.waitFor("user_Mia Jansen"));
+        QVERIFY(scene.text("statusUser").contains("Mia Jansen"));
+
+        QVERIFY(scene.click("nav_Apps"));
+        QVERIFY(scene.click("app_" + app));
+        QVERIFY(scene.waitFor(setupScreen));
+        QVERIFY(scene.text("statusApp").contains(app));
+        QVERIFY(scene.click("applySetup"));
+        QTRY_VERIFY_WITH_TIMEOUT(scene.text("setupState").contains("is set up"), 30000);
+        QVERIFY(scene.text("statusSetup").contains(setupName));
+        picture(shot + "-setup");
+
+        QVERIFY(scene.click("nav_Live"));
+        QVERIFY(scene.click("startLive"));
+        QVERIFY(scene.waitFor("plot_" + sensors.serialText(0), 20000));
+        QVERIFY(scene.waitFor("plot_" + sensors.serialText(1), 20000));
+        QTRY_VERIFY_WITH_TIMEOUT(plottersUnder(scene.find("plotArea")).size() == 2
+                                     && drewData(plottersUnder(scene.find("plotArea")).at(0))
+                                     && drewData(plottersUnder(scene.find("plotArea")).at(1)),
+                                 20000);
+        picture(shot + "-live");
+        QVERIFY(scene.click("stopLive"));
+
+        QVERIFY(scene.click("nav_Record"));
+        QVERIFY(scene.click("startRecording"));
+        QTest::qWait(1500);
+        QVERIFY(scene.click("stopRecording"));
+        const QString id = scene.text("recordingState").section(": ", 1).toLower();
+        QVERIFY2(!id.isEmpty(), qPrintable(scene.text("recordingState")));
+        QVERIFY(scene.click("uploadLast", 20000));
+        QQuickItem* progress = scene.waitFor("uploadProgress", 20000);
+        QVERIFY(progress != nullptr);
+        QTRY_COMPARE_WITH_TIMEOUT(progress->property("value").toDouble(), 1.0, 60000);
+        QTRY_VERIFY_WITH_TIMEOUT(scene.find("uploadProgress") == nullptr, 20000);
+
+        // What the sensor held before is uploaded from its entry in the panel.
+        const QList<QQuickItem*> earlier = scene.findAll("uploadOne_7e57");
+        QCOMPARE(earlier.size(), 1);
+        const QString earlierId = earlier.first()->objectName().mid(QString("uploadOne_").size());
+        QVERIFY(scene.click(earlier.first()));
+        QVERIFY(scene.waitFor("uploadProgress", 20000));
+        picture(shot + "-upload");
+        QTRY_VERIFY_WITH_TIMEOUT(scene.find("uploadProgress") == nullptr, 60000);
+        Measurement* earlierMeasurement = measurements->getMeasurementOnHostById(Helper::quint64FromHex(earlierId));
+        QVERIFY(earlierMeasurement != nullptr);
+        QVERIFY(earlierMeasurement->getDevicesInMeasurement().contains(sensors.sensor(1)->serial()));
+
+        // The new recording is the newest measurement; it carries the choices.
+        QVERIFY(scene.click("nav_Archive"));
+        Measurement* recorded = measurements->getMeasurementOnHostById(Helper::quint64FromHex(id));
+        QVERIFY(recorded != nullptr);
+        QCOMPARE(recorded->getUserName(), QString("Mia Jansen"));
+        QCOMPARE(recorded->getAppName(), app);
+        QCOMPARE(recorded->getSetupName(), setupName);
+
+        QVERIFY(scene.click("measurement_" + id));
+        QTRY_VERIFY_WITH_TIMEOUT(plottersUnder(scene.find("plotArea")).size() == 2, 10000);
+        picture(shot + "-archive");
+
+        QVERIFY(scene.click("exportMeasurement"));
+        const QString folder = recorded->exportFolder();
+        QTRY_VERIFY(QDir(folder).exists());
+        for (int i = 0; i < 2; ++i) {
+            MatFile mat(folder + "/" + sensors.serialText(i) + ".mat");
+            QVERIFY2(mat.variable != nullptr, qPrintable(folder));
+            const QStringList csv = QDir(folder + "/" + sensors.serialText(i)).entryList({"*.csv"}, QDir::Files);
+            QVERIFY(!csv.isEmpty());
+        }
+        QTRY_VERIFY(!scene.findAll("toast").isEmpty());
+
+        if (!resultsScreen.isEmpty()) {
+            QVERIFY(scene.click("nav_Results"));
+            QVERIFY(scene.waitFor(resultsScreen));
+            QVERIFY(scene.click("measurement_" + id));
+            QTRY_VERIFY_WITH_TIMEOUT(plottersUnder(scene.find("plotArea")).size() == 2, 10000);
+            picture(shot + "-results");
+            QVERIFY(scene.click("nav_Archive"));
+            QVERIFY(scene.click("measurement_" + id));
+        }
+
+        // Deleting asks first; afterwards the measurement is gone, files and all.
+        const QString file = recorded->fullPath();
+        QVERIFY(QFile::exists(file));
+        QVERIFY(scene.click("deleteMeasurement"));
+        QVERIFY(scene.waitFor("deleteDialogMessage"));
+        QVERIFY(QFile::exists(file));
+        QVERIFY(scene.click("confirmButton"));
+        QTRY_VERIFY(scene.find("measurement_" + id) == nullptr);
+        QVERIFY(!QFile::exists(file));
+
+        QVERIFY2(SceneDriver::sceneMessages().isEmpty(), qPrintable(SceneDriver::sceneMessages().join('\n')));
+        qInfo() << "Longest event-loop gap during the walk:" << loop.longestGapMs() << "ms, after"
+                << loop.longestAfter();
+        // Measured where the scene is drawn in software and no pictures are
+        // taken; a sanitizer slows everything several times over.
+#if !defined(__SANITIZE_ADDRESS__)
+        if (!qEnvironmentVariableIsSet("KORVEX_SCREENSHOT_DIR"))
+            QVERIFY2(loop.longestGapMs() < 100, qPrintable(QString::number(loop.longestGapMs())));
+#endif
+        root.reset();
+    }
+};
+
+QTEST_MAIN(TestSceneWalk)
+#include "tst_scenewalk.moc"

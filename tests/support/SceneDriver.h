@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QPointer>
+#include <QQuickWindow>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+class QQuickItem;
+
+// Drives the program's scene as a user would: finds items by objectName,
+// clicks them, types into them, and keeps what the QML engine complains
+// about. Pictures of the window go to the folder KORVEX_SCREENSHOT_DIR
+// names, when it is set.
+class SceneDriver
+{
+public:
+    // The first scene window of the process; null when there is none.
+    static QQuickWindow* findWindow();
+
+    explicit SceneDriver(QQuickWindow* window);
+
+    QQuickWindow* window() const { return m_window; }
+
+    // The first visible item with this objectName (the scene, its popups
+    // included); null if there is none.
+    QQuickItem* find(const QString& objectName) const;
+    // All visible items whose objectName starts with `prefix`.
+    QList<QQuickItem*> findAll(const QString& prefix) const;
+    // Waits until the item exists and is visible and enabled.
+    QQuickItem* waitFor(const QString& objectName, int timeoutMs = 10000) const;
+    // Clicks the middle of the item; false if it is not there, hidden,
+    // disabled, outside the window or scrolled out of view.
+    bool click(const QString& objectName, int timeoutMs = 10000) const;
+    bool click(QQuickItem* item) const;
+    // Clicks the field and types the text.
+    bool type(const QString& objectName, const QString& text) const;
+    // A text property of an item, or an empty text.
+    QString text(const QString& objectName) const;
+
+    // Told the objectName of every item clicked, before the click.
+    void setClickObserver(std::function<void(const QString&)> observer) { m_observer = std::move(observer); }
+
+    // Saves the window as NAME.png when pictures are asked for.
+    QString picture(const QString& name) const;
+
+    // Collects QML warnings and errors from now on (process-wide).
+    static void collectSceneMessages();
+    static QStringList sceneMessages();
+    static void clearSceneMessages();
+
+private:
+    QPointer<QQuickWindow> m_window;
+    std::function<void(const QString&)> m_observer;
+};
