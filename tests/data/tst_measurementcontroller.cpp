@@ -1,4 +1,5 @@
 #include "Application/Helper.h"
+#include "Application/NotificationHub.h"
 #include "Data/Measurement.h"
 #include "Data/MeasurementController.h"
 #include "Data/MeasurementsModel.h"
@@ -300,6 +301,32 @@ private Q_SLOTS:
         QVERIFY(log.contains(" MeasurementController exports measurement:  9223372036854775809"));
         QVERIFY(log.contains(" Measurement to export:  \"2015_05_13_09_00_00____8000000000000001\""));
         QVERIFY(QFile::exists(Helper::geExportPath() + "/2015_05_13_09_00_00____8000000000000001/2.mat"));
+    }
+
+    // The user waits for an export: it says where the files went, or that
+    // they could not be written.
+    void anExportReportsWhereItWroteOrThatItFailed()
+    {
+        TemporaryStorage storage;
+        MeasurementController controller;
+        Measurement* measurement = hostMeasurement(controller, 0x51, at(9));
+        measurement->getTrackList(0x2)->AddTrack(0x0110, 1, 2, 0);
+        QSignalSpy infos(NotificationHub::instance(), &NotificationHub::info);
+        QSignalSpy errors(NotificationHub::instance(), &NotificationHub::error);
+
+        controller.exportMeasurement("51");
+        QCOMPARE(infos.size(), 1);
+        QCOMPARE(infos.first().first().toString(), "Exported to " + measurement->exportFolder());
+        QVERIFY(QFile::exists(measurement->exportFolder() + "/2.mat"));
+        QCOMPARE(errors.size(), 0);
+
+        // A file where the export folder would go.
+        QVERIFY(QDir(measurement->exportFolder()).removeRecursively());
+        QVERIFY(StorageFiles::write(measurement->exportFolder(), "in the way"));
+        controller.exportMeasurement("51");
+        QCOMPARE(infos.size(), 1);
+        QCOMPARE(errors.size(), 1);
+        QVERIFY(errors.first().first().toString().contains(measurement->exportFolder()));
     }
 
     void loadingByIdTextFillsTheStoredLists()
