@@ -164,7 +164,23 @@ void GuiManager::InitGui()
     m_mainWindow = qobject_cast<QQuickWindow*>(roots.first());
     if (m_mainWindow.isNull())
         qCWarning(lcApp) << "The scene's main item is not a window; nothing is shown.";
+    else
+        reportFirstFrame();
     qCDebug(lcApp) << "Init Gui done.";
+}
+
+void GuiManager::reportFirstFrame()
+{
+    // How long a user waits for the window, counted from the start of the
+    // process; the render thread says when, this thread reports it.
+    auto connection = std::make_shared<QMetaObject::Connection>();
+    *connection = connect(
+        m_mainWindow.data(), &QQuickWindow::frameSwapped, this,
+        [connection]() {
+            QObject::disconnect(*connection);
+            qCInfo(lcApp) << "First frame shown" << Helper::msSinceProcessStart() << "ms after the start.";
+        },
+        Qt::QueuedConnection);
 }
 
 QQuickWindow* GuiManager::mainWindow() const

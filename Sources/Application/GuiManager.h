@@ -50,6 +50,9 @@ public:
     static void chooseSceneGraphBackend();
     // Before the first control: the style the skin is drawn for.
     static void chooseControlsStyle();
+    // Logs once how long after the start of the process the window's first
+    // frame was shown.
+    void reportFirstFrame();
 
     QQmlApplicationEngine* engine() const { return m_engine.get(); }
     // Null when the skin could not be loaded or is not a window.

@@ -15,6 +15,8 @@
 #include <array>
 #include <cstdlib>
 
+#include <unistd.h>
+
 namespace {
 
 const char kVersionCode[] = "Korvex 0.7 Beta";
@@ -122,6 +124,26 @@ QString Helper::getContentPath()
 QString Helper::getDataPath()
 {
     return getBasePath() + QStringLiteral("/Data/");
+}
+
+qint64 Helper::msSinceProcessStart()
+{
+    QFile stat(QStringLiteral("/proc/self/stat"));
+    QFile uptime(QStringLiteral("/proc/uptime"));
+    if (!stat.open(QIODevice::ReadOnly) || !uptime.open(QIODevice::ReadOnly))
+        return -1;
+    // The command name may hold spaces; the fields are counted after it.
+    const QByteArray line = stat.readAll();
+    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    const long ticksPerSecond = sysconf(_SC_CLK_TCK);
+    bool startOk = false;
+    bool nowOk = false;
+    // Field 22 of the line, the start time in ticks after boot, is the 20th after the name.
+    const double started = fields.size() > 19 ? fields.at(19).toDouble(&startOk) : 0.0;
+    const double now = uptime.readAll().split(' ').value(0).toDouble(&nowOk);
+    if (!startOk || !nowOk || ticksPerSecond <= 0)
+        return -1;
+    return qint64((now - started / double(ticksPerSecond)) * 1000.0);
 }
 
 QString Helper::offlineDataPath()

@@ -20,6 +20,9 @@ public:
     Q_INVOKABLE static QString buildDateHostSoftware();
     // Where the CSV import looks for files, for the scene to tell the user.
     Q_INVOKABLE static QString offlineDataPath();
+    // Milliseconds since this process started (to the system clock tick),
+    // or -1 where that cannot be told.
+    static qint64 msSinceProcessStart();
 
     // Hexadecimal text to number; 0 when the text does not parse. The whole
     // unsigned 64-bit range is accepted so that every serial is reachable.
