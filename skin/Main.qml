@@ -68,6 +68,8 @@ ApplicationWindow {
     Connections {
         target: stateController
         function onNumberOfMessagesChanged() {
+            if (session.erasing)
+                session.eraseTotal = Math.max(session.eraseTotal, stateController.numMessages)
             if (session.erasing && stateController.numMessages === 0) {
                 session.erasing = false
                 session.toast(qsTr("The sensors' memory is erased."), "good")

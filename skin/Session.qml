@@ -30,6 +30,10 @@ QtObject {
 
     // Erasing: the data-task counter runs down while sensors erase their flash.
     property bool erasing: false
+    // The counter starts at the most work the erase announced.
+    property int eraseTotal: 0
+    readonly property real eraseProgress: erasing && eraseTotal > 0
+                                          ? 1 - stateController.numMessages / eraseTotal : 0
 
     property string lastExportFolder: ""
 
@@ -137,6 +141,7 @@ QtObject {
 
     function erase() {
         erasing = true
+        eraseTotal = 0
         uploadController.deleteAllDataBlocks()
         toast(qsTr("Erasing the sensors' memory..."), "info")
     }

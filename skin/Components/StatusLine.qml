@@ -42,6 +42,26 @@ Rectangle {
         }
 
         RowLayout {
+            visible: session.erasing
+            Layout.fillWidth: true
+            Label {
+                text: qsTr("Erasing the sensors' memory")
+                Layout.preferredWidth: 200
+                elide: Text.ElideRight
+            }
+            ProgressBar {
+                objectName: "eraseProgress"
+                Layout.fillWidth: true
+                value: session.eraseProgress
+            }
+            Label {
+                text: Math.round(session.eraseProgress * 100) + " %"
+                Layout.preferredWidth: 48
+                horizontalAlignment: Text.AlignRight
+            }
+        }
+
+        RowLayout {
             visible: session.uploading
             Layout.fillWidth: true
             Label {
@@ -93,6 +113,7 @@ Rectangle {
             Label {
                 objectName: "taskCounter"
                 text: stateController.numMessages === 0 ? qsTr("Sensors idle")
+                    : session.erasing ? qsTr("Sensors busy")
                                                         : stateController.numMessages === 1 ? qsTr("1 sensor task pending") : qsTr("%1 sensor tasks pending").arg(stateController.numMessages)
                 color: stateController.numMessages === 0 ? theme.muted : theme.text
             }

@@ -76,10 +76,17 @@ QQuickItem* SceneDriver::waitFor(const QString& objectName, int timeoutMs) const
 {
     QElapsedTimer timer;
     timer.start();
+    // Screens are built a piece at a time: an item counts once it has kept
+    // its place for a moment.
+    QPointF lastPlace(-1e9, -1e9);
     for (;;) {
         QQuickItem* item = find(objectName);
-        if (item != nullptr && item->isEnabled() && item->width() > 0 && item->height() > 0)
-            return item;
+        if (item != nullptr && item->isEnabled() && item->width() > 0 && item->height() > 0) {
+            const QPointF place = item->mapToScene(QPointF(0, 0));
+            if (place == lastPlace)
+                return item;
+            lastPlace = place;
+        }
         if (timer.elapsed() > timeoutMs)
             return nullptr;
         QTest::qWait(20);
@@ -128,6 +135,16 @@ bool SceneDriver::type(const QString& objectName, const QString& text) const
     for (const QChar c : text)
         QTest::keyClick(m_window.data(), c.toLatin1());
     return true;
+}
+
+bool SceneDriver::toastSaying(const QString& text) const
+{
+    const QList<QQuickItem*> toasts = findAll(QStringLiteral("toast"));
+    for (QQuickItem* toast : toasts) {
+        if (toast->property("message").toString() == text)
+            return true;
+    }
+    return false;
 }
 
 QString SceneDriver::text(const QString& objectName) const

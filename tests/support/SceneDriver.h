@@ -36,6 +36,8 @@ public:
     bool click(QQuickItem* item) const;
     // Clicks the field and types the text.
     bool type(const QString& objectName, const QString& text) const;
+    // Whether a message with this text is shown.
+    bool toastSaying(const QString& text) const;
     // A text property of an item, or an empty text.
     QString text(const QString& objectName) const;
 
