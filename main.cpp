@@ -1,10 +1,13 @@
 #include "Application/Helper.h"
 #include "Application/Korvex.h"
+#include "Application/StartOptions.h"
 #include "Application/UnixSignalWatcher.h"
 #include "Log/DestinationFactory.h"
 #include "Log/Logger.h"
 
 #include <QApplication>
+
+#include <cstdio>
 
 int main(int argc, char* argv[])
 {
@@ -14,6 +17,17 @@ int main(int argc, char* argv[])
     if (qEnvironmentVariableIsEmpty("TZ"))
         qputenv("TZ", ":/etc/localtime");
     QApplication app(argc, argv);
+
+    // A mistyped option ends the program before it opens a port or a file.
+    StartOptions options;
+    if (!options.parse(QCoreApplication::arguments())) {
+        std::fprintf(stderr, "korvex: %s\n\n%s", qPrintable(options.errorText()), qPrintable(options.helpText()));
+        return 2;
+    }
+    if (options.helpRequested()) {
+        std::fputs(qPrintable(options.helpText()), stdout);
+        return 0;
+    }
 
     QsLogging::Logger& logger = QsLogging::Logger::instance();
     logger.setLoggingLevel(QsLogging::TraceLevel);
@@ -25,6 +39,7 @@ int main(int argc, char* argv[])
     QObject::connect(&signalWatcher, &UnixSignalWatcher::terminationRequested, &app, &QCoreApplication::quit);
 
     auto* root = new Korvex();
+    root->applyStartOptions(options);
 
     QLOG_INFO() << "Korvex started. Revision: " << Helper::revisionHostSoftware()
                 << " build date: " << Helper::buildDateHostSoftware();

@@ -3,7 +3,9 @@
 #include "Application/AppManager.h"
 #include "Application/GuiManager.h"
 #include "Application/NotificationHub.h"
+#include "Application/StartOptions.h"
 #include "Application/StateController.h"
+#include "Application/WindowSnapshot.h"
 #include "Data/Measurement.h"
 #include "Data/MeasurementController.h"
 #include "Data/Store.h"
@@ -23,6 +25,7 @@
 #include <QDateTime>
 #include <QDebug>
 #include <QMetaType>
+#include <QQuickWindow>
 #include <QSerialPort>
 
 Korvex::Korvex(QObject* parent)
@@ -153,6 +156,22 @@ Korvex::~Korvex()
     delete m_deviceManager;
     m_deviceManager = nullptr;
     qCDebug(lcApp) << "Korvex destructor done.";
+}
+
+void Korvex::applyStartOptions(const StartOptions& options)
+{
+    if (options.windowSize().isValid()) {
+        if (QQuickWindow* window = m_guiManager->mainWindow())
+            window->resize(options.windowSize());
+        else
+            qCWarning(lcApp) << "There is no window to resize to" << options.windowSize();
+    }
+    if (!options.screenshotPath().isEmpty()) {
+        // A child of the root: it goes with the root, and it asks for the
+        // window only when the time has come.
+        auto* snapshot = new WindowSnapshot(m_guiManager, options.screenshotPath(), this);
+        snapshot->start(options.screenshotDelayMs());
+    }
 }
 
 void Korvex::RegisterCutomTypes()

@@ -12,6 +12,7 @@ class NotificationHub;
 class PlotController;
 class ProcessorController;
 class SetupController;
+class StartOptions;
 class StateController;
 class Store;
 class UploadController;
@@ -26,6 +27,13 @@ class Korvex : public QObject
 public:
     explicit Korvex(QObject* parent = nullptr);
     ~Korvex() override;
+
+    // Null when the program runs without a scene.
+    GuiManager* guiManager() const { return m_guiManager; }
+
+    // What the command line asks of the window: its size at start and a
+    // picture of it after a while.
+    void applyStartOptions(const StartOptions& options);
 
 private:
     static void RegisterCutomTypes();

@@ -90,6 +90,35 @@ private Q_SLOTS:
         stopWith(SIGTERM, skin.readAll());
     }
     void sigintEndsCleanly() { stopWith(SIGINT, "import QtQuick 2.15\nWindow { width: }\n"); }
+
+    // A mistyped command line ends the program with a usage before it
+    // touches the storage folder or a port.
+    void badArgumentsEndWithUsageBeforeAnythingStarts_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("unknown option") << QStringList{"--bogus"};
+        QTest::newRow("missing value") << QStringList{"--screenshot"};
+        QTest::newRow("bad size") << QStringList{"--size", "large"};
+    }
+    void badArgumentsEndWithUsageBeforeAnythingStarts()
+    {
+        QFETCH(QStringList, arguments);
+        QTemporaryDir storage;
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("KORVEX_STORAGE"), storage.path());
+        process.setProcessEnvironment(env);
+        process.start(programPath(), arguments);
+        QVERIFY(process.waitForFinished(30000));
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), 2);
+        const QByteArray errors = process.readAllStandardError();
+        QVERIFY2(errors.contains("Usage:") && errors.contains("--screenshot"), errors.constData());
+        QVERIFY(!errors.contains("Korvex started"));
+        QVERIFY(process.readAllStandardOutput().isEmpty());
+        QCOMPARE(QDir(storage.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+    }
 };
 
 QTEST_GUILESS_MAIN(TestStartup)
