@@ -18,9 +18,14 @@
 
 #include <memory>
 
+#include <ctime>
+
 namespace {
 
-// The longest time the event loop went without running a 10 ms timer.
+// How long the event loop went without running a 10 ms timer: on the wall
+// clock, and in CPU time of this thread. The second is what the program
+// itself held the loop for; the first also counts the time the machine gave
+// to other processes.
 class LoopWatch : public QObject
 {
 public:
@@ -29,25 +34,44 @@ public:
         m_timer.setInterval(10);
         QObject::connect(&m_timer, &QTimer::timeout, [this] {
             const qint64 gap = m_clock.restart();
+            const qint64 cpu = threadCpuUs();
+            const qint64 cpuGap = (cpu - m_lastCpuUs) / 1000;
+            m_lastCpuUs = cpu;
             if (gap > m_longest) {
                 m_longest = gap;
                 m_longestAfter = m_step;
             }
+            m_longestCpu = qMax(m_longestCpu, cpuGap);
         });
         m_clock.start();
+        m_lastCpuUs = threadCpuUs();
         m_timer.start();
     }
     qint64 longestGapMs() const { return m_longest; }
+    qint64 longestCpuGapMs() const { return m_longestCpu; }
     // The step the longest gap came in, for the report.
     QString longestAfter() const { return m_longestAfter; }
     void step(const QString& name) { m_step = name; }
     // Time spent taking a picture is the test's, not the program's.
-    void skip() { m_clock.restart(); }
+    void skip()
+    {
+        m_clock.restart();
+        m_lastCpuUs = threadCpuUs();
+    }
 
 private:
+    static qint64 threadCpuUs()
+    {
+        timespec now {};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+        return qint64(now.tv_sec) * 1000000 + now.tv_nsec / 1000;
+    }
+
     QTimer m_timer;
     QElapsedTimer m_clock;
     qint64 m_longest = 0;
+    qint64 m_longestCpu = 0;
+    qint64 m_lastCpuUs = 0;
     QString m_step;
     QString m_longestAfter;
 };
@@ -184,9 +208,11 @@ private Q_SLOTS:
         QCOMPARE(earlier.size(), 1);
         const QString earlierId = earlier.first()->objectName().mid(QString("uploadOne_").size());
         QVERIFY(scene.click(earlier.first()));
-        QVERIFY(scene.waitFor("uploadProgress", 20000));
-        picture(shot + "-upload");
-        QTRY_VERIFY_WITH_TIMEOUT(scene.find("uploadProgress") == nullptr, 60000);
+        if (qEnvironmentVariableIsSet("KORVEX_SCREENSHOT_DIR")) {
+            QVERIFY(scene.waitFor("uploadProgress", 20000));
+            picture(shot + "-upload");
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(scene.toastSaying("Upload of " + earlierId + " done."), 60000);
         Measurement* earlierMeasurement = measurements->getMeasurementOnHostById(Helper::quint64FromHex(earlierId));
         QVERIFY(earlierMeasurement != nullptr);
         QVERIFY(earlierMeasurement->getDevicesInMeasurement().contains(sensors.sensor(1)->serial()));
@@ -254,12 +280,15 @@ private Q_SLOTS:
 
         QVERIFY2(SceneDriver::sceneMessages().isEmpty(), qPrintable(SceneDriver::sceneMessages().join('\n')));
         qInfo() << "Longest event-loop gap during the walk:" << loop.longestGapMs() << "ms, after"
-                << loop.longestAfter();
+                << loop.longestAfter() << "; most CPU time between two ticks:" << loop.longestCpuGapMs() << "ms";
         // Measured where the scene is drawn in software and no pictures are
-        // taken; a sanitizer slows everything several times over.
+        // taken; a sanitizer slows everything several times over. The wall
+        // clock has room for a busy machine; the CPU time does not.
 #if !defined(__SANITIZE_ADDRESS__)
-        if (!qEnvironmentVariableIsSet("KORVEX_SCREENSHOT_DIR"))
-            QVERIFY2(loop.longestGapMs() < 100, qPrintable(QString::number(loop.longestGapMs())));
+        if (!qEnvironmentVariableIsSet("KORVEX_SCREENSHOT_DIR")) {
+            QVERIFY2(loop.longestCpuGapMs() < 100, qPrintable(QString::number(loop.longestCpuGapMs())));
+            QVERIFY2(loop.longestGapMs() < 300, qPrintable(QString::number(loop.longestGapMs())));
+        }
 #endif
         root.reset();
     }
