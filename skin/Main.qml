@@ -64,6 +64,7 @@ ApplicationWindow {
     Connections {
         target: uploadController
         function onUploadProgress(sensor, measurementId, fraction) { session.onUploadProgress(sensor, measurementId, fraction) }
+        function onPagesToUploadChanged(pages) { session.onPagesLeft(pages) }
     }
     Connections {
         target: stateController

@@ -172,11 +172,15 @@ QtObject {
             var rate = (pagesAtStart - pages) / (now - uploadStartedAt)
             uploadSecondsLeft = Math.ceil(pages / rate / 1000)
         }
-        if (fraction >= 1 && pages === 0) {
-            uploadSecondsLeft = -1
-            uploadStartedAt = 0
-            toast(qsTr("Upload of %1 done.").arg(measurementId), "good")
-        }
+    }
+
+    // The uploads are over when no page is left to fetch.
+    function onPagesLeft(pages) {
+        if (pages > 0 || uploadStartedAt === 0)
+            return
+        uploadSecondsLeft = -1
+        uploadStartedAt = 0
+        toast(qsTr("Upload of %1 done.").arg(uploadMeasurement), "good")
     }
 
     function onSetupProgress(text, progress) {
