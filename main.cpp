@@ -47,6 +47,10 @@ int main(int argc, char* argv[])
     app.exec();
 
     delete root;
+    // What the scene released with deleteLater while it was taken down (the
+    // textures of the images it drew) is freed here; the event loop that
+    // would have done it has ended.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     debugDestination.reset();
     return 0;
 }

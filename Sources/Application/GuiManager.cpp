@@ -21,11 +21,13 @@
 #include "Workflows/SetupController.h"
 #include "Workflows/UploadController.h"
 
+#include <QCoreApplication>
 #include <QDebug>
 #include <QOpenGLContext>
 #include <QSGRendererInterface>
 #include <QQmlApplicationEngine>
 #include <QQmlContext>
+#include <QQuickItem>
 #include <QQuickStyle>
 #include <QQuickWindow>
 #include <QUrl>
@@ -67,6 +69,18 @@ GuiManager::GuiManager(DeviceManager* deviceManager, AppManager* appManager, Set
 
 GuiManager::~GuiManager()
 {
+    // Images hand their textures back to the window at its next frame; one
+    // still shown when the window goes would keep them. So the items go
+    // first, and a last frame is drawn.
+    if (!m_mainWindow.isNull()) {
+        const QList<QQuickItem*> items = m_mainWindow->findChildren<QQuickItem*>();
+        for (QQuickItem* item : items) {
+            if (item->inherits("QQuickLoader"))
+                item->setProperty("active", false);
+        }
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        m_mainWindow->grabWindow();
+    }
     // The engine takes its window, items and bindings with it; the
     // controllers they point at are freed only after this.
     m_engine.reset();

@@ -29,7 +29,7 @@ Rectangle {
                 Layout.preferredWidth: 200
                 elide: Text.ElideRight
             }
-            ProgressBar {
+            Meter {
                 objectName: "setupProgress"
                 Layout.fillWidth: true
                 value: session.setupProgress
@@ -49,7 +49,7 @@ Rectangle {
                 Layout.preferredWidth: 200
                 elide: Text.ElideRight
             }
-            ProgressBar {
+            Meter {
                 objectName: "eraseProgress"
                 Layout.fillWidth: true
                 value: session.eraseProgress
@@ -69,7 +69,7 @@ Rectangle {
                 Layout.preferredWidth: 200
                 elide: Text.ElideRight
             }
-            ProgressBar {
+            Meter {
                 objectName: "uploadProgress"
                 Layout.fillWidth: true
                 value: session.uploadFraction

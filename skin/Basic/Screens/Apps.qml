@@ -49,6 +49,9 @@ Page {
                         Layout.preferredWidth: 64
                         Layout.preferredHeight: 64
                         sourceSize: Qt.size(64, 64)
+                        // Three small icons; kept out of the process-wide
+                        // image cache, which lives until the very end.
+                        cache: false
                         source: IconPath === "" ? "" : "file://" + BasePath + "/" + IconPath
                         fillMode: Image.PreserveAspectFit
                     }
