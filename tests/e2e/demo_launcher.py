@@ -28,6 +28,8 @@ import sys
 import tempfile
 import time
 
+import e2e_support
+
 SKIP = 77
 PICTURE_LIMIT = 60  # seconds until the picture exists (2 s asked; sanitizer builds start slowly)
 SENSOR_LIMIT = 120  # seconds until both sensors are bound and their tables read
@@ -37,16 +39,7 @@ SERIALS = ("4b560001", "4b560002")
 
 
 def wait_for(what, condition, limit, alive=None):
-    deadline = time.monotonic() + limit
-    while True:
-        result = condition()
-        if result:
-            return result
-        if alive is not None and alive.poll() is not None:
-            raise AssertionError("the demo ended (code %s) while waiting for %s" % (alive.returncode, what))
-        if time.monotonic() > deadline:
-            raise AssertionError("gave up waiting for %s after %d s" % (what, limit))
-        time.sleep(0.2)
+    return e2e_support.wait_for(what, condition, limit, alive, who='the demo')
 
 
 def without_display(env):

@@ -30,21 +30,14 @@ import sys
 import tempfile
 import time
 
+import e2e_support
+
 LIMIT = 180  # seconds for any one condition
 FIRMWARE = 317  # not the simulator's default, so the line below cannot be a coincidence
 
 
 def wait_for(what, condition, limit=LIMIT, alive=None):
-    deadline = time.monotonic() + limit
-    while True:
-        result = condition()
-        if result:
-            return result
-        if alive is not None and alive.poll() is not None:
-            raise AssertionError("korvex ended (code %s) while waiting for %s" % (alive.returncode, what))
-        if time.monotonic() > deadline:
-            raise AssertionError("gave up waiting for %s after %d s" % (what, limit))
-        time.sleep(0.2)
+    return e2e_support.wait_for(what, condition, limit, alive, who='korvex')
 
 
 def read_lines(fd, count, limit):
