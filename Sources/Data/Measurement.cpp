@@ -115,6 +115,24 @@ bool Measurement::saveSingleTrackList(quint64 serial)
     return getTrackList(serial)->saveToDisk();
 }
 
+bool Measurement::saveUploadState(quint64 serial)
+{
+    const bool listSaved = saveSingleTrackList(serial);
+    if (listSaved) {
+        if (m_lastUploadedAddresses.contains(serial))
+            m_savedUploadAddresses.insert(serial, m_lastUploadedAddresses.value(serial));
+    } else {
+        qCDebug(lcData) << " Track list of measurement " << Qt::hex << m_measurementId << " and device " << serial
+                        << " could not be saved; its upload progress stays where it was saved last.";
+        if (m_savedUploadAddresses.contains(serial))
+            m_lastUploadedAddresses.insert(serial, m_savedUploadAddresses.value(serial));
+        else
+            m_lastUploadedAddresses.remove(serial);
+    }
+    const bool recordSaved = saveToDisk();
+    return listSaved && recordSaved;
+}
+
 void Measurement::saveAllTrackLists()
 {
     const QList<quint64> serials = m_deviceTrackMap.keys();
@@ -248,6 +266,7 @@ void Measurement::readRecord(QDataStream& stream)
     stream >> rate;
     m_samplingRate = static_cast<quint16>(rate);
     readAddressMap(stream, m_lastUploadedAddresses);
+    m_savedUploadAddresses = m_lastUploadedAddresses;
 }
 
 void Measurement::scanForMeasurementDataOnDisk()

@@ -69,6 +69,11 @@ public:
     // stored samples cannot be read is not saved over them.
     bool saveSingleTrackList(quint64 serial);
     void saveAllTrackLists();
+    // Saves the sensor's list and then this record. The record names as the
+    // sensor's upload progress only pages whose samples are on disk: when
+    // the list could not be saved, the progress goes back to what was saved
+    // with the list last. False when either could not be written.
+    bool saveUploadState(quint64 serial);
 
     bool uploadFromDeviceComplete(quint64 serial);
 
@@ -118,6 +123,9 @@ private:
     QMap<quint64, quint32> m_startAddresses;
     QMap<quint64, quint32> m_stopAddresses;
     QMap<quint64, quint32> m_lastUploadedAddresses;
+    // The progress as it was when the sensor's list was last written (or
+    // read): the most a record may claim.
+    QMap<quint64, quint32> m_savedUploadAddresses;
     QString m_userName;
     QString m_appName;
     QString m_setupName;

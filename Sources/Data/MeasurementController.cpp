@@ -268,16 +268,15 @@ void MeasurementController::loadMeasurementDataFromDisk(QString MeasurementIdStr
     measurement->loadMeasurementDataFromDisk();
 }
 
-void MeasurementController::saveMeasurementStateToDisk(quint64 DeviceSerial, quint64 MeasurementId)
+bool MeasurementController::saveMeasurementStateToDisk(quint64 DeviceSerial, quint64 MeasurementId)
 {
     Measurement* measurement = getMeasurementOnHostById(MeasurementId);
     if (measurement == nullptr) {
         qCDebug(lcData) << " saveMeasurementStateToDisk was called for unknown meausrement: " << Qt::hex
                         << MeasurementId;
-        return;
+        return false;
     }
-    measurement->saveSingleTrackList(DeviceSerial);
-    measurement->saveToDisk();
+    return measurement->saveUploadState(DeviceSerial);
 }
 
 void MeasurementController::saveMeasurementToDisk(Measurement* measurement)

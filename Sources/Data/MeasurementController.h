@@ -66,7 +66,8 @@ public Q_SLOTS:
     void trackListComplete(quint64 DeviceSerial, quint64 MeasurementId);
     void exportMeasurement(QString MeasurementIdStr);
     void loadMeasurementDataFromDisk(QString MeasurementIdStr);
-    void saveMeasurementStateToDisk(quint64 DeviceSerial, quint64 MeasurementId);
+    // True when both the sensor's list and the record were written.
+    bool saveMeasurementStateToDisk(quint64 DeviceSerial, quint64 MeasurementId);
     void saveMeasurementToDisk(Measurement* measurement);
     void uploadPageDone(quint64 DeviceSerial, quint64 MeasurementId, quint32 Address);
 

@@ -129,6 +129,16 @@ QList<QList<double>> TrackList::GetVectorSamples(quint16 trackID)
     return *track->getVectorSamples();
 }
 
+qint64 TrackList::numberOfSamples() const
+{
+    qint64 count = 0;
+    for (const Track* track : m_tracks) {
+        if (track != nullptr)
+            count += track->numberOfSamples() + track->numberOfVectorSamples();
+    }
+    return count;
+}
+
 void TrackList::squeezeSamples()
 {
     for (Track* track : qAsConst(m_tracks)) {

@@ -24,6 +24,8 @@ public:
     // The tracks ascending by id.
     QList<Track*> getAllTracks() const;
     int numberOfTracks() const { return m_tracks.size(); }
+    // Samples over all tracks, scalar and vector.
+    qint64 numberOfSamples() const;
     int getNumberOfTracks() const { return m_tracks.size(); }
     // The ids in index order.
     QList<quint16> getTrackOrder() const { return m_trackOrder; }

@@ -383,12 +383,19 @@ void AppController::receivedDataFromDevice(quint64 DeviceSerial, QByteArray data
                 continue;
             if (message->getDeviceSerial() != DeviceSerial)
                 continue;
-            if (!message->tryToParse(dataReceived, bufferOffset))
-                continue;
-            if (message->done()) {
+            const bool accepted = message->tryToParse(dataReceived, bufferOffset);
+            // A message that has ended leaves the list at once, whatever its
+            // parse returned: left in place it would be offered the same
+            // frame again with the next window and end a second time.
+            if (message->done() || message->failed()) {
                 removeActiveMessage(message);
                 exchangeEnded = true;
-            } else if (message->reschedule()) {
+                checkIdle();
+                continue;
+            }
+            if (!accepted)
+                continue;
+            if (message->reschedule()) {
                 MessageList* still = existingList(m_activeLists, DeviceSerial);
                 if (still != nullptr && still->removeAll(message) > 0 && !scheduleMessage(message, false))
                     message->disposalHook(); // its device is gone; nobody would send the next step

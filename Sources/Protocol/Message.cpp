@@ -148,6 +148,10 @@ bool Message::tryToParse(const QByteArray& window, quint64 bufferOffset)
     // clean-up; the frame that made it fail must not be handled again.
     if (hasFailed && !acceptsLateReplies())
         return false;
+    // Nor is a finished exchange handled twice: its last frame stays in the
+    // window for a while.
+    if (isDone)
+        return false;
 
     qCDebug(lcProtocol) << "Message : " << command << "(" << metaObject()->className()
                         << ") Tries to parse: " << window.size();

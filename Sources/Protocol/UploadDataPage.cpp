@@ -19,7 +19,7 @@ UploadDataPage::UploadDataPage(quint64 deviceSerial, quint64 measurementId, Flas
 
 int UploadDataPage::pagesForNextRequest() const
 {
-    if (pagesPerRequest <= 1 || stopAddress < currentAddress)
+    if (pagesPerRequest <= 1 || stopAddress < currentAddress || m_checkResume)
         return 1;
     const FlashAddress lastPage(FlashAddress::kMaxLun, FlashAddress::kMaxBlock, FlashAddress::kMaxPage);
     // The range's end is named by the page after it, which must exist.
@@ -48,14 +48,35 @@ void UploadDataPage::BeforeComposeHook()
         messageNumberGlobal = quint8(messageNumberGlobal + pages - 1);
     }
     pagesExpected = pages;
+    m_pagesRequested = pages;
     qCDebug(lcProtocol) << " Sending uploadDataPage for device : " << QString::number(deviceSerial, 16);
+}
+
+qint64 UploadDataPage::storedSamples() const
+{
+    return trackList ? trackList->numberOfSamples() : 0;
 }
 
 bool UploadDataPage::tryToParseResponseData(const QByteArray& window, int dataStart, int endIndex)
 {
     Q_UNUSED(endIndex)
-    continueUpload = ParsePacket(window, quint64(dataStart), kPageSize);
-    return continueUpload;
+    // Every page frame of the right size is an answer, with samples or
+    // without; what it means is decided once it has been counted.
+    m_beyondStop = stopAddress < currentAddress;
+    if (m_beyondStop) {
+        // A recording without data pages: whatever lies behind its header
+        // belongs to nobody.
+        m_pageHadSamples = false;
+        return true;
+    }
+    const qint64 before = m_checkResume ? storedSamples() : 0;
+    m_pageHadSamples = ParsePacket(window, quint64(dataStart), kPageSize);
+    continueUpload = m_pageHadSamples;
+    if (m_checkResume && m_pageHadSamples) {
+        m_checkResume = false;
+        m_rewind = storedSamples() != before;
+    }
+    return true;
 }
 
 bool UploadDataPage::expectsMoreResponses()
@@ -63,17 +84,62 @@ bool UploadDataPage::expectsMoreResponses()
     return pagesExpected > 0 && !isDone;
 }
 
+void UploadDataPage::askAgain()
+{
+    // Frames still due from a longer run are left unread; their numbers
+    // stay reserved until they are long gone.
+    pagesExpected = 0;
+    isDone = false;
+    rescheduleRequested = true;
+}
+
 void UploadDataPage::successfullyParsedHook()
 {
-    ++pagesStored;
+    if (m_finished)
+        return;
     ++pagesThisRequest;
     --pagesExpected;
+
+    if (m_rewind) {
+        m_rewind = false;
+        qCDebug(lcProtocol) << " Upload datapage: the stored data is older than its progress, reading from "
+                            << m_firstDataPage;
+        currentAddress = m_firstDataPage;
+        m_emptyRepeats = 0;
+        askAgain();
+        Q_EMIT uploadRewound(deviceSerial, streamMeasurementId, currentAddress.toQuint32());
+        return;
+    }
+
+    if (!m_pageHadSamples) {
+        if (m_beyondStop || m_openEnded) {
+            qCDebug(lcProtocol) << " Upload datapage without samples, end of the recording. ";
+            finish();
+            return;
+        }
+        if (m_emptyRepeats < kEmptyPageRetries) {
+            ++m_emptyRepeats;
+            qCDebug(lcProtocol) << " Upload datapage " << currentAddress << " came without samples, asking again.";
+            askAgain();
+            return;
+        }
+        qCDebug(lcProtocol) << " Upload datapage " << currentAddress << " stays without samples, giving up.";
+        pagesExpected = 0;
+        rescheduleRequested = false;
+        Q_EMIT uploadPageEmpty(deviceSerial, streamMeasurementId, currentAddress.toQuint32());
+        giveUp();
+        return;
+    }
+
+    m_emptyRepeats = 0;
+    ++pagesStored;
+    // Twenty time-outs in a row end the reader, not twenty over a long
+    // upload: a page that arrived shows the line still carries.
+    timeoutCount = 0;
     Q_EMIT uploadPageDone(deviceSerial, streamMeasurementId, currentAddress.toQuint32());
-    const bool next = currentAddress < stopAddress && continueUpload;
+    const bool next = currentAddress < stopAddress;
     qCDebug(lcProtocol) << " Upload a next Page? " << (next ? "true" : "false");
     if (!next) {
-        // Frames still due from a longer run are left unread; their numbers
-        // stay reserved until they are long gone.
         pagesExpected = 0;
         finish();
         return;
@@ -88,16 +154,18 @@ void UploadDataPage::successfullyParsedHook()
         timeoutTimer.start();
         return;
     }
+    // A whole run came through; a run length cut down by losses grows back.
+    if (pagesThisRequest == m_pagesRequested && pagesPerRequest < m_longestRun
+        && ++m_cleanRuns >= kCleanRunsBeforeLonger) {
+        m_cleanRuns = 0;
+        pagesPerRequest = qMin(m_longestRun, pagesPerRequest * 2);
+    }
     rescheduleRequested = true;
 }
 
 void UploadDataPage::failedToParseHook()
 {
-    // A page without samples (typically the erased page after the last one
-    // recorded) ends the upload normally.
-    qCDebug(lcProtocol) << " Upload datapage failed to parse, stop it. ";
-    pagesExpected = 0;
-    finish();
+    // Every page frame is taken by tryToParseResponseData(); nothing to do.
 }
 
 void UploadDataPage::messageTimeoutHook()
@@ -107,12 +175,17 @@ void UploadDataPage::messageTimeoutHook()
     // will get through.
     if (pagesThisRequest == 0 && pagesPerRequest > 1)
         pagesPerRequest = qMax(1, pagesPerRequest / 2);
+    m_cleanRuns = 0;
     pagesExpected = 0;
     ParseDataStream::messageTimeoutHook();
 }
 
 void UploadDataPage::finish()
 {
+    // Once: later windows may still hold the last frame.
+    if (m_finished)
+        return;
+    m_finished = true;
     rescheduleRequested = false;
     isDone = true;
     timeoutTimer.stop();
@@ -159,7 +232,15 @@ void UploadDataPage::setStopAddress(quint32 packed)
     stopAddress = FlashAddress(packed);
 }
 
+void UploadDataPage::setResumeCheck(FlashAddress firstDataPage)
+{
+    m_firstDataPage = firstDataPage;
+    m_checkResume = firstDataPage != currentAddress;
+}
+
 void UploadDataPage::setPagesPerRequest(int pages)
 {
     pagesPerRequest = qBound(1, pages, kMaxPagesPerRequest);
+    m_longestRun = pagesPerRequest;
+    m_cleanRuns = 0;
 }

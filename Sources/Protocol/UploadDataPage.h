@@ -5,15 +5,21 @@
 
 // Reads a recorded measurement's data pages from flash, from the start to the
 // stop address (both included), storing every page's sample groups. Between
-// requests it goes back to the end of its device's queue. It ends at the stop
-// address or at the first page without samples.
+// requests it goes back to the end of its device's queue.
+//
+// It is done only once the stop page has been stored. A page before that
+// which holds no samples is a fault (the sensor may have read its flash
+// wrongly, or the page was lost): it is asked for again, and when it stays
+// empty the reader gives up and reports which page it was. Only a recording
+// that the sensor lists without a stop address ends at its first empty page.
 //
 // By default each request asks for one page. On links where the reply delay
 // costs more than a page takes to arrive, a request may ask for a run of
 // pages instead: the sensor answers with one page frame per page, numbered
 // on from the request's own number. Those numbers are kept from other
 // messages while the run is on its way, and a run that breaks off (a lost
-// frame) is asked for again from its first missing page.
+// frame) is asked for again from its first missing page. A link that loses
+// whole runs gets shorter ones, and longer ones again once runs come through.
 class UploadDataPage : public ParseDataStream
 {
     Q_OBJECT
@@ -21,6 +27,11 @@ public:
     static constexpr int kPageSize = 2048;
     // The most pages one request may name; more is refused by the sensors.
     static constexpr int kMaxPagesPerRequest = 64;
+    // How often a page that came without samples is asked for again before
+    // the reader gives up on it.
+    static constexpr int kEmptyPageRetries = 2;
+    // Complete runs in a row after which a shortened run length doubles.
+    static constexpr int kCleanRunsBeforeLonger = 4;
 
     UploadDataPage(quint64 deviceSerial, quint64 measurementId);
     UploadDataPage(quint64 deviceSerial, quint64 measurementId, FlashAddress start, FlashAddress stop);
@@ -38,7 +49,16 @@ public:
     void setStartAddress(quint32 packed);
     void setStopAddress(FlashAddress address);
     void setStopAddress(quint32 packed);
-    // 1 (the default) to kMaxPagesPerRequest.
+    // The sensor lists the recording without a stop address: its data ends
+    // at the first page without samples.
+    void setOpenEnded(bool openEnded) { m_openEnded = openEnded; }
+    // The start address is where an earlier upload left off, and its page
+    // claims to be stored already. When reading it adds samples that were
+    // not there, what is stored is older than its progress: the reader goes
+    // back to `firstDataPage` and reads everything, before anything else.
+    void setResumeCheck(FlashAddress firstDataPage);
+    // 1 (the default) to kMaxPagesPerRequest; also the longest run the
+    // reader grows back to after it had to shorten its runs.
     void setPagesPerRequest(int pages);
     int getPagesPerRequest() const { return pagesPerRequest; }
 
@@ -47,26 +67,48 @@ public:
     FlashAddress getStopAddress() const { return stopAddress; }
     // Pages stored since this reader was made.
     quint32 getPagesStored() const { return pagesStored; }
+    // Whether the reader reached the end of the recording.
+    bool isComplete() const { return m_finished; }
 
 Q_SIGNALS:
     void uploadPageDone(quint64 DeviceSerial, quint64 MeasurementId, quint32 Address);
     void uploadDone(quint64 DeviceSerial, quint64 MeasurementId);
     void uploadAborted(quint64 DeviceSerial, quint64 MeasurementId);
+    // A page before the stop address stayed without samples; the reader
+    // has given up there.
+    void uploadPageEmpty(quint64 DeviceSerial, quint64 MeasurementId, quint32 Address);
+    // The resume check found the stored data older than its progress; the
+    // reader starts again at this page.
+    void uploadRewound(quint64 DeviceSerial, quint64 MeasurementId, quint32 Address);
 
 private:
     void finish();
+    void askAgain();
     // How many pages the next request names: the run length, cut at the
     // stop address and at the end of the flash.
     int pagesForNextRequest() const;
+    qint64 storedSamples() const;
 
     FlashAddress currentAddress;
     FlashAddress startAddress;
     FlashAddress stopAddress;
     bool continueUpload = true;
     int pagesPerRequest = 1;
+    int m_longestRun = 1;
+    int m_cleanRuns = 0;
     // Page frames of the current request still to come.
     int pagesExpected = 0;
-    // Pages that arrived for the current request.
+    // Pages that arrived for the current request, and how many it named.
     int pagesThisRequest = 0;
+    int m_pagesRequested = 0;
     quint32 pagesStored = 0;
+    bool m_openEnded = false;
+    bool m_finished = false;
+    // What the latest page reply held.
+    bool m_pageHadSamples = false;
+    bool m_beyondStop = false;
+    int m_emptyRepeats = 0;
+    bool m_checkResume = false;
+    bool m_rewind = false;
+    FlashAddress m_firstDataPage;
 };

@@ -12,13 +12,12 @@
 #include "Log/LogCategories.h"
 #include "Protocol/DeleteFlashBlock.h"
 #include "Protocol/GetTopState.h"
-#include "Protocol/SetDeviceColor.h"
 #include "Protocol/SetFeature.h"
 #include "Protocol/UploadDataPage.h"
 #include "Protocol/UploadHeader.h"
 #include "Protocol/UploadMAT.h"
+#include "Workflows/SensorIdentifier.h"
 
-#include <QColor>
 #include <QDebug>
 #include <QStringList>
 
@@ -42,16 +41,14 @@ bool parseHex(const QString& text, quint64& value)
     return ok;
 }
 
-qint64 storedSamples(TrackList* list)
+// A page as the user reads it.
+QString pageText(quint32 packed)
 {
-    qint64 count = 0;
-    if (list == nullptr)
-        return count;
-    for (const Track* track : list->getAllTracks()) {
-        if (track != nullptr)
-            count += track->numberOfSamples() + track->numberOfVectorSamples();
-    }
-    return count;
+    const FlashAddress address(packed);
+    return QObject::tr("unit %1, block %2, page %3")
+        .arg(address.getLun())
+        .arg(address.getBlock())
+        .arg(address.getPage());
 }
 
 } // namespace
@@ -60,9 +57,7 @@ UploadController::UploadController(QObject* parent, DeviceManager* deviceManager
                                    MeasurementController* measurementController, StateController* stateController)
     : AppController(parent, deviceManager, measurementController, stateController)
 {
-    m_identifyTimer.setInterval(kIdentifyIntervalMs);
-    m_identifyTimer.setSingleShot(false);
-    connect(&m_identifyTimer, &QTimer::timeout, this, &UploadController::identifySensorSlot);
+    m_identifier = new SensorIdentifier([this](Message* message) { queue(message); }, this);
     m_pendingUploadTimer.setInterval(kPendingUploadIntervalMs);
     m_pendingUploadTimer.setSingleShot(false);
     connect(&m_pendingUploadTimer, &QTimer::timeout, this, &UploadController::CheckAllPendingUploads);
@@ -280,12 +275,12 @@ bool UploadController::CheckPendingUploads(quint64 deviceSerial)
     for (const quint64 id : pending)
         pendingText.append(QString::number(id));
     qCDebug(lcWorkflows) << "UploadController, check PendingUploads for device: " << hex(deviceSerial);
-    qCDebug(lcWorkflows) << "Device " << hex(deviceSerial) << " active upload: " << m_activeUploads.value(deviceSerial, 0)
+    qCDebug(lcWorkflows) << "Device " << hex(deviceSerial) << " active upload: " << m_active.measurementOf(deviceSerial)
                          << " pending uploads: " << pendingText.join(QStringLiteral(", "));
     if (pending.isEmpty())
         return false;
     qCDebug(lcWorkflows) << "Device " << hex(deviceSerial) << " has pending uploads: ";
-    if (m_activeUploads.contains(deviceSerial))
+    if (m_active.find(deviceSerial) != nullptr)
         return true;
     // A sensor that is away keeps its entries for when it is back.
     if (!isDeviceOnline(deviceSerial))
@@ -305,9 +300,9 @@ bool UploadController::CheckPendingUploads(quint64 deviceSerial)
     const quint64 id = pending.first();
     qCDebug(lcWorkflows) << "PendingUpload found, try to upload measurement " << hex(id)
                          << " for device: " << hex(deviceSerial);
+    // The upload is listed as active as soon as its readers are queued.
     if (uploadMeasurementFromDevice(hex(deviceSerial), hex(id))) {
         removePendingEntries(deviceSerial, id);
-        m_activeUploads.insert(deviceSerial, id);
         updatePagesToUpload();
     }
     return true;
@@ -326,6 +321,13 @@ bool UploadController::uploadMeasurementFromDevice(QString deviceSerial, QString
     MeasurementController* measurements = measurementController();
     if (measurements == nullptr)
         return false;
+    // One upload per sensor at a time: two readers would share the sensor's
+    // queue and, for one measurement, its track list.
+    if (const quint64 running = m_active.measurementOf(serial)) {
+        qCDebug(lcWorkflows) << " Device " << hex(serial) << " is uploading measurement " << hex(running)
+                             << " already.";
+        return false;
+    }
 
     Measurement* deviceMeasurement = measurements->getMeasurementOnDeviceById(serial, id);
     if (deviceMeasurement == nullptr) {
@@ -340,6 +342,8 @@ bool UploadController::uploadMeasurementFromDevice(QString deviceSerial, QString
     if (host == nullptr)
         return false;
 
+    FlashAddress first(deviceMeasurement->getStartAddress(serial));
+    first.incrementAddressByOnePage();
     const FlashAddress from = resumeAddress(host, deviceMeasurement, serial);
     host->setStartAddress(serial, deviceMeasurement->getStartAddress(serial));
     host->setStopAddress(serial, deviceMeasurement->getStopAddress(serial));
@@ -347,38 +351,36 @@ bool UploadController::uploadMeasurementFromDevice(QString deviceSerial, QString
     UploadHeader* header = headerUploader(serial, deviceMeasurement);
     const bool headerQueued = queue(header);
     UploadDataPage* reader = dataUploader(serial, deviceMeasurement, from);
-    const bool readerQueued = queue(reader);
-    if (!readerQueued)
+    // A resumed upload first reads the page its progress names once more,
+    // which must be stored already; if it is not, the reader goes back to
+    // the first page before it reads anything else.
+    reader->setResumeCheck(first);
+    if (!queue(reader))
         return false;
 
-    FlashAddress first(deviceMeasurement->getStartAddress(serial));
-    first.incrementAddressByOnePage();
     const FlashAddress stop(deviceMeasurement->getStopAddress(serial));
-    ActiveUpload upload;
+    ActiveUploads::Upload upload;
     upload.measurementId = id;
     upload.firstPage = first.pageIndex();
     upload.stopPage = stop.pageIndex();
     upload.nextPage = from.pageIndex();
     upload.openEnded = deviceMeasurement->getStopAddress(serial) == MeasurementController::kOpenStopAddress;
     upload.reader = reader;
-    if (from != first) {
-        upload.verifying = true;
-        upload.samplesBefore = storedSamples(host->getTrackList(serial));
+    if (from != first)
         qCDebug(lcWorkflows) << " Upload of measurement " << hex(id) << " from device " << hex(serial)
                              << " goes on from page " << from;
-    }
-    m_uploads.insert(serial, upload);
-    if (!upload.openEnded && upload.stopPage >= upload.firstPage)
-        announceProgress(serial, double(upload.nextPage - upload.firstPage) / (upload.stopPage - upload.firstPage + 1));
-    return headerQueued && readerQueued;
+    m_active.begin(serial, upload);
+    const double fraction = ActiveUploads::fraction(upload);
+    if (fraction >= 0.0 && fraction < 1.0)
+        announceProgress(serial, fraction);
+    return headerQueued;
 }
 
 FlashAddress UploadController::resumeAddress(Measurement* host, Measurement* deviceMeasurement, quint64 serial)
 {
     FlashAddress first(deviceMeasurement->getStartAddress(serial));
     first.incrementAddressByOnePage();
-    const UploadKey key(serial, host->getMeasurementID());
-    if (m_noResume.contains(key) || !host->hasLastUploadAddress(serial))
+    if (!host->hasLastUploadAddress(serial))
         return first;
     // Progress of another recording under the same id says nothing here.
     if (host->getStartAddress(serial) != deviceMeasurement->getStartAddress(serial))
@@ -389,7 +391,7 @@ FlashAddress UploadController::resumeAddress(Measurement* host, Measurement* dev
     if (last < first || !(last < stop))
         return first;
     if (!host->getDevicesInMeasurement().contains(serial) || !host->loadStoredTrackList(serial)
-        || storedSamples(host->getTrackList(serial)) == 0)
+        || host->getTrackList(serial)->numberOfSamples() == 0)
         return first;
     return last;
 }
@@ -428,72 +430,138 @@ UploadDataPage* UploadController::dataUploader(quint64 serial, Measurement* devi
     reader->setStopAddress(deviceMeasurement->getStopAddress(serial));
     reader->setMeasurementId(id);
     reader->setPagesPerRequest(pagesPerRequest(serial));
+    reader->setOpenEnded(deviceMeasurement->getStopAddress(serial) == MeasurementController::kOpenStopAddress);
     if (MeasurementController* measurements = measurementController()) {
         connect(measurements, &MeasurementController::DeviceTrackListChanged, reader,
                 &ParseDataStream::DeviceTrackListChanged, Qt::UniqueConnection);
-        connect(reader, &UploadDataPage::uploadDone, measurements,
-                &MeasurementController::saveMeasurementStateToDisk, Qt::UniqueConnection);
-        connect(reader, &UploadDataPage::uploadAborted, measurements,
-                &MeasurementController::saveMeasurementStateToDisk, Qt::UniqueConnection);
         connect(reader, &UploadDataPage::uploadPageDone, measurements, &MeasurementController::uploadPageDone);
     }
-    connect(reader, &UploadDataPage::uploadDone, this, &UploadController::removeFromActiveUploads,
-            Qt::UniqueConnection);
+    // Saving is done here rather than by the registry on its own, so that
+    // the end of an upload is reported from what was written.
+    connect(reader, &UploadDataPage::uploadDone, this, &UploadController::readerFinished, Qt::UniqueConnection);
     connect(reader, &UploadDataPage::uploadAborted, this, &UploadController::uploadAborted, Qt::UniqueConnection);
     connect(reader, &UploadDataPage::uploadPageDone, this, &UploadController::pageStored);
+    connect(reader, &UploadDataPage::uploadPageEmpty, this, &UploadController::pageEmpty);
+    connect(reader, &UploadDataPage::uploadRewound, this, &UploadController::readingAgain);
     return reader;
 }
 
 void UploadController::pageStored(quint64 DeviceSerial, quint64 MeasurementId, quint32 Address)
 {
-    auto it = m_uploads.find(DeviceSerial);
-    if (it == m_uploads.end() || it->measurementId != MeasurementId)
+    ActiveUploads::Upload* upload = m_active.find(DeviceSerial, MeasurementId);
+    if (upload == nullptr)
         return;
-    ++it->pagesStored;
-    it->nextPage = FlashAddress(Address).pageIndex() + 1;
-    if (it->verifying) {
-        it->verifying = false;
-        Measurement* host =
-            measurementController() != nullptr ? measurementController()->getMeasurementOnHostById(MeasurementId) : nullptr;
-        if (host != nullptr && storedSamples(host->getTrackList(DeviceSerial)) != it->samplesBefore) {
-            // The page the stored progress names was not among the stored
-            // samples: the stored data is older than its progress. Read it
-            // all again rather than leave a gap.
-            qCDebug(lcWorkflows) << " Stored data of measurement " << hex(MeasurementId) << " from device "
-                                 << hex(DeviceSerial) << " does not match its progress, reading it all again.";
-            m_noResume.insert(UploadKey(DeviceSerial, MeasurementId));
-            QMetaObject::invokeMethod(
-                this, [this, DeviceSerial] { dropActiveReader(DeviceSerial); }, Qt::QueuedConnection);
-            return;
-        }
-    }
-    if (!it->openEnded && it->stopPage >= it->firstPage) {
-        const double fraction = double(it->nextPage - it->firstPage) / (it->stopPage - it->firstPage + 1);
-        announceProgress(DeviceSerial, qBound(0.0, fraction, 1.0));
-    }
+    ++upload->pagesStored;
+    upload->nextPage = FlashAddress(Address).pageIndex() + 1;
+    // The whole of it is announced once it is saved as well.
+    const double fraction = ActiveUploads::fraction(*upload);
+    if (fraction >= 0.0 && fraction < 1.0)
+        announceProgress(DeviceSerial, fraction);
+    updatePagesToUpload();
+}
+
+void UploadController::pageEmpty(quint64 DeviceSerial, quint64 MeasurementId, quint32 Address)
+{
+    ActiveUploads::Upload* upload = m_active.find(DeviceSerial, MeasurementId);
+    if (upload == nullptr)
+        return;
+    upload->emptyPageFound = true;
+    upload->emptyPage = Address;
+}
+
+void UploadController::readingAgain(quint64 DeviceSerial, quint64 MeasurementId, quint32 Address)
+{
+    ActiveUploads::Upload* upload = m_active.find(DeviceSerial, MeasurementId);
+    if (upload == nullptr)
+        return;
+    qCDebug(lcWorkflows) << " Stored data of measurement " << hex(MeasurementId) << " from device "
+                         << hex(DeviceSerial) << " does not match its progress, reading it all again.";
+    upload->nextPage = FlashAddress(Address).pageIndex();
+    const double fraction = ActiveUploads::fraction(*upload);
+    if (fraction >= 0.0)
+        announceProgress(DeviceSerial, fraction);
     updatePagesToUpload();
 }
 
 void UploadController::announceProgress(quint64 serial, double fraction)
 {
-    const auto it = m_uploads.constFind(serial);
-    if (it == m_uploads.constEnd())
+    const ActiveUploads::Upload* upload = m_active.find(serial);
+    if (upload == nullptr)
         return;
-    Q_EMIT uploadProgress(hex(serial), hex(it->measurementId), fraction);
+    Q_EMIT uploadProgress(hex(serial), hex(upload->measurementId), fraction);
 }
 
 void UploadController::dropActiveReader(quint64 serial)
 {
-    const auto it = m_uploads.constFind(serial);
-    if (it == m_uploads.constEnd() || it->reader.isNull())
+    const ActiveUploads::Upload* upload = m_active.find(serial);
+    if (upload == nullptr || upload->reader.isNull())
         return;
-    UploadDataPage* reader = it->reader.data();
+    UploadDataPage* reader = upload->reader.data();
     if (scheduledMessages(serial)->contains(reader)) {
         removeScheduledMessage(reader);
         reader->disposalHook();
     } else if (activeMessages(serial)->contains(reader)) {
         removeActiveMessage(reader);
     }
+}
+
+bool UploadController::saveUpload(quint64 serial, quint64 id)
+{
+    MeasurementController* measurements = measurementController();
+    if (measurements == nullptr)
+        return false;
+    if (measurements->saveMeasurementStateToDisk(serial, id))
+        return true;
+    Measurement* host = measurements->getMeasurementOnHostById(id);
+    const QString folder = host != nullptr ? host->trackListFolder() : Helper::getDataPath();
+    NotificationHub::instance()->sendError(
+        tr("The upload of measurement %1 from sensor %2 could not be saved in %3. Is the disk full or the folder "
+           "read-only?")
+            .arg(hex(id), hex(serial), folder));
+    return false;
+}
+
+void UploadController::giveUp(quint64 serial, quint64 id, const QString& reason)
+{
+    qCDebug(lcWorkflows) << " Upload of measurement " << hex(id) << " from device " << hex(serial)
+                         << " given up: " << reason;
+    NotificationHub::instance()->sendWarning(reason);
+    Q_EMIT uploadFailed(hex(serial), hex(id), reason);
+}
+
+void UploadController::readerFinished(quint64 DeviceSerial, quint64 MeasurementId)
+{
+    ActiveUploads::Upload* upload = m_active.find(DeviceSerial, MeasurementId);
+    if (upload == nullptr)
+        return;
+    // The reader ends only at the stop page (or, for a recording without a
+    // stop address, at its first empty page): all of it is here.
+    const bool complete = !upload->reader.isNull() && upload->reader->isComplete();
+    const bool saved = saveUpload(DeviceSerial, MeasurementId);
+    const UploadKey key(DeviceSerial, MeasurementId);
+    m_fruitlessAttempts.remove(key);
+    m_emptyPageStops.remove(key);
+    if (complete && saved) {
+        // Nothing more comes for this list: the room its stores keep for
+        // growth can be as much again as the samples themselves.
+        if (MeasurementController* measurements = measurementController()) {
+            if (Measurement* host = measurements->getMeasurementOnHostById(MeasurementId))
+                host->getTrackList(DeviceSerial)->squeezeSamples();
+        }
+        announceProgress(DeviceSerial, 1.0);
+        qCDebug(lcWorkflows) << " Upload of measurement " << hex(MeasurementId) << " from device "
+                             << hex(DeviceSerial) << " complete.";
+        Q_EMIT uploadComplete(hex(DeviceSerial), hex(MeasurementId));
+    } else if (saved) {
+        giveUp(DeviceSerial, MeasurementId,
+               tr("The upload of measurement %1 from sensor %2 ended before its last page.")
+                   .arg(hex(MeasurementId), hex(DeviceSerial)));
+    } else {
+        Q_EMIT uploadFailed(hex(DeviceSerial), hex(MeasurementId),
+                            tr("The upload of measurement %1 from sensor %2 could not be saved.")
+                                .arg(hex(MeasurementId), hex(DeviceSerial)));
+    }
+    removeFromActiveUploads(DeviceSerial, MeasurementId);
 }
 
 void UploadController::uploadMeasurementFromDeviceFailed(quint64 DeviceSerial, quint64 MeasurementId)
@@ -511,45 +579,58 @@ void UploadController::removePendingEntries(quint64 serial, quint64 id)
 
 void UploadController::removeFromActiveUploads(quint64 DeviceSerial, quint64 MeasurementId)
 {
-    if (m_activeUploads.value(DeviceSerial, 0) != MeasurementId)
+    if (m_active.find(DeviceSerial, MeasurementId) == nullptr)
         return;
-    const UploadKey key(DeviceSerial, MeasurementId);
-    m_fruitlessAttempts.remove(key);
-    m_noResume.remove(key);
-    // Nothing more comes for this list: the room its stores keep for
-    // growth can be as much again as the samples themselves.
-    if (MeasurementController* measurements = measurementController()) {
-        if (Measurement* host = measurements->getMeasurementOnHostById(MeasurementId))
-            host->getTrackList(DeviceSerial)->squeezeSamples();
-    }
-    announceProgress(DeviceSerial, 1.0);
-    m_uploads.remove(DeviceSerial);
-    m_activeUploads.remove(DeviceSerial);
+    m_active.end(DeviceSerial);
     updatePagesToUpload();
     CheckPendingUploads(DeviceSerial);
 }
 
 void UploadController::uploadAborted(quint64 DeviceSerial, quint64 MeasurementId)
 {
-    if (m_activeUploads.value(DeviceSerial, 0) != MeasurementId)
+    ActiveUploads::Upload* upload = m_active.find(DeviceSerial, MeasurementId);
+    if (upload == nullptr)
         return;
     const UploadKey key(DeviceSerial, MeasurementId);
-    const quint32 stored = m_uploads.value(DeviceSerial).pagesStored;
-    m_uploads.remove(DeviceSerial);
-    m_activeUploads.remove(DeviceSerial);
+    const ActiveUploads::Upload ended = *upload;
+    m_active.end(DeviceSerial);
+    // What arrived is kept.
+    const bool saved = saveUpload(DeviceSerial, MeasurementId);
 
-    // What arrived is stored; the rest is fetched once the sensor can be
-    // reached again. A sensor that is there but never delivers a page gets
-    // a few chances, not endless ones.
-    bool again = true;
-    if (stored > 0 || m_noResume.contains(key)) {
+    // The rest is fetched once the sensor can be reached again. A sensor
+    // that is there but never delivers a page, or always stops at the same
+    // page without samples, gets a few chances, not endless ones.
+    QString reason;
+    if (ended.emptyPageFound) {
+        QPair<quint32, int> stops = m_emptyPageStops.value(key, qMakePair(ended.emptyPage, 0));
+        if (stops.first != ended.emptyPage)
+            stops = qMakePair(ended.emptyPage, 0);
+        ++stops.second;
+        m_emptyPageStops.insert(key, stops);
+        const QString where = pageText(ended.emptyPage);
+        if (stops.second >= kMaxFruitlessAttempts) {
+            reason = tr("The upload of measurement %1 from sensor %2 stopped at %3: the sensor sends that page "
+                        "without data. What was uploaded is kept; it is not complete.")
+                         .arg(hex(MeasurementId), hex(DeviceSerial), where);
+        } else {
+            NotificationHub::instance()->sendWarning(
+                tr("Sensor %1 sent %2 of measurement %3 without data; the upload is tried again.")
+                    .arg(hex(DeviceSerial), where, hex(MeasurementId)));
+        }
+    } else if (ended.pagesStored > 0) {
         m_fruitlessAttempts.remove(key);
     } else if (isDeviceOnline(DeviceSerial)) {
         const int attempts = m_fruitlessAttempts.value(key, 0) + 1;
         m_fruitlessAttempts.insert(key, attempts);
-        again = attempts < kMaxFruitlessAttempts;
+        if (attempts >= kMaxFruitlessAttempts)
+            reason = tr("The upload of measurement %1 from sensor %2 failed: the sensor does not deliver its data.")
+                         .arg(hex(MeasurementId), hex(DeviceSerial));
     }
-    if (again) {
+    if (!saved && reason.isEmpty())
+        reason = tr("The upload of measurement %1 from sensor %2 could not be saved.")
+                     .arg(hex(MeasurementId), hex(DeviceSerial));
+
+    if (reason.isEmpty()) {
         if (!m_pendingUploads.contains(DeviceSerial, MeasurementId))
             m_pendingUploads.insert(DeviceSerial, MeasurementId);
         qCDebug(lcWorkflows) << " Upload of measurement " << hex(MeasurementId) << " from device "
@@ -558,11 +639,8 @@ void UploadController::uploadAborted(quint64 DeviceSerial, quint64 MeasurementId
             m_pendingUploadTimer.start();
     } else {
         m_fruitlessAttempts.remove(key);
-        qCDebug(lcWorkflows) << " Upload of measurement " << hex(MeasurementId) << " from device "
-                             << hex(DeviceSerial) << " given up.";
-        NotificationHub::instance()->sendWarning(
-            tr("The upload of measurement %1 from sensor %2 failed: the sensor does not deliver its data.")
-                .arg(hex(MeasurementId), hex(DeviceSerial)));
+        m_emptyPageStops.remove(key);
+        giveUp(DeviceSerial, MeasurementId, reason);
     }
     updatePagesToUpload();
     CheckPendingUploads(DeviceSerial);
@@ -570,17 +648,13 @@ void UploadController::uploadAborted(quint64 DeviceSerial, quint64 MeasurementId
 
 int UploadController::pagesToUpload() const
 {
-    qint64 pages = 0;
-    for (const ActiveUpload& upload : m_uploads) {
-        if (!upload.openEnded && upload.stopPage >= upload.nextPage)
-            pages += upload.stopPage - upload.nextPage + 1;
-    }
+    qint64 pages = m_active.pagesLeft();
     MeasurementController* measurements = measurementController();
     if (measurements != nullptr) {
         QSet<UploadKey> counted;
         for (auto it = m_pendingUploads.cbegin(); it != m_pendingUploads.cend(); ++it) {
             const UploadKey key(it.key(), it.value());
-            if (counted.contains(key) || m_activeUploads.value(it.key(), 0) == it.value())
+            if (counted.contains(key) || m_active.measurementOf(it.key()) == it.value())
                 continue;
             counted.insert(key);
             const Measurement* listed = measurements->findMeasurementOnDevice(it.key(), it.value());
@@ -610,29 +684,17 @@ void UploadController::updatePagesToUpload()
 void UploadController::identifySensor(QString deviceSerial)
 {
     qCDebug(lcWorkflows) << " Identify Sensor: " << deviceSerial;
-    const quint64 serial = Helper::quint64FromHex(deviceSerial);
-    // A second sensor picked while the first still cycles takes over the
-    // colours; the first leaves its colour mode.
-    if (m_identifyTimer.isActive() && m_identifySerial != 0 && m_identifySerial != serial)
-        queue(new SetFeature(m_identifySerial, SetFeature::ConfigurationMode, false));
-    m_identifySerial = serial;
-    queue(new SetFeature(serial, SetFeature::ConfigurationMode, true));
-    if (!m_identifyTimer.isActive())
-        m_identifyTimer.start();
+    m_identifier->identify(Helper::quint64FromHex(deviceSerial));
 }
 
 void UploadController::identifySensorSlot()
 {
-    // The colour circle repeats every 360 degrees; the hue runs round it twice.
-    const QColor colour = QColor::fromHsl(int(m_identifyHue % 360), 255, 128, 255).toRgb();
-    const quint32 rgb = quint32(colour.red()) * 65536u + quint32(colour.green()) * 256u + quint32(colour.blue());
-    queue(new SetDeviceColor(m_identifySerial, rgb));
-    m_identifyHue += kIdentifyHueStep;
-    if (m_identifyHue > quint64(kIdentifyLastHue)) {
-        m_identifyTimer.stop();
-        queue(new SetFeature(m_identifySerial, SetFeature::ConfigurationMode, false));
-        m_identifyHue = 0;
-    }
+    m_identifier->step();
+}
+
+bool UploadController::isIdentifying() const
+{
+    return m_identifier->isRunning();
 }
 
 void UploadController::DeviceTracksParsed()

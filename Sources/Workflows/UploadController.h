@@ -2,6 +2,7 @@
 
 #include "Protocol/AppController.h"
 #include "Protocol/FlashAddress.h"
+#include "Workflows/ActiveUploads.h"
 
 #include <QMap>
 #include <QMultiMap>
@@ -12,6 +13,7 @@
 #include <QTimer>
 
 class Measurement;
+class SensorIdentifier;
 class UploadDataPage;
 class UploadHeader;
 class UploadMAT;
@@ -24,19 +26,18 @@ class UploadMAT;
 // Uploads are queued per sensor as pending entries and run one at a time per
 // sensor; a one-second timer keeps looking for work while any is pending. An
 // upload is tried only once the sensor's table has been read since it
-// connected. An upload that breaks off (the sensor unplugged, its link lost,
-// its reader dropped) stays pending and, once the sensor is back, goes on
-// from the last page stored; one that stores nothing several times in a row
-// on a connected sensor is given up.
+// connected. An upload is complete when its stop page is stored and saved,
+// and only then reported so. One that breaks off (the sensor unplugged, its
+// link lost, its reader dropped, a page that comes without samples) stays
+// pending and, once the sensor can be reached, goes on from the last page
+// stored; one that stores nothing, or stops at the same empty page, several
+// times in a row on a connected sensor is given up with a warning.
 class UploadController : public AppController
 {
     Q_OBJECT
     Q_PROPERTY(int pagesToUpload READ pagesToUpload NOTIFY pagesToUploadChanged)
 public:
     static constexpr int kPendingUploadIntervalMs = 1000;
-    static constexpr int kIdentifyIntervalMs = 50;
-    static constexpr int kIdentifyHueStep = 15;
-    static constexpr int kIdentifyLastHue = 720;
     // Pages one request asks for. A cable answers at once, so a short run
     // hides the reply delay; a Bluetooth link answers tens of milliseconds
     // late, which only a longer run makes up for.
@@ -46,7 +47,8 @@ public:
     // once it has (or after this long), so that the 2 KB page does not hold
     // up those answers on a slow link.
     static constexpr int kIdentityWaitMs = 1500;
-    // Attempts in a row that store no page before an upload is given up.
+    // Attempts in a row that store no page, or that stop at the same page
+    // without samples, before an upload is given up.
     static constexpr int kMaxFruitlessAttempts = 3;
 
     UploadController(QObject* parent, DeviceManager* deviceManager, MeasurementController* measurementController,
@@ -55,18 +57,25 @@ public:
     // Pages still to come of the active and pending uploads (recordings the
     // sensors list without a stop address count from the active page only).
     int pagesToUpload() const;
-    quint64 activeUpload(quint64 deviceSerial) const { return m_activeUploads.value(deviceSerial, 0); }
+    quint64 activeUpload(quint64 deviceSerial) const { return m_active.measurementOf(deviceSerial); }
     // The device's pending ids, the one scheduled last first.
     QList<quint64> pendingUploads(quint64 deviceSerial) const { return m_pendingUploads.values(deviceSerial); }
     // Whether the device's table has been read since it connected.
     bool hasReadTable(quint64 deviceSerial) const { return m_tablesRead.contains(deviceSerial); }
     bool isCheckingPendingUploads() const { return m_pendingUploadTimer.isActive(); }
-    bool isIdentifying() const { return m_identifyTimer.isActive(); }
+    bool isIdentifying() const;
 
 Q_SIGNALS:
-    // Pages stored of the range being uploaded, from 0 to 1 (1 when done).
+    // Pages stored of the range being uploaded, from 0 to 1; 1 once the
+    // stop page is stored and saved.
     void uploadProgress(QString deviceSerial, QString measurementId, double fraction);
     void pagesToUploadChanged(int pages);
+    // The sensor's part of the measurement is on the host, up to its stop
+    // page, and saved.
+    void uploadComplete(QString deviceSerial, QString measurementId);
+    // The upload has been given up (it is no longer pending); the reason is
+    // a sentence for the user.
+    void uploadFailed(QString deviceSerial, QString measurementId, QString reason);
 
 public Q_SLOTS:
     void DeviceTracksParsed();
@@ -94,25 +103,12 @@ private Q_SLOTS:
     void deviceLeft(quint64 deviceSerial);
     void identityKnown(quint64 deviceSerial);
     void pageStored(quint64 DeviceSerial, quint64 MeasurementId, quint32 Address);
+    void pageEmpty(quint64 DeviceSerial, quint64 MeasurementId, quint32 Address);
+    void readingAgain(quint64 DeviceSerial, quint64 MeasurementId, quint32 Address);
+    void readerFinished(quint64 DeviceSerial, quint64 MeasurementId);
 
 private:
     using UploadKey = QPair<quint64, quint64>; // device serial, measurement id
-
-    // What is known of a device's active upload.
-    struct ActiveUpload
-    {
-        quint64 measurementId = 0;
-        quint32 firstPage = 0;  // page index of the first data page
-        quint32 stopPage = 0;   // page index of the stop address
-        quint32 nextPage = 0;   // page index of the first page not yet stored
-        bool openEnded = false; // the sensor lists no stop address
-        quint32 pagesStored = 0;
-        // A resumed upload reads the last page it claims to have stored
-        // once more; its samples must already be there.
-        bool verifying = false;
-        qint64 samplesBefore = 0;
-        QPointer<UploadDataPage> reader;
-    };
 
     UploadMAT* matUploader(quint64 serial);
     UploadHeader* headerUploader(quint64 serial, Measurement* deviceMeasurement);
@@ -129,16 +125,17 @@ private:
     void dropActiveReader(quint64 serial);
     void announceProgress(quint64 serial, double fraction);
     void updatePagesToUpload();
+    // Saves what the device's part holds; false (and the user is told) when
+    // it could not be written.
+    bool saveUpload(quint64 serial, quint64 id);
+    void giveUp(quint64 serial, quint64 id, const QString& reason);
 
     QMap<quint64, UploadMAT*> m_tableReaders;
     QMultiMap<quint64, quint64> m_pendingUploads;
-    QMap<quint64, quint64> m_activeUploads;
-    quint64 m_identifySerial = 0;
-    quint64 m_identifyHue = 0;
-    QTimer m_identifyTimer;
+    ActiveUploads m_active;
     QTimer m_pendingUploadTimer;
+    SensorIdentifier* m_identifier = nullptr;
 
-    QMap<quint64, ActiveUpload> m_uploads;
     // Devices whose table has been read since they connected.
     QSet<quint64> m_tablesRead;
     // Connected devices that have not yet said who they are, and those of
@@ -146,8 +143,8 @@ private:
     QSet<quint64> m_awaitingIdentity;
     QSet<quint64> m_deferredTableReads;
     QMap<UploadKey, int> m_fruitlessAttempts;
-    // Uploads whose stored progress turned out not to match the stored
-    // samples: they start again from the first page.
-    QSet<UploadKey> m_noResume;
+    // The page an upload last stopped at for want of samples, and how often
+    // in a row it did.
+    QMap<UploadKey, QPair<quint32, int>> m_emptyPageStops;
     int m_pagesToUpload = 0;
 };

@@ -254,7 +254,7 @@ private Q_SLOTS:
         QVERIFY(!measurement->uploadFromDeviceComplete(0xab));
         controller.uploadPageDone(0xab, 0x1f, FlashAddress(0, 3, 0).toQuint32());
         QVERIFY(measurement->uploadFromDeviceComplete(0xab));
-        controller.saveMeasurementStateToDisk(0xab, 0x1f);
+        QVERIFY(controller.saveMeasurementStateToDisk(0xab, 0x1f));
         QVERIFY(QFile::exists(Helper::getDataPath() + "/1f/1f_ab.ktt"));
 
         Measurement prototype(nullptr, 0);
@@ -266,9 +266,24 @@ private Q_SLOTS:
         copy->loadMeasurementDataFromDisk();
         QCOMPARE(copy->getTrackList(0xab)->getTrackById(0x0110)->getScalarSamples(), QList<double> { 1.5 });
 
+        // A list that cannot be written takes the record's progress with it:
+        // the record never names pages whose samples are not on disk.
+        measurement->setStopAddress(0xab, FlashAddress(0, 5, 0).toQuint32());
+        controller.uploadPageDone(0xab, 0x1f, FlashAddress(0, 4, 0).toQuint32());
+        QVERIFY(QFile::remove(Helper::getDataPath() + "/1f/1f_ab.ktt"));
+        QVERIFY(QDir().mkpath(Helper::getDataPath() + "/1f/1f_ab.ktt")); // a folder where the file goes
+        QVERIFY(!controller.saveMeasurementStateToDisk(0xab, 0x1f));
+        QCOMPARE(measurement->getLastUploadAddress(0xab), FlashAddress(0, 3, 0).toQuint32());
+        Measurement reread(nullptr, 0);
+        QSignalSpy rereadSpy(&reread, &Measurement::loadedMeasurementFromDisk);
+        reread.loadFileFromDisk(measurement->fullPath());
+        QCOMPARE(rereadSpy.count(), 1);
+        std::unique_ptr<Measurement> stored(rereadSpy.at(0).at(0).value<Measurement*>());
+        QCOMPARE(stored->getLastUploadAddress(0xab), FlashAddress(0, 3, 0).toQuint32());
+
         LogCapture log;
         controller.uploadPageDone(0xab, 0x2f, 5);
-        controller.saveMeasurementStateToDisk(0xab, 0x2f);
+        QVERIFY(!controller.saveMeasurementStateToDisk(0xab, 0x2f));
         controller.saveMeasurementToDisk(nullptr);
         QCOMPARE(log.count(" MeasurementController was asked for non-existing measurement:  2f"), 2);
         QVERIFY(log.contains(" saveMeasurementStateToDisk was called for unknown meausrement:  2f"));

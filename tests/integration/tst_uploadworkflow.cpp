@@ -1,3 +1,4 @@
+#include "Application/NotificationHub.h"
 #include "Data/Measurement.h"
 #include "Data/Store.h"
 #include "Data/Track.h"
@@ -287,6 +288,121 @@ private Q_SLOTS:
         QVERIFY(stored);
         stored->loadMeasurementDataFromDisk();
         const QString fault = recordingOf(*sensor, id).compare(stored->getTrackList(kA));
+        QVERIFY2(fault.isEmpty(), qPrintable(fault));
+    }
+
+    // A page without samples before the stop address is a fault, not the
+    // end: the upload is never reported complete, goes back to the pending
+    // list with a warning naming the page, and is given up after a few
+    // tries. The same recording without the hole arrives whole.
+    void aBlankPageIsNeverTakenForTheEnd_data()
+    {
+        QTest::addColumn<bool>("hole");
+        QTest::newRow("whole recording") << false;
+        QTest::newRow("blank page in the middle") << true;
+    }
+
+    void aBlankPageIsNeverTakenForTheEnd()
+    {
+        QFETCH(bool, hole);
+        UploadRig rig;
+        QSharedPointer<SimulatedSensor> a = rig.plug(kA);
+        configure(*a, 500);
+        const quint64 id = 0x6006;
+        QVERIFY(a->addRecordedMeasurement(id, 4.0)); // about 35 data pages
+        const TableEntry entry = a->tableEntries().first();
+        const quint32 blank = SimFlash::fromPageIndex(SimFlash::pageIndex(entry.start) + 20);
+        if (hole) // a zeroed page holds empty groups only: no samples
+            a->flash().program(blank, 0, QByteArray(SimFlash::kPageSize, '\0'));
+        QVERIFY(rig.pumpUntil([&] { return rig.ready(kA) && rig.settled(); }));
+
+        QSignalSpy progress(&rig.upload, &UploadController::uploadProgress);
+        QSignalSpy complete(&rig.upload, &UploadController::uploadComplete);
+        QSignalSpy failed(&rig.upload, &UploadController::uploadFailed);
+        QSignalSpy warnings(NotificationHub::instance(), &NotificationHub::warning);
+        rig.upload.uploadMeasurement(hex(id));
+        QVERIFY(rig.pumpUntil([&] { return !complete.isEmpty() || !failed.isEmpty(); }, 15000));
+        QVERIFY(rig.pumpUntil([&] { return !rig.upload.isCheckingPendingUploads(); }, 3000));
+        Measurement* host = rig.measurements.getMeasurementOnHostById(id);
+        const QString where = QStringLiteral("unit 0, block %1, page %2").arg(SimFlash::blockOf(blank)).arg(SimFlash::pageOf(blank));
+        if (!hole) {
+            QCOMPARE(complete.count(), 1);
+            QCOMPARE(complete.first(), (QList<QVariant>{hex(kA), hex(id)}));
+            QVERIFY(failed.isEmpty());
+            QCOMPARE(UploadRig::progress(progress, kA), 1.0);
+            QVERIFY(host->uploadFromDeviceComplete(kA));
+            const QString fault = recordingOf(*a, id).compare(host->getTrackList(kA));
+            QVERIFY2(fault.isEmpty(), qPrintable(fault));
+            return;
+        }
+        QVERIFY(complete.isEmpty());
+        QCOMPARE(failed.count(), 1);
+        QCOMPARE(failed.first().at(0).toString(), hex(kA));
+        QCOMPARE(failed.first().at(1).toString(), hex(id));
+        QVERIFY2(failed.first().at(2).toString().contains(where), qPrintable(failed.first().at(2).toString()));
+        for (const QList<QVariant>& report : progress)
+            QVERIFY(report.at(2).toDouble() < 1.0);
+        // Tried again twice, each time with a warning naming sensor, measurement and page.
+        QStringList retries;
+        for (const QList<QVariant>& warning : warnings) {
+            if (warning.at(0).toString().contains(QStringLiteral("is tried again")))
+                retries << warning.at(0).toString();
+        }
+        QCOMPARE(retries.size(), UploadController::kMaxFruitlessAttempts - 1);
+        QCOMPARE(retries.first(), QStringLiteral("Sensor %1 sent %2 of measurement %3 without data; the upload is tried again.")
+                                      .arg(hex(kA), where, hex(id)));
+        QVERIFY(rig.upload.pendingUploads(kA).isEmpty());
+        QVERIFY(!host->uploadFromDeviceComplete(kA));
+        // Everything before the hole is stored, and the progress stops in front of it.
+        QCOMPARE(host->getLastUploadAddress(kA), SimFlash::fromPageIndex(SimFlash::pageIndex(blank) - 1));
+        const FlashRecording recorded = recordingOf(*a, id);
+        const int before = int(host->getTrackList(kA)->getTrackById(0x110)->numberOfSamples());
+        QVERIFY2(before > 1000 && before < int(recorded.raw.first().size()), qPrintable(QString::number(before)));
+    }
+
+    // The page named by a stored progress that is not among the stored
+    // samples sends the reader back to the first page at once, even when
+    // the rest of the recording would arrive before anything else ran.
+    void aProgressAheadOfItsSamplesIsReadFromTheStart()
+    {
+        QTemporaryDir folder;
+        const quint64 id = 0x7007;
+        QSharedPointer<SimulatedSensor> sensor;
+        quint32 claimed = 0;
+        {
+            UploadRig rig(folder.path());
+            sensor = rig.plug(kA);
+            configure(*sensor, 500);
+            QVERIFY(sensor->addRecordedMeasurement(id, 8.0));
+            sensor->faults().bytesPerSecond = 100000;
+            QVERIFY(rig.pumpUntil([&] { return rig.ready(kA) && rig.settled(); }));
+            QSignalSpy progress(&rig.upload, &UploadController::uploadProgress);
+            rig.upload.uploadMeasurement(hex(id));
+            QVERIFY(rig.pumpUntil([&] { return UploadRig::progress(progress, kA) >= 0.3; }));
+            rig.linkOf[kA]->unplug();
+            QVERIFY(rig.pumpUntil([&] { return !rig.online(kA); }));
+            // The record claims the page before the stop page, its samples do not.
+            Measurement* host = rig.measurements.getMeasurementOnHostById(id);
+            claimed = SimFlash::fromPageIndex(SimFlash::pageIndex(sensor->tableEntries().first().stop) - 1);
+            host->setLastUploadAddress(kA, claimed);
+            QVERIFY(host->saveToDisk());
+        }
+        UploadRig rig(folder.path());
+        rig.loadStoredMeasurements();
+        sensor->faults().bytesPerSecond = 0;
+        const int requestsBefore = sensor->requestLog().size();
+        rig.plugAgain(sensor);
+        QVERIFY(rig.pumpUntil([&] { return rig.ready(kA) && rig.settled(); }));
+        QSignalSpy complete(&rig.upload, &UploadController::uploadComplete);
+        rig.upload.uploadMeasurement(hex(id));
+        QVERIFY(rig.pumpUntil([&] { return rig.uploaded(kA, id); }));
+        QCOMPARE(complete.count(), 1);
+        QList<quint32> data = pageRequests(*sensor, requestsBefore);
+        data.removeAll(SimFlash::pack(0, 1, 0));
+        data.removeAll(sensor->tableEntries().first().start);
+        QCOMPARE(data.value(0), claimed);
+        QCOMPARE(data.value(1), SimFlash::nextPage(sensor->tableEntries().first().start));
+        const QString fault = recordingOf(*sensor, id).compare(rig.measurements.getMeasurementOnHostById(id)->getTrackList(kA));
         QVERIFY2(fault.isEmpty(), qPrintable(fault));
     }
 

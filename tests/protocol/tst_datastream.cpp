@@ -293,67 +293,154 @@ private Q_SLOTS:
         QVERIFY(!parser.done());
     }
 
-    void onePageUpload_data()
+    // What a page reply without samples means depends on where it lies: at
+    // or before the stop address it is a fault, asked for again and then
+    // given up on; behind it, or in a recording without a stop address, it
+    // is the end.
+    void pageWithoutSamples_data()
     {
-        QTest::addColumn<bool>("withSamples");
-        QTest::newRow("page holds samples") << true;
-        QTest::newRow("page is erased") << false;
+        QTest::addColumn<bool>("openEnded");
+        QTest::addColumn<bool>("beyondStop");
+        QTest::addColumn<QStringList>("events");
+        QTest::addColumn<bool>("failed");
+        QTest::newRow("before the stop: asked again, then given up")
+            << false << false << QStringList{"again", "again", "empty 0/4/5", "failed"} << true;
+        QTest::newRow("no stop address: the end") << true << false << QStringList{"message done", "upload done"}
+                                                  << false;
+        QTest::newRow("behind the stop: the end") << false << true << QStringList{"message done", "upload done"}
+                                                  << false;
     }
 
-    void onePageUpload()
+    void pageWithoutSamples()
     {
-        QFETCH(bool, withSamples);
+        QFETCH(bool, openEnded);
+        QFETCH(bool, beyondStop);
+        QFETCH(QStringList, events);
+        QFETCH(bool, failed);
         auto list = twoTrackList();
-        const FlashAddress page(0, 0x0102, 3);
-        UploadDataPage upload(kDevice, kMeasurement, page, page);
+        const FlashAddress page(0, 4, 5);
+        UploadDataPage upload(kDevice, kMeasurement, page, beyondStop ? FlashAddress(0, 4, 4) : FlashAddress(0, 4, 9));
+        upload.setOpenEnded(openEnded);
         upload.DeviceTrackListChanged(kDevice, kMeasurement, list.get());
-        QStringList events;
-        connect(&upload, &UploadDataPage::uploadPageDone, this,
-                [&](quint64, quint64, quint32 address) { events << QStringLiteral("page %1").arg(address, 0, 16); });
-        connect(&upload, &UploadDataPage::uploadDone, this, [&] { events << "upload done"; });
-        connect(&upload, &Message::messageDone, this, [&] { events << "message done"; });
-
-        QCOMPARE(composeAs(upload, 0x20), request(0x20, "<GetFlashPage>", bytes({0x00, 0x01, 0x02, 0x03})));
-        const QByteArray data = withSamples ? pageOf(fullGroup(1, 1, 1) + fullGroup(2, 2, 2)) : pageOf({});
-        QCOMPARE(upload.tryToParse(frame(0x20, "<SndFlashPage>", data), 0), withSamples);
-        QVERIFY(upload.done());
-        QVERIFY(!upload.reschedule());
-        QVERIFY(!upload.failed());
-        if (withSamples)
-            QCOMPARE(events, (QStringList{"page 10203", "message done", "upload done"}));
-        else
-            QCOMPARE(events, (QStringList{"message done", "upload done"}));
-        QCOMPARE(list->getTrackById(Track::AccX)->numberOfSamples(), withSamples ? 2 : 0);
+        QStringList seen;
+        connect(&upload, &UploadDataPage::uploadPageDone, this, [&] { seen << "page"; });
+        connect(&upload, &UploadDataPage::uploadDone, this, [&] { seen << "upload done"; });
+        connect(&upload, &Message::messageDone, this, [&] { seen << "message done"; });
+        connect(&upload, &Message::messageFailed, this, [&] { seen << "failed"; });
+        connect(&upload, &UploadDataPage::uploadPageEmpty, this, [&](quint64, quint64, quint32 address) {
+            const FlashAddress at(address);
+            seen << QStringLiteral("empty %1/%2/%3").arg(at.getLun()).arg(at.getBlock()).arg(at.getPage());
+        });
+        for (quint8 number = 0x20; number < 0x24 && !upload.done() && !upload.failed(); ++number) {
+            // Always the same page, never one further on.
+            QCOMPARE(composeAs(upload, number), request(number, "<GetFlashPage>", bytes({0, 0, 4, 5})));
+            QVERIFY(upload.tryToParse(frame(number, "<SndFlashPage>", pageOf({})), 0));
+            if (upload.reschedule())
+                seen << "again";
+        }
+        QCOMPARE(seen, events);
+        QCOMPARE(upload.failed(), failed);
+        QCOMPARE(upload.isComplete(), !failed);
+        QCOMPARE(upload.getPagesStored(), quint32(0));
     }
 
-    void uploadWalksPagesUntilOneIsEmpty()
+    // A page that arrives after an empty one was asked for again is stored
+    // and the walk goes on.
+    void anEmptyPageAskedAgainThatArrivesIsStored()
     {
         auto list = twoTrackList();
-        UploadDataPage upload(kDevice, kMeasurement, FlashAddress(0, 4, 63), FlashAddress(0, 5, 10));
+        UploadDataPage upload(kDevice, kMeasurement, FlashAddress(0, 4, 63), FlashAddress(0, 5, 0));
         upload.DeviceTrackListChanged(kDevice, kMeasurement, list.get());
         QSignalSpy pageDone(&upload, &UploadDataPage::uploadPageDone);
         QSignalSpy uploadDone(&upload, &UploadDataPage::uploadDone);
-        QSignalSpy messageDone(&upload, &Message::messageDone);
-
-        QCOMPARE(composeAs(upload, 0x30), request(0x30, "<GetFlashPage>", bytes({0, 0, 4, 63})));
-        QVERIFY(upload.tryToParse(frame(0x30, "<SndFlashPage>", pageOf(fullGroup(1, 1, 1))), 0));
-        QVERIFY(!upload.done());
+        composeAs(upload, 0x30);
+        QVERIFY(upload.tryToParse(frame(0x30, "<SndFlashPage>", pageOf({})), 0));
         QVERIFY(upload.reschedule());
-        QCOMPARE(pageDone.count(), 1);
-        QCOMPARE(pageDone.first().at(2).toUInt(), quint32(4 * 256 + 63));
-        QCOMPARE(uploadDone.count(), 0);
-        QCOMPARE(messageDone.count(), 0);
-
+        QCOMPARE(composeAs(upload, 0x31), request(0x31, "<GetFlashPage>", bytes({0, 0, 4, 63})));
+        QVERIFY(upload.tryToParse(frame(0x31, "<SndFlashPage>", pageOf(fullGroup(1, 1, 1))), 0));
         // The next request asks for the next page, across the block boundary.
-        QCOMPARE(composeAs(upload, 0x31), request(0x31, "<GetFlashPage>", bytes({0, 0, 5, 0})));
-        QVERIFY(!upload.tryToParse(frame(0x31, "<SndFlashPage>", pageOf({})), 0));
-        QVERIFY(upload.done());
-        QVERIFY(!upload.failed());
-        QCOMPARE(pageDone.count(), 1);
+        QCOMPARE(composeAs(upload, 0x32), request(0x32, "<GetFlashPage>", bytes({0, 0, 5, 0})));
+        QVERIFY(upload.tryToParse(frame(0x32, "<SndFlashPage>", pageOf(fullGroup(2, 1, 1))), 0));
+        QCOMPARE(pageDone.count(), 2);
+        QCOMPARE(pageDone.last().at(2).toUInt(), quint32(5 * 256));
         QCOMPARE(uploadDone.count(), 1);
         QCOMPARE(uploadDone.first(), (QList<QVariant>{kDevice, kMeasurement}));
-        QCOMPARE(messageDone.count(), 1);
-        QVERIFY(m_log->contains(" Upload datapage failed to parse, stop it. "));
+
+        // The last frame stays in the window for a while; it ends nothing twice.
+        const QByteArray window = frame(0x32, "<SndFlashPage>", pageOf(fullGroup(2, 1, 1)));
+        for (int poll = 0; poll < 3; ++poll)
+            QVERIFY(!upload.tryToParse(window, 0));
+        QCOMPARE(uploadDone.count(), 1);
+        QCOMPARE(pageDone.count(), 2);
+    }
+
+    // A resumed upload reads the page of its stored progress first. When
+    // that page adds samples, what is stored is older than its progress,
+    // and the reader goes back to the first page before anything else.
+    void resumeCheck_data()
+    {
+        QTest::addColumn<bool>("alreadyStored");
+        QTest::addColumn<QByteArray>("next");
+        QTest::newRow("page stored: go on") << true << bytes({0, 0, 4, 11, 0, 0, 4, 19});
+        QTest::newRow("page not stored: back to the first") << false << bytes({0, 0, 4, 1, 0, 0, 4, 9});
+    }
+
+    void resumeCheck()
+    {
+        QFETCH(bool, alreadyStored);
+        QFETCH(QByteArray, next);
+        auto list = twoTrackList();
+        if (alreadyStored) {
+            list->getTrackById(Track::AccX)->setCurrentSampleNumber(10);
+            list->getTrackById(Track::AccX)->AddScalarSample(1.0 / 2048);
+            list->getTrackById(Track::Pressure)->setCurrentSampleNumber(10);
+            list->getTrackById(Track::Pressure)->AddScalarSample(1);
+        }
+        UploadDataPage upload(kDevice, kMeasurement, FlashAddress(0, 4, 10), FlashAddress(0, 4, 30));
+        upload.setPagesPerRequest(8);
+        upload.setResumeCheck(FlashAddress(0, 4, 1));
+        upload.DeviceTrackListChanged(kDevice, kMeasurement, list.get());
+        QSignalSpy rewound(&upload, &UploadDataPage::uploadRewound);
+        QSignalSpy pageDone(&upload, &UploadDataPage::uploadPageDone);
+        // The checked page goes alone, not in a run.
+        QCOMPARE(composeAs(upload, 0x40), request(0x40, "<GetFlashPage>", bytes({0, 0, 4, 10})));
+        QVERIFY(upload.tryToParse(frame(0x40, "<SndFlashPage>", pageOf(fullGroup(10, 1, 1))), 0));
+        QVERIFY(upload.reschedule());
+        QCOMPARE(rewound.count(), alreadyStored ? 0 : 1);
+        QCOMPARE(pageDone.count(), alreadyStored ? 1 : 0);
+        // Then runs again, from the page after it or from the first page.
+        QCOMPARE(composeAs(upload, 0x41), request(0x41, "<GetFlashPages>", next));
+    }
+
+    // A run lost as a whole halves the run length; complete runs bring it
+    // back, so a few losses do not leave a link at one page per round trip.
+    void runLengthShrinksOnLossAndGrowsBack()
+    {
+        auto list = twoTrackList();
+        UploadDataPage upload(kDevice, kMeasurement, FlashAddress(0, 8, 0), FlashAddress(0, 20, 0));
+        upload.setPagesPerRequest(8);
+        upload.DeviceTrackListChanged(kDevice, kMeasurement, list.get());
+        const auto pagesNamed = [](const QByteArray& request) {
+            const QByteArray range = request.mid(5 + 1 + 15, 8);
+            return int(quint8(range[7])) - int(quint8(range[3]));
+        };
+        QList<int> runs;
+        quint8 number = 0x10;
+        quint32 sample = 0;
+        runs << pagesNamed(composeAs(upload, number));
+        upload.timedOut(); // nothing of that run arrived
+        for (int request = 0; request < 6; ++request) {
+            number = quint8(number + 16);
+            const int pages = pagesNamed(composeAs(upload, number));
+            runs << pages;
+            for (int page = 0; page < pages; ++page)
+                QVERIFY(upload.tryToParse(frame(quint8(number + page), "<SndFlashPage>",
+                                                pageOf(fullGroup(sample++, 1, 1))), 0));
+            QVERIFY(upload.reschedule());
+        }
+        QCOMPARE(runs, (QList<int>{8, 4, 4, 4, 4, 8, 8}));
+        QCOMPARE(upload.getPagesPerRequest(), 8);
+        QCOMPARE(upload.getCurrentAddress(), FlashAddress(0, 8, 32));
     }
 
     void uploadEndsAtTheStopAddress()
@@ -409,7 +496,8 @@ private Q_SLOTS:
         QVERIFY(m_log->contains(" Upload datapage was aborted: "));
         QTRY_VERIFY(guard.isNull());
 
-        auto* finished = new UploadDataPage(kDevice, kMeasurement); // no track list: first page ends it
+        // A recording without data pages ends at the first page behind its header.
+        auto* finished = new UploadDataPage(kDevice, kMeasurement, FlashAddress(0, 1, 2), FlashAddress(0, 1, 1));
         QSignalSpy finishedAborted(finished, &UploadDataPage::uploadAborted);
         composeAs(*finished, 0x60);
         finished->tryToParse(frame(0x60, "<SndFlashPage>", pageOf({})), 0);

@@ -1,0 +1,45 @@
+#include "Workflows/ActiveUploads.h"
+
+#include <QtGlobal>
+
+ActiveUploads::Upload* ActiveUploads::find(quint64 serial, quint64 measurementId)
+{
+    const auto it = m_uploads.find(serial);
+    if (it == m_uploads.end() || it->measurementId != measurementId)
+        return nullptr;
+    return &it.value();
+}
+
+const ActiveUploads::Upload* ActiveUploads::find(quint64 serial) const
+{
+    const auto it = m_uploads.constFind(serial);
+    return it == m_uploads.constEnd() ? nullptr : &it.value();
+}
+
+quint64 ActiveUploads::measurementOf(quint64 serial) const
+{
+    const Upload* upload = find(serial);
+    return upload == nullptr ? 0 : upload->measurementId;
+}
+
+double ActiveUploads::fraction(const Upload& upload)
+{
+    if (upload.openEnded)
+        return -1.0;
+    // A recording without data pages has nothing to wait for.
+    if (upload.stopPage < upload.firstPage)
+        return upload.nextPage > upload.stopPage ? 1.0 : 0.0;
+    const double total = double(upload.stopPage - upload.firstPage + 1);
+    const double stored = double(qMax(upload.nextPage, upload.firstPage) - upload.firstPage);
+    return qBound(0.0, stored / total, 1.0);
+}
+
+qint64 ActiveUploads::pagesLeft() const
+{
+    qint64 pages = 0;
+    for (const Upload& upload : m_uploads) {
+        if (!upload.openEnded && upload.stopPage >= upload.nextPage)
+            pages += upload.stopPage - upload.nextPage + 1;
+    }
+    return pages;
+}
