@@ -15,8 +15,9 @@
 #include "Protocol/SetFeature.h"
 #include "Protocol/UploadDataPage.h"
 #include "Protocol/UploadHeader.h"
-#include "Protocol/UploadMAT.h"
+#include "Workflows/AllocationTables.h"
 #include "Workflows/SensorIdentifier.h"
+#include "Workflows/UploadAttempts.h"
 
 #include <QDebug>
 #include <QStringList>
@@ -25,7 +26,6 @@
 
 namespace {
 
-const FlashAddress kTableAddress(0, 1, 0);
 const FlashAddress kFirstErasedBlock(0, 1, 0);
 const FlashAddress kLastErasedBlock(1, 4095, 0);
 
@@ -41,16 +41,6 @@ bool parseHex(const QString& text, quint64& value)
     return ok;
 }
 
-// A page as the user reads it.
-QString pageText(quint32 packed)
-{
-    const FlashAddress address(packed);
-    return QObject::tr("unit %1, block %2, page %3")
-        .arg(address.getLun())
-        .arg(address.getBlock())
-        .arg(address.getPage());
-}
-
 } // namespace
 
 UploadController::UploadController(QObject* parent, DeviceManager* deviceManager,
@@ -61,12 +51,14 @@ UploadController::UploadController(QObject* parent, DeviceManager* deviceManager
     m_pendingUploadTimer.setInterval(kPendingUploadIntervalMs);
     m_pendingUploadTimer.setSingleShot(false);
     connect(&m_pendingUploadTimer, &QTimer::timeout, this, &UploadController::CheckAllPendingUploads);
+    m_tables = new AllocationTables(this, measurementController, this);
+    connect(m_tables, &AllocationTables::tableParsed, this, &UploadController::deviceMATcomplete);
     if (deviceManager != nullptr) {
         // Made before anyone else hears of the connection, so that a table
         // read asked for on it knows the sensor is new.
-        connect(deviceManager, &DeviceManager::deviceConnected, this, &UploadController::deviceJoined);
-        connect(deviceManager, &DeviceManager::deviceDisconnected, this, &UploadController::deviceLeft);
-        connect(deviceManager, &DeviceManager::deviceFirmwareChanged, this, &UploadController::identityKnown);
+        connect(deviceManager, &DeviceManager::deviceConnected, m_tables, &AllocationTables::sensorJoined);
+        connect(deviceManager, &DeviceManager::deviceDisconnected, m_tables, &AllocationTables::sensorLeft);
+        connect(deviceManager, &DeviceManager::deviceFirmwareChanged, m_tables, &AllocationTables::sensorKnown);
     }
 }
 
@@ -107,64 +99,11 @@ void UploadController::deleteAllDataBlocks()
 
 // Allocation tables
 
-UploadMAT* UploadController::matUploader(quint64 serial)
-{
-    UploadMAT* reader = m_tableReaders.value(serial, nullptr);
-    if (reader != nullptr)
-        return reader;
-    reader = new UploadMAT(serial, kTableAddress);
-    reader->setParent(this);
-    m_tableReaders.insert(serial, reader);
-    if (MeasurementController* measurements = measurementController()) {
-        connect(reader, &UploadMAT::foundStartedMeasurement, measurements,
-                &MeasurementController::foundStartedMeasurement,
-                Qt::ConnectionType(Qt::QueuedConnection | Qt::UniqueConnection));
-        connect(reader, &UploadMAT::foundCompleteMeasurement, measurements,
-                &MeasurementController::foundCompleteMeasurement,
-                Qt::ConnectionType(Qt::QueuedConnection | Qt::UniqueConnection));
-    }
-    connect(reader, &UploadMAT::parsingOfMATcomplete, this, &UploadController::deviceMATcomplete,
-            Qt::ConnectionType(Qt::QueuedConnection | Qt::UniqueConnection));
-    return reader;
-}
-
-bool UploadController::queuedOrInFlight(quint64 serial, const Message* message)
-{
-    if (message == nullptr)
-        return false;
-    for (const MessageList* list : {scheduledMessages(serial), activeMessages(serial)}) {
-        for (const Message* queued : *list) {
-            if (queued == message && !queued->failed())
-                return true;
-        }
-    }
-    return false;
-}
-
-bool UploadController::tableReadDone(quint64 serial)
-{
-    return m_tablesRead.contains(serial) && !queuedOrInFlight(serial, m_tableReaders.value(serial, nullptr));
-}
-
 void UploadController::uploadMatFromDevice(QString deviceSerial)
 {
     quint64 serial = 0;
-    if (!parseHex(deviceSerial, serial))
-        return;
-    UploadMAT* reader = matUploader(serial);
-    // Asked for twice, the table would be read twice and every upload
-    // waiting for it checked twice.
-    if (queuedOrInFlight(serial, reader)) {
-        qCDebug(lcWorkflows) << " Table read already on its way for device: " << hex(serial);
-        return;
-    }
-    // A failed read may still be listed as active; it goes before the next one.
-    if (activeMessages(serial)->contains(reader))
-        activeMessages(serial)->removeAll(reader);
-    reader->reset();
-    reader->setSerial(serial);
-    if (!scheduleMessage(reader, false))
-        qCDebug(lcWorkflows) << " Table read not scheduled for device: " << hex(serial);
+    if (parseHex(deviceSerial, serial))
+        m_tables->read(serial);
 }
 
 void UploadController::uploadMATfromAllDevices()
@@ -177,11 +116,7 @@ void UploadController::uploadMATfromAllDevices()
 void UploadController::uploadAllMeasurementsFromDevice(quint64 deviceSerial)
 {
     qCDebug(lcWorkflows) << "Upload all measurements from device: " << hex(deviceSerial);
-    if (m_awaitingIdentity.contains(deviceSerial)) {
-        m_deferredTableReads.insert(deviceSerial);
-        return;
-    }
-    uploadAllMeasurementsFromDevice(hex(deviceSerial));
+    m_tables->readOnceKnown(deviceSerial);
 }
 
 void UploadController::uploadAllMeasurementsFromDevice(QString deviceSerialString)
@@ -189,34 +124,9 @@ void UploadController::uploadAllMeasurementsFromDevice(QString deviceSerialStrin
     uploadMatFromDevice(deviceSerialString);
 }
 
-void UploadController::deviceJoined(quint64 deviceSerial)
-{
-    m_tablesRead.remove(deviceSerial);
-    m_awaitingIdentity.insert(deviceSerial);
-    QTimer::singleShot(kIdentityWaitMs, this, [this, deviceSerial] {
-        if (isDeviceOnline(deviceSerial))
-            identityKnown(deviceSerial);
-    });
-}
-
-void UploadController::identityKnown(quint64 deviceSerial)
-{
-    m_awaitingIdentity.remove(deviceSerial);
-    if (m_deferredTableReads.remove(deviceSerial))
-        uploadAllMeasurementsFromDevice(hex(deviceSerial));
-}
-
-void UploadController::deviceLeft(quint64 deviceSerial)
-{
-    // What the sensor lists may change while it is away.
-    m_tablesRead.remove(deviceSerial);
-    m_awaitingIdentity.remove(deviceSerial);
-    m_deferredTableReads.remove(deviceSerial);
-}
-
 void UploadController::deviceMATcomplete(quint64 deviceSerial)
 {
-    m_tablesRead.insert(deviceSerial);
+    m_tables->markRead(deviceSerial);
     int count = 0;
     if (MeasurementController* measurements = measurementController())
         count = measurements->getMeasurementsOnDeviceModel(deviceSerial)->rowCount();
@@ -247,7 +157,7 @@ void UploadController::scheduleUpload(quint64 deviceId, quint64 measurementId)
 {
     m_pendingUploads.insert(deviceId, measurementId);
     // A fresh request from the user gets fresh chances.
-    m_fruitlessAttempts.remove(UploadKey(deviceId, measurementId));
+    m_attempts.forget(deviceId, measurementId);
     qCDebug(lcWorkflows) << "scheduled upload for device: " << hex(deviceId)
                          << " and measuerement: " << hex(measurementId);
     m_pendingUploadTimer.start();
@@ -289,10 +199,9 @@ bool UploadController::CheckPendingUploads(quint64 deviceSerial)
         m_pendingUploadTimer.start();
     // Until the sensor's table has been read, nobody can tell whether it
     // holds the measurement; trying now would drop the entry as failed.
-    if (!tableReadDone(deviceSerial)) {
-        if (!queuedOrInFlight(deviceSerial, m_tableReaders.value(deviceSerial, nullptr))
-            && !m_deferredTableReads.contains(deviceSerial))
-            uploadMatFromDevice(hex(deviceSerial));
+    if (!m_tables->isReadAndSettled(deviceSerial)) {
+        if (!m_tables->isReading(deviceSerial) && !m_tables->isDeferred(deviceSerial))
+            m_tables->read(deviceSerial);
         qCDebug(lcWorkflows) << " Waiting for the table of device: " << hex(deviceSerial);
         return true;
     }
@@ -538,9 +447,7 @@ void UploadController::readerFinished(quint64 DeviceSerial, quint64 MeasurementI
     // stop address, at its first empty page): all of it is here.
     const bool complete = !upload->reader.isNull() && upload->reader->isComplete();
     const bool saved = saveUpload(DeviceSerial, MeasurementId);
-    const UploadKey key(DeviceSerial, MeasurementId);
-    m_fruitlessAttempts.remove(key);
-    m_emptyPageStops.remove(key);
+    m_attempts.forget(DeviceSerial, MeasurementId);
     if (complete && saved) {
         // Nothing more comes for this list: the room its stores keep for
         // growth can be as much again as the samples themselves.
@@ -591,41 +498,17 @@ void UploadController::uploadAborted(quint64 DeviceSerial, quint64 MeasurementId
     ActiveUploads::Upload* upload = m_active.find(DeviceSerial, MeasurementId);
     if (upload == nullptr)
         return;
-    const UploadKey key(DeviceSerial, MeasurementId);
     const ActiveUploads::Upload ended = *upload;
     m_active.end(DeviceSerial);
     // What arrived is kept.
     const bool saved = saveUpload(DeviceSerial, MeasurementId);
 
-    // The rest is fetched once the sensor can be reached again. A sensor
-    // that is there but never delivers a page, or always stops at the same
-    // page without samples, gets a few chances, not endless ones.
-    QString reason;
-    if (ended.emptyPageFound) {
-        QPair<quint32, int> stops = m_emptyPageStops.value(key, qMakePair(ended.emptyPage, 0));
-        if (stops.first != ended.emptyPage)
-            stops = qMakePair(ended.emptyPage, 0);
-        ++stops.second;
-        m_emptyPageStops.insert(key, stops);
-        const QString where = pageText(ended.emptyPage);
-        if (stops.second >= kMaxFruitlessAttempts) {
-            reason = tr("The upload of measurement %1 from sensor %2 stopped at %3: the sensor sends that page "
-                        "without data. What was uploaded is kept; it is not complete.")
-                         .arg(hex(MeasurementId), hex(DeviceSerial), where);
-        } else {
-            NotificationHub::instance()->sendWarning(
-                tr("Sensor %1 sent %2 of measurement %3 without data; the upload is tried again.")
-                    .arg(hex(DeviceSerial), where, hex(MeasurementId)));
-        }
-    } else if (ended.pagesStored > 0) {
-        m_fruitlessAttempts.remove(key);
-    } else if (isDeviceOnline(DeviceSerial)) {
-        const int attempts = m_fruitlessAttempts.value(key, 0) + 1;
-        m_fruitlessAttempts.insert(key, attempts);
-        if (attempts >= kMaxFruitlessAttempts)
-            reason = tr("The upload of measurement %1 from sensor %2 failed: the sensor does not deliver its data.")
-                         .arg(hex(MeasurementId), hex(DeviceSerial));
-    }
+    // The rest is fetched once the sensor can be reached again, unless it
+    // has had its chances.
+    const UploadAttempts::Verdict verdict = m_attempts.judge(DeviceSerial, ended, isDeviceOnline(DeviceSerial));
+    if (!verdict.retryWarning.isEmpty())
+        NotificationHub::instance()->sendWarning(verdict.retryWarning);
+    QString reason = verdict.giveUpReason;
     if (!saved && reason.isEmpty())
         reason = tr("The upload of measurement %1 from sensor %2 could not be saved.")
                      .arg(hex(MeasurementId), hex(DeviceSerial));
@@ -638,8 +521,7 @@ void UploadController::uploadAborted(quint64 DeviceSerial, quint64 MeasurementId
         if (!m_pendingUploadTimer.isActive())
             m_pendingUploadTimer.start();
     } else {
-        m_fruitlessAttempts.remove(key);
-        m_emptyPageStops.remove(key);
+        m_attempts.forget(DeviceSerial, MeasurementId);
         giveUp(DeviceSerial, MeasurementId, reason);
     }
     updatePagesToUpload();
@@ -700,4 +582,9 @@ bool UploadController::isIdentifying() const
 void UploadController::DeviceTracksParsed()
 {
     qCDebug(lcWorkflows) << " Device Tracks parsed completely. ";
+}
+
+bool UploadController::hasReadTable(quint64 deviceSerial) const
+{
+    return m_tables->isRead(deviceSerial);
 }

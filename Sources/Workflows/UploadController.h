@@ -3,6 +3,7 @@
 #include "Protocol/AppController.h"
 #include "Protocol/FlashAddress.h"
 #include "Workflows/ActiveUploads.h"
+#include "Workflows/UploadAttempts.h"
 
 #include <QMap>
 #include <QMultiMap>
@@ -12,6 +13,7 @@
 #include <QString>
 #include <QTimer>
 
+class AllocationTables;
 class Measurement;
 class SensorIdentifier;
 class UploadDataPage;
@@ -43,13 +45,9 @@ public:
     // late, which only a longer run makes up for.
     static constexpr int kUsbPagesPerRequest = 8;
     static constexpr int kBluetoothPagesPerRequest = 16;
-    // A newly connected sensor first answers who it is; its table is read
-    // once it has (or after this long), so that the 2 KB page does not hold
-    // up those answers on a slow link.
-    static constexpr int kIdentityWaitMs = 1500;
     // Attempts in a row that store no page, or that stop at the same page
     // without samples, before an upload is given up.
-    static constexpr int kMaxFruitlessAttempts = 3;
+    static constexpr int kMaxFruitlessAttempts = UploadAttempts::kMaxAttempts;
 
     UploadController(QObject* parent, DeviceManager* deviceManager, MeasurementController* measurementController,
                      StateController* stateController);
@@ -61,7 +59,7 @@ public:
     // The device's pending ids, the one scheduled last first.
     QList<quint64> pendingUploads(quint64 deviceSerial) const { return m_pendingUploads.values(deviceSerial); }
     // Whether the device's table has been read since it connected.
-    bool hasReadTable(quint64 deviceSerial) const { return m_tablesRead.contains(deviceSerial); }
+    bool hasReadTable(quint64 deviceSerial) const;
     bool isCheckingPendingUploads() const { return m_pendingUploadTimer.isActive(); }
     bool isIdentifying() const;
 
@@ -99,9 +97,6 @@ public Q_SLOTS:
     void identifySensorSlot();
 
 private Q_SLOTS:
-    void deviceJoined(quint64 deviceSerial);
-    void deviceLeft(quint64 deviceSerial);
-    void identityKnown(quint64 deviceSerial);
     void pageStored(quint64 DeviceSerial, quint64 MeasurementId, quint32 Address);
     void pageEmpty(quint64 DeviceSerial, quint64 MeasurementId, quint32 Address);
     void readingAgain(quint64 DeviceSerial, quint64 MeasurementId, quint32 Address);
@@ -110,11 +105,8 @@ private Q_SLOTS:
 private:
     using UploadKey = QPair<quint64, quint64>; // device serial, measurement id
 
-    UploadMAT* matUploader(quint64 serial);
     UploadHeader* headerUploader(quint64 serial, Measurement* deviceMeasurement);
     UploadDataPage* dataUploader(quint64 serial, Measurement* deviceMeasurement, FlashAddress from);
-    bool queuedOrInFlight(quint64 serial, const Message* message);
-    bool tableReadDone(quint64 serial);
     // Where an upload of the device's part goes on: the page of the stored
     // progress (read once more to check it), or the first data page when
     // nothing usable is stored.
@@ -130,21 +122,12 @@ private:
     bool saveUpload(quint64 serial, quint64 id);
     void giveUp(quint64 serial, quint64 id, const QString& reason);
 
-    QMap<quint64, UploadMAT*> m_tableReaders;
+    AllocationTables* m_tables = nullptr;
     QMultiMap<quint64, quint64> m_pendingUploads;
     ActiveUploads m_active;
     QTimer m_pendingUploadTimer;
     SensorIdentifier* m_identifier = nullptr;
 
-    // Devices whose table has been read since they connected.
-    QSet<quint64> m_tablesRead;
-    // Connected devices that have not yet said who they are, and those of
-    // them whose table read waits for it.
-    QSet<quint64> m_awaitingIdentity;
-    QSet<quint64> m_deferredTableReads;
-    QMap<UploadKey, int> m_fruitlessAttempts;
-    // The page an upload last stopped at for want of samples, and how often
-    // in a row it did.
-    QMap<UploadKey, QPair<quint32, int>> m_emptyPageStops;
+    UploadAttempts m_attempts;
     int m_pagesToUpload = 0;
 };
