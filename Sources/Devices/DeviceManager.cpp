@@ -28,6 +28,27 @@ void DeviceManager::writeToDevice(quint64 serial, QByteArray frame)
         m_interfaceManager->writeToDevice(serial, frame);
 }
 
+void DeviceManager::writeToDevice(quint64 serial, const QString& link, QByteArray frame)
+{
+    if (!m_interfaceManager.isNull())
+        m_interfaceManager->writeToDevice(serial, link, frame);
+}
+
+quint64 DeviceManager::receivePosition(const QString& link) const
+{
+    return m_interfaceManager.isNull() ? 0 : m_interfaceManager->receivePosition(link);
+}
+
+QString DeviceManager::routeIdentifier(quint64 serial, bool fastest) const
+{
+    return m_interfaceManager.isNull() ? QString() : m_interfaceManager->routeIdentifier(serial, fastest);
+}
+
+QString DeviceManager::windowLink() const
+{
+    return m_interfaceManager.isNull() ? QString() : m_interfaceManager->deliveringLink();
+}
+
 void DeviceManager::clearDeviceDataBuffers(quint64 serial)
 {
     if (!m_interfaceManager.isNull())

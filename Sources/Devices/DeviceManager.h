@@ -4,6 +4,7 @@
 #include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QString>
 
 #include <memory>
 
@@ -27,10 +28,20 @@ public:
     DevicesModel* getDevicesModel() const { return m_devicesModel.get(); }
 
     void writeToDevice(quint64 serial, QByteArray frame);
+    // Over one of the sensor's links (its route when that link is not one).
+    void writeToDevice(quint64 serial, const QString& link, QByteArray frame);
     void clearDeviceDataBuffers(quint64 serial);
     // Where the receive window of the link that carries the sensor's frames
     // ends now (absolute stream position); 0 without such a link.
     quint64 receivePosition(quint64 serial) const;
+    // The same for one link; 0 for a link that is not open.
+    quint64 receivePosition(const QString& link) const;
+    // The link a frame for the sensor goes over (with `fastest`, the cable
+    // when there is one); empty when the sensor has none.
+    QString routeIdentifier(quint64 serial, bool fastest = false) const;
+    // While receivedDataFromDevice is being emitted by the link manager: the
+    // link the window came from. Empty otherwise (a window from elsewhere).
+    QString windowLink() const;
 
     int numberOfDevicesTotal() const;
     int numberOfDevicesConnected() const { return m_numberOfDevicesOnline; }

@@ -72,27 +72,22 @@ void InterfaceManager::retireInterface(RemoteInterface* link)
 
 QByteArray* InterfaceManager::interfaceDataBuffer(QString identifier)
 {
-    std::unique_ptr<QByteArray>& buffer = interfaceBuffers[identifier];
-    if (!buffer)
-        buffer = std::make_unique<QByteArray>();
-    return buffer.get();
+    return m_buffers.buffer(identifier);
 }
 
 quint64 InterfaceManager::interfaceBufferOffset(const QString& identifier) const
 {
-    return bufferOffset.value(identifier, 0);
+    return m_buffers.offset(identifier);
 }
 
 quint64 InterfaceManager::endPosition(const QString& identifier)
 {
-    return bufferOffset.value(identifier, 0) + quint64(interfaceDataBuffer(identifier)->size());
+    return m_buffers.endPosition(identifier);
 }
 
 void InterfaceManager::emptyBuffer(const QString& identifier)
 {
-    QByteArray* buffer = interfaceDataBuffer(identifier);
-    bufferOffset[identifier] += quint64(buffer->size());
-    buffer->clear();
+    m_buffers.empty(identifier);
 }
 
 void InterfaceManager::clearDeviceDataBuffers(quint64 serial)
@@ -108,6 +103,17 @@ quint64 InterfaceManager::receivePosition(quint64 serial)
     return route == nullptr ? 0 : endPosition(route->identifier());
 }
 
+quint64 InterfaceManager::receivePosition(const QString& identifier)
+{
+    return connectedInterfaces.contains(identifier) ? endPosition(identifier) : 0;
+}
+
+QString InterfaceManager::routeIdentifier(quint64 serial, bool fastest) const
+{
+    RemoteInterface* route = routeFor(serial, fastest);
+    return route == nullptr ? QString() : route->identifier();
+}
+
 QList<RemoteInterface*> InterfaceManager::linksBoundTo(quint64 serial) const
 {
     // The multi-map lists a key's values newest first.
@@ -116,12 +122,16 @@ QList<RemoteInterface*> InterfaceManager::linksBoundTo(quint64 serial) const
     return links;
 }
 
-RemoteInterface* InterfaceManager::routeFor(quint64 serial) const
+RemoteInterface* InterfaceManager::routeFor(quint64 serial, bool fastest) const
 {
     RemoteInterface* best = nullptr;
     const QList<RemoteInterface*> links = linksBoundTo(serial);
     for (RemoteInterface* link : links) {
-        if (best == nullptr || link->Rank() < best->Rank())
+        if (best == nullptr)
+            best = link;
+        else if (fastest && transportOf(best) != transportOf(link))
+            best = transportOf(link) == QLatin1String("cable") ? link : best;
+        else if (!fastest && link->Rank() < best->Rank())
             best = link;
     }
     return best;
@@ -141,6 +151,17 @@ void InterfaceManager::writeToDevice(quint64 serial, QByteArray frame)
         return;
     writeToInterface(route->identifier(), frame);
     // A quick answer is picked up at once instead of on the next poll tick.
+    pollComm();
+}
+
+void InterfaceManager::writeToDevice(quint64 serial, const QString& identifier, QByteArray frame)
+{
+    RemoteInterface* link = connectedInterfaces.value(identifier, nullptr);
+    if (link == nullptr || !serialToInterfaces.contains(serial, link)) {
+        writeToDevice(serial, frame);
+        return;
+    }
+    writeToInterface(identifier, frame);
     pollComm();
 }
 
@@ -165,24 +186,24 @@ bool InterfaceManager::tryReadFromInterface(QString identifier)
     const QByteArray bytes = link->read();
     m_lastReadBytes = bytes.size();
     const quint64 serial = interfaceToSerial.value(link, 0);
-    QByteArray* buffer = interfaceDataBuffer(identifier);
     const bool delivered = !bytes.isEmpty();
     if (delivered) {
         Store::instance()->logIncoming(identifier, bytes);
-        buffer->append(bytes);
-        const int excess = buffer->size() - kMaxBufferBytes;
-        if (excess > 0) {
-            buffer->remove(0, excess);
-            bufferOffset[identifier] += quint64(excess);
-        }
+        m_buffers.append(identifier, bytes);
     }
     // Every poll hands the window on, also an unchanged one: waiting
     // messages count their time-outs and retries from these calls.
-    const QByteArray window = *buffer;
-    const quint64 offset = bufferOffset.value(identifier, 0);
+    const QByteArray window = *m_buffers.buffer(identifier);
+    const quint64 offset = m_buffers.offset(identifier);
     checkPendingIdMessages(identifier, window, offset);
-    if (!m_deviceManager.isNull())
+    if (!m_deviceManager.isNull()) {
+        // Receivers may send, and every send polls again: the link of an
+        // outer delivery comes back once the inner one is over.
+        const QString outer = m_deliveringLink;
+        m_deliveringLink = identifier;
         Q_EMIT m_deviceManager->receivedDataFromDevice(serial, window, offset);
+        m_deliveringLink = outer;
+    }
     return delivered;
 }
 
@@ -399,12 +420,14 @@ void InterfaceManager::bindInterface(RemoteInterface* link, quint64 serial)
     KtDevice* device = m_deviceManager->getDeviceBySerial(serial);
     if (device == nullptr)
         return;
-    const QString type = link->type();
-    if (type == QLatin1String("usb")) {
+    // The transport, not the kind of link object, says how the sensor is
+    // connected: a serial port the system bound to Bluetooth is Bluetooth.
+    if (transportOf(link) == QLatin1String("cable")) {
         device->setUsbPort(identifier);
         device->setUsbConnected(true);
-    } else if (type == QLatin1String("bluetooth")) {
-        device->setBtAddress(identifier);
+    } else {
+        if (link->type() == QLatin1String("bluetooth"))
+            device->setBtAddress(identifier);
         device->setBtConnected(true);
     }
 }
@@ -430,15 +453,16 @@ void InterfaceManager::InterfaceDisconnected(QString identifier)
             const quint64 serial = binding.value();
             interfaceToSerial.remove(link);
             serialToInterfaces.remove(serial, link);
-            const QString type = link->type();
+            const QString transport = transportOf(link);
             const QList<RemoteInterface*> remaining = linksBoundTo(serial);
-            const bool sameKindLeft = std::any_of(remaining.cbegin(), remaining.cend(),
-                                                  [&](RemoteInterface* other) { return other->type() == type; });
+            const bool sameKindLeft = std::any_of(remaining.cbegin(), remaining.cend(), [&](RemoteInterface* other) {
+                return transportOf(other) == transport;
+            });
             if (!m_deviceManager.isNull() && !sameKindLeft) {
                 if (KtDevice* device = m_deviceManager->getDeviceBySerial(serial)) {
-                    if (type == QLatin1String("usb"))
+                    if (transport == QLatin1String("cable"))
                         device->setUsbConnected(false);
-                    else if (type == QLatin1String("bluetooth"))
+                    else
                         device->setBtConnected(false);
                 }
             }
@@ -454,9 +478,12 @@ void InterfaceManager::InterfaceDisconnected(QString identifier)
     m_unboundTicks.remove(identifier);
     m_reportedClaims.remove(identifier);
     // Links that come and go under ever new names (renumbered ports,
-    // pseudo-terminals) would otherwise each keep two files open.
-    if (!isConnected(identifier))
+    // pseudo-terminals) would otherwise each keep two files open and a
+    // receive buffer.
+    if (!isConnected(identifier)) {
         Store::instance()->closeCommLogs(identifier);
+        m_buffers.release(identifier);
+    }
 }
 
 void InterfaceManager::releaseSerialRequests(const QString& identifier)

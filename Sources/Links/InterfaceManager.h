@@ -10,8 +10,7 @@
 #include <QStringList>
 #include <QTimer>
 
-#include <map>
-#include <memory>
+#include "Links/ReceiveBuffers.h"
 
 class DeviceManager;
 class GetSerial;
@@ -31,7 +30,7 @@ public:
     static constexpr int kConnectIntervalMs = 1000;
     // Polls without data after which polling falls back to the slow rate.
     static constexpr int kIdlePollsBeforeSlow = 100;
-    static constexpr int kMaxBufferBytes = 4096;
+    static constexpr int kMaxBufferBytes = ReceiveBuffers::kMaxBytes;
     // A link that delivered this much in one read likely has more waiting:
     // it is read again in the same poll, up to kMaxReadsPerPoll times, each
     // window handed on, so that a fast link is not held to one read per tick
@@ -56,6 +55,9 @@ public:
     bool addDiscoveredInterface(RemoteInterface* link);
 
     virtual void writeToDevice(quint64 serial, QByteArray frame);
+    // The same over the named link of the sensor; over its route when the
+    // link is empty or not bound to it.
+    void writeToDevice(quint64 serial, const QString& identifier, QByteArray frame);
     virtual void writeToInterface(QString identifier, QByteArray data);
     // One poll of one link: read, buffer, look for serial replies, hand the
     // window on. True when the link delivered bytes.
@@ -67,10 +69,11 @@ public:
     // Whether the identifier names a discovered or an open link.
     bool isConnected(QString identifier);
 
-    // The receive buffer of a link, created empty on first use and kept for
-    // the whole run (a link that comes back under the same name continues
-    // it). The manager owns it.
+    // The receive buffer of a link, created empty on first use and released
+    // when the link goes. The manager owns it.
     QByteArray* interfaceDataBuffer(QString identifier);
+    // Receive buffers currently held.
+    int numberOfReceiveBuffers() const { return m_buffers.count(); }
     // Bytes dropped so far from the front of the link's receive buffer.
     quint64 interfaceBufferOffset(const QString& identifier) const;
     // Empties the receive buffers of every link bound to the serial. The
@@ -83,6 +86,15 @@ public:
     // Taken just before a request is written, it tells the reply apart
     // from frames that were already there.
     virtual quint64 receivePosition(quint64 serial);
+    // The same for one link.
+    quint64 receivePosition(const QString& identifier);
+
+    // The link that carries a sensor's frames: the best rank (so Bluetooth
+    // when it has both), or with `fastest` the cable when it has one (the
+    // link a long transfer goes over). Empty when none is bound.
+    QString routeIdentifier(quint64 serial, bool fastest = false) const;
+    // While a window is handed on: the link it came from; empty otherwise.
+    QString deliveringLink() const { return m_deliveringLink; }
 
     // Sets the device offline unless another link is still bound to it.
     void checkDeviceStillConnected(quint64 serial);
@@ -131,8 +143,7 @@ protected:
     // Serial requests sent and not yet answered (children of this object).
     QList<GetSerial*> pendingSerialRequests;
 
-    std::map<QString, std::unique_ptr<QByteArray>> interfaceBuffers;
-    QMap<QString, quint64> bufferOffset;
+    ReceiveBuffers m_buffers;
 
     QSet<quint64> knownBtAddresses;
 
@@ -154,7 +165,7 @@ private:
     QList<RemoteInterface*> linksBoundTo(quint64 serial) const;
     // The link that carries a sensor's frames: the best rank, and among
     // equal ranks the one bound first, so the choice stays put.
-    RemoteInterface* routeFor(quint64 serial) const;
+    RemoteInterface* routeFor(quint64 serial, bool fastest = false) const;
     quint64 endPosition(const QString& identifier);
     void emptyBuffer(const QString& identifier);
     // How a link reaches its sensor: over Bluetooth (a socket, or a serial
@@ -163,6 +174,7 @@ private:
     static QString transportOf(RemoteInterface* link);
 
     QPointer<DeviceManager> m_deviceManager;
+    QString m_deliveringLink;
     // Connect ticks each open, unbound link has waited without a probe running.
     QMap<QString, int> m_unboundTicks;
     // Links already reported for claiming a serial that another sensor

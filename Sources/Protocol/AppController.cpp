@@ -256,9 +256,19 @@ void AppController::sendMessage(Message* message)
 {
     if (message == nullptr || m_deviceManager.isNull())
         return;
+    const QByteArray frame = message->Compose();
+    write(message, frame);
+}
+
+void AppController::write(Message* message, const QByteArray& frame)
+{
     const quint64 serial = message->getDeviceSerial();
-    message->setReplyNotBefore(m_deviceManager->receivePosition(serial));
-    m_deviceManager->writeToDevice(serial, message->Compose());
+    const QString link = m_deviceManager->routeIdentifier(serial, message->prefersFastLink());
+    // Only what arrives on that link from here on can answer this transmission.
+    message->setReplyLink(link);
+    message->setReplyNotBefore(link.isEmpty() ? m_deviceManager->receivePosition(serial)
+                                              : m_deviceManager->receivePosition(link));
+    m_deviceManager->writeToDevice(serial, link, frame);
 }
 
 void AppController::sendMessageAndListenForAnswer(Message* message)
@@ -296,10 +306,8 @@ void AppController::transmit(Message* message, bool fromScheduled)
     if (fromScheduled)
         updateNumberOfTasks();
     if (!m_deviceManager.isNull()) {
-        // Only what arrives from here on can answer this transmission.
-        message->setReplyNotBefore(m_deviceManager->receivePosition(serial));
         m_writing = true;
-        m_deviceManager->writeToDevice(serial, frame);
+        write(message, frame);
         m_writing = false;
     }
 }
@@ -372,6 +380,8 @@ void AppController::receivedDataFromDevice(quint64 DeviceSerial, QByteArray data
     if (DeviceSerial == 0)
         return;
 
+    // The link the window came from, when the link manager hands it on.
+    const QString link = m_deviceManager.isNull() ? QString() : m_deviceManager->windowLink();
     bool exchangeEnded = false;
     if (const MessageList* active = existingList(m_activeLists, DeviceSerial)) {
         const MessageList snapshot = *active;
@@ -383,7 +393,7 @@ void AppController::receivedDataFromDevice(quint64 DeviceSerial, QByteArray data
                 continue;
             if (message->getDeviceSerial() != DeviceSerial)
                 continue;
-            const bool accepted = message->tryToParse(dataReceived, bufferOffset);
+            const bool accepted = message->offerWindow(link, dataReceived, bufferOffset);
             // A message that has ended leaves the list at once, whatever its
             // parse returned: left in place it would be offered the same
             // frame again with the next window and end a second time.
@@ -418,7 +428,7 @@ void AppController::receivedDataFromDevice(quint64 DeviceSerial, QByteArray data
                 continue;
             if (message->getDeviceSerial() != DeviceSerial)
                 continue;
-            message->tryToParse(dataReceived, bufferOffset);
+            message->offerWindow(link, dataReceived, bufferOffset);
             if (message->done())
                 removeListeningMessage(message);
         }

@@ -108,6 +108,8 @@ private:
     // Sends the message and lists it as active; one taken from the scheduled
     // list leaves that list first.
     void transmit(Message* message, bool fromScheduled);
+    // Writes a composed frame over the link the message goes by.
+    void write(Message* message, const QByteArray& frame);
     // Sends the device's next scheduled message if nothing of it is in flight.
     void sendNextNow(quint64 deviceSerial);
     bool hasScheduledMessages() const;

@@ -176,6 +176,13 @@ bool Message::tryToParse(const QByteArray& window, quint64 bufferOffset)
     }
 }
 
+bool Message::offerWindow(const QString& link, const QByteArray& window, quint64 bufferOffset)
+{
+    if (!link.isEmpty() && !replyLink.isEmpty() && link != replyLink)
+        return false;
+    return tryToParse(window, bufferOffset);
+}
+
 bool Message::tryToParseBody(const QByteArray& window, int bodyStart, int endIndex)
 {
     if (bodyStart < 0 || bodyStart >= window.size())

@@ -33,6 +33,14 @@ public:
     QByteArray Compose();
 
     virtual bool tryToParse(const QByteArray& window, quint64 bufferOffset);
+    // A window of the named link (empty when it is not known). A reply comes
+    // back on the link its request went out on: the windows of a sensor's
+    // other links hold frames whose positions and numbers mean nothing to
+    // this request, so they are not looked at.
+    virtual bool offerWindow(const QString& link, const QByteArray& window, quint64 bufferOffset);
+    // Whether the message moves much data and should go over a sensor's
+    // fastest link rather than its preferred one.
+    virtual bool prefersFastLink() const { return false; }
     virtual bool tryToParseBody(const QByteArray& window, int bodyStart, int endIndex);
     virtual bool tryToParseResponseData(const QByteArray& window, int dataStart, int endIndex);
     virtual bool matchesExpectedLength(int dataStart, int endIndex);
@@ -72,6 +80,9 @@ public:
     // than that. The sender sets it just before writing; 0 accepts all.
     void setReplyNotBefore(quint64 position) { replyNotBefore = position; }
     quint64 getReplyNotBefore() const { return replyNotBefore; }
+    // The link the current transmission was written to; empty when unknown.
+    void setReplyLink(const QString& link) { replyLink = link; }
+    QString getReplyLink() const { return replyLink; }
 
     void reset();
     void answerReceived();
@@ -140,6 +151,7 @@ protected:
     bool retryPending = false;
     bool hasFailed = false;
     quint64 replyNotBefore = 0;
+    QString replyLink;
     // A refusal stays in the window and is offered again on every poll; it
     // is reported once per transmission.
     bool refusalReported = false;

@@ -23,6 +23,14 @@ bool ParseLiveStream::tryToParse(const QByteArray& window, quint64 bufferOffset)
     return false;
 }
 
+bool ParseLiveStream::offerWindow(const QString& link, const QByteArray& window, quint64 bufferOffset)
+{
+    lastParsedPosition = m_positions.value(link, 0);
+    tryToParse(window, bufferOffset);
+    m_positions.insert(link, lastParsedPosition);
+    return false;
+}
+
 void ParseLiveStream::FindAndParsePackets(const QByteArray& window, quint64 start)
 {
     const auto size = quint64(window.size());

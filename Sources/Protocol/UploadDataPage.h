@@ -37,6 +37,8 @@ public:
     UploadDataPage(quint64 deviceSerial, quint64 measurementId, FlashAddress start, FlashAddress stop);
 
     void BeforeComposeHook() override;
+    // Pages go over the cable when the sensor has one as well.
+    bool prefersFastLink() const override { return true; }
     bool tryToParseResponseData(const QByteArray& window, int dataStart, int endIndex) override;
     void successfullyParsedHook() override;
     void failedToParseHook() override;

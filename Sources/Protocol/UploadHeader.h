@@ -13,6 +13,8 @@ public:
     UploadHeader(quint64 deviceSerial, FlashAddress pageAddress);
 
     void BeforeComposeHook() override;
+    // Pages go over the cable when the sensor has one as well.
+    bool prefersFastLink() const override { return true; }
     bool tryToParseResponseData(const QByteArray& window, int dataStart, int endIndex) override;
 
     FlashAddress getPageAddress() const { return pageAddress; }

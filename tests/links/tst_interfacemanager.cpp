@@ -33,7 +33,13 @@ public:
         serialToInterfaces.insert(serial, link);
         interfaceToSerial.insert(link, serial);
     }
-    void setOffset(const QString& name, quint64 offset) { bufferOffset.insert(name, offset); }
+    ReceiveBuffers& buffers() { return m_buffers; }
+    // As if that many bytes had come and gone through the window.
+    void pushThrough(const QString& name, int bytes)
+    {
+        m_buffers.append(name, QByteArray(bytes, 'x'));
+        m_buffers.empty(name);
+    }
 };
 
 } // namespace
@@ -128,7 +134,7 @@ private Q_SLOTS:
         manager.interfaceDataBuffer("1122aabbcc")->append("bt bytes");
         manager.interfaceDataBuffer("ttyUSB1")->append("other");
         manager.interfaceDataBuffer("gone")->append("unbound");
-        manager.setOffset("ttyUSB0", 904);
+        manager.pushThrough("ttyUSB0", 904);
 
         manager.clearDeviceDataBuffers(0x7);
         QVERIFY(manager.interfaceDataBuffer("ttyUSB0")->isEmpty());
@@ -142,6 +148,28 @@ private Q_SLOTS:
 
         manager.clearDeviceDataBuffers(0x99);
         QCOMPARE(*manager.interfaceDataBuffer("ttyUSB1"), QByteArray("other"));
+    }
+
+    // A link that goes takes its window with it; one that comes back under
+    // its old name (or any new link) starts behind every position handed
+    // out before, so nothing that waits on an old position is fooled.
+    void releasedWindowsNeverRepeatAPosition()
+    {
+        Links manager;
+        ReceiveBuffers& buffers = manager.buffers();
+        buffers.append("ttyUSB0", QByteArray(5000, 'a'));
+        QCOMPARE(buffers.buffer("ttyUSB0")->size(), ReceiveBuffers::kMaxBytes);
+        QCOMPARE(buffers.offset("ttyUSB0"), quint64(5000 - ReceiveBuffers::kMaxBytes));
+        buffers.append("rfcomm0", "xyz");
+        QCOMPARE(buffers.offset("rfcomm0"), quint64(5000));
+        QCOMPARE(buffers.count(), 2);
+
+        buffers.release("ttyUSB0");
+        QCOMPARE(buffers.count(), 1);
+        QVERIFY(buffers.buffer("ttyUSB0")->isEmpty());
+        QCOMPARE(buffers.endPosition("ttyUSB0"), quint64(5003));
+        buffers.append("ttyUSB0", "new");
+        QCOMPARE(buffers.endPosition("ttyUSB0"), quint64(5006));
     }
 
     void onlyOpenLinksCount()

@@ -200,7 +200,10 @@ private Q_SLOTS:
         QCOMPARE(rig.scheduler.numberOfActiveMessages(), 0);
     }
 
-    void aSensorOnCableAndBluetoothPortStaysUsbConnectedUntilBothAreGone()
+    // A serial port the system bound to Bluetooth is a Bluetooth link,
+    // whatever kind of link object reads it: the sensor counts as connected
+    // over Bluetooth through it, and stays online while either link is there.
+    void aSensorOnCableAndBluetoothPortCountsEachByItsTransport()
     {
         LinkRig rig;
         QSignalSpy offline(&rig.devices, &DeviceManager::deviceDisconnected);
@@ -210,13 +213,19 @@ private Q_SLOTS:
         rig.links.poll();
         QCOMPARE(rig.links.interfacesForSerial(0x55), (QStringList { "rfcomm0", "ttyACM0" }));
         KtDevice* device = rig.devices.getDeviceBySerial(0x55);
+        QCOMPARE(std::make_pair(device->getUsbConnected(), device->getBtConnected()), std::make_pair(true, true));
+        QCOMPARE(device->getUsbPort(), QStringLiteral("ttyACM0"));
+        // Long transfers take the cable, everything else the best rank.
+        QCOMPARE(rig.links.routeIdentifier(0x55, true), QStringLiteral("ttyACM0"));
 
         cable->unplug();
         QVERIFY(device->getOnline());
-        QVERIFY(device->getUsbConnected());
+        QCOMPARE(std::make_pair(device->getUsbConnected(), device->getBtConnected()), std::make_pair(false, true));
+        QCOMPARE(rig.links.routeIdentifier(0x55, true), QStringLiteral("rfcomm0"));
         rfcomm->unplug();
         QVERIFY(!device->getOnline());
-        QVERIFY(!device->getUsbConnected());
+        QCOMPARE(std::make_pair(device->getUsbConnected(), device->getBtConnected()), std::make_pair(false, false));
+        QCOMPARE(rig.links.bufferCount(), 0); // the windows went with their links
         QCOMPARE(offline.size(), 1);
         QCOMPARE(rig.links.tableFault(), QString());
     }

@@ -28,7 +28,7 @@ public:
     GetSerial* request(const QString& identifier) const;
     int pendingRequestTotal() const { return pendingSerialRequests.size(); }
     int bindingCount() const { return interfaceToSerial.size(); }
-    int bufferCount() const { return int(interfaceBuffers.size()); }
+    int bufferCount() const { return numberOfReceiveBuffers(); }
 
     // What the tables must keep whatever happened; empty when they do.
     QString tableFault() const;
