@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QList>
 #include <QPair>
+#include <QRandomGenerator>
 #include <QRegularExpression>
 
 #include <array>
@@ -39,6 +40,12 @@ constexpr std::array<quint16, 256> makeCrcTable()
 }
 
 constexpr std::array<quint16, 256> kCrcTable = makeCrcTable();
+
+std::function<quint64()>& idSource()
+{
+    static std::function<quint64()> source;
+    return source;
+}
 
 } // namespace
 
@@ -83,14 +90,34 @@ QString Helper::StringFromBTaddress(const QBluetoothAddress& address)
 
 quint64 Helper::generateId64Bit()
 {
-    // The generator is seeded once at start-up; each draw is a non-negative
-    // 31-bit value, so bits 31 and 63 of an id are always clear.
-QT_WARNING_PUSH
-QT_WARNING_DISABLE_DEPRECATED
-    const quint64 high = static_cast<quint64>(qrand()) & 0x7FFFFFFFu;
-    const quint64 low = static_cast<quint64>(qrand()) & 0x7FFFFFFFu;
-QT_WARNING_POP
-    return (high << 32) | low;
+    if (idSource())
+        return idSource()();
+    // The system's source, not a generator seeded from the clock: two runs
+    // started in the same millisecond (or after the clock was set back) drew
+    // the same sequence and wrote into each other's measurements.
+    const quint64 mask = 0x7FFFFFFF7FFFFFFFull;
+    return QRandomGenerator::system()->generate64() & mask;
+}
+
+quint64 Helper::generateFreeId64Bit(const std::function<bool(quint64)>& isTaken)
+{
+    for (;;) {
+        const quint64 id = generateId64Bit();
+        if (id != 0 && !(isTaken && isTaken(id)))
+            return id;
+        qCDebug(lcApp) << " Identifier " << Qt::hex << id << " is taken, drawing another.";
+    }
+}
+
+void Helper::setIdSource(std::function<quint64()> source)
+{
+    idSource() = std::move(source);
+}
+
+bool Helper::recordWithIdExists(const QString& folder, quint64 id, const QString& ending)
+{
+    const QString pattern = QStringLiteral("*_") + QString::number(id, 16) + QLatin1Char('.') + ending;
+    return !QDir(folder, pattern, QDir::NoSort, QDir::Files | QDir::Hidden).entryList().isEmpty();
 }
 
 QString Helper::boolToConnectedString(bool connected)

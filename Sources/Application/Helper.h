@@ -4,6 +4,8 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
+
 class QBluetoothAddress;
 
 // Static utilities used everywhere: storage paths, identifiers, Bluetooth
@@ -30,7 +32,19 @@ public:
     static quint64 BtAddressStringToLong(const QString& address);
     static QString StringFromBTaddress(const QBluetoothAddress& address);
 
+    // A fresh identifier from the system's random source. Bits 31 and 63
+    // stay clear, as they always have, so that every id stored so far keeps
+    // its shape and the low half read as a signed 32-bit value is positive.
     static quint64 generateId64Bit();
+    // Draws until the id is neither 0 nor `isTaken`. Identifiers that once
+    // repeated across runs merged recordings; a free one is never reused.
+    static quint64 generateFreeId64Bit(const std::function<bool(quint64)>& isTaken);
+    // Replaces where generateId64Bit() draws from, so that tests can make
+    // ids collide; an empty function restores the system's random source.
+    static void setIdSource(std::function<quint64()> source);
+    // Whether `folder` holds a record "<anything>_<id in hexadecimal>.<ending>",
+    // the form in which measurement and user records carry their id.
+    static bool recordWithIdExists(const QString& folder, quint64 id, const QString& ending);
 
     static QString boolToConnectedString(bool connected);
     static QString boolToOnlineString(bool online);

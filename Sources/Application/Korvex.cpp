@@ -22,7 +22,6 @@
 #include "Workflows/SetupController.h"
 #include "Workflows/UploadController.h"
 
-#include <QDateTime>
 #include <QDebug>
 #include <QMetaType>
 #include <QQuickWindow>
@@ -31,12 +30,8 @@
 Korvex::Korvex(QObject* parent)
     : QObject(parent)
 {
-    // Identifiers come from this generator; the seed is the millisecond of the second.
-QT_WARNING_PUSH
-QT_WARNING_DISABLE_DEPRECATED
-    qsrand(static_cast<uint>(QTime::currentTime().msec()));
-QT_WARNING_POP
-
+    // Identifiers come from the system's random source (Helper), which needs
+    // no seed.
     RegisterCutomTypes();
 
     m_store = Store::instance();

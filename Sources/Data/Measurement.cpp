@@ -6,6 +6,7 @@
 
 #include <QDataStream>
 #include <QDir>
+#include <QFileInfo>
 #include <QDebug>
 
 #include <limits>
@@ -229,7 +230,20 @@ QString Measurement::generateFileName()
 
 QString Measurement::trackListFolder() const
 {
-    return Helper::getDataPath() + QLatin1Char('/') + QString::number(m_measurementId, 16);
+    return trackListFolder(m_measurementId);
+}
+
+QString Measurement::trackListFolder(quint64 id)
+{
+    return Helper::getDataPath() + QLatin1Char('/') + QString::number(id, 16);
+}
+
+bool Measurement::isIdStored(quint64 id)
+{
+    // Any entry of that name counts: a file there would keep the folder
+    // from being made as well.
+    return QFileInfo::exists(trackListFolder(id))
+        || Helper::recordWithIdExists(Helper::getDataPath(), id, QStringLiteral("ktm"));
 }
 
 bool Measurement::tryLoadFromStream(QDataStream& stream)

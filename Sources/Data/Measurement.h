@@ -100,6 +100,11 @@ public:
 
     // The folder that holds this measurement's track-list files.
     QString trackListFolder() const;
+    static QString trackListFolder(quint64 id);
+    // Whether something of a measurement with this id is on disk: its
+    // track-list folder (with whatever lies beside the lists) or its record.
+    // A new measurement under such an id would write into another's files.
+    static bool isIdStored(quint64 id);
 
     // Reads the record fields into this object (nothing else).
     void readRecord(QDataStream& stream);

@@ -31,11 +31,6 @@ MeasurementController::MeasurementController(QObject* parent)
     : QObject(parent)
     , m_measurementsOnHost(new MeasurementsModel(this))
 {
-    // New ids come from this generator.
-QT_WARNING_PUSH
-QT_WARNING_DISABLE_DEPRECATED
-    qsrand(static_cast<uint>(QTime::currentTime().msec()));
-QT_WARNING_POP
 }
 
 void MeasurementController::addMeasurementOnHost(Measurement* measurement)
@@ -56,9 +51,26 @@ void MeasurementController::addMeasurementOnHost(quint64 measurementID)
     addMeasurementOnHost(measurement);
 }
 
+bool MeasurementController::isMeasurementIdTaken(quint64 id) const
+{
+    if (id == 0 || findById(m_measurementsOnHost, id) != nullptr)
+        return true;
+    // A sensor's recording is uploaded into a host measurement of its id.
+    for (const MeasurementsModel* model : m_measurementsOnDevices) {
+        if (findById(model, id) != nullptr)
+            return true;
+    }
+    return Measurement::isIdStored(id);
+}
+
+quint64 MeasurementController::newMeasurementId() const
+{
+    return Helper::generateFreeId64Bit([this](quint64 id) { return isMeasurementIdTaken(id); });
+}
+
 quint64 MeasurementController::addMeasurementOnHost(QString user, QString app, QString setup)
 {
-    const quint64 id = Helper::generateId64Bit();
+    const quint64 id = newMeasurementId();
     auto* measurement = new Measurement(nullptr, id);
     measurement->setParent(this);
     measurement->setUserName(user);

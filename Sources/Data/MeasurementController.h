@@ -29,8 +29,14 @@ public:
     explicit MeasurementController(QObject* parent = nullptr);
 
     // A new measurement on the host with the current time as start; saved at
-    // once and listed. Returns its id.
+    // once and listed. Returns its id, which no other measurement has.
     quint64 addMeasurementOnHost(QString user, QString app, QString setup);
+
+    // An id in use: 0, a measurement on the host or in a sensor's list, or
+    // one whose files are on disk (Measurement::isIdStored).
+    bool isMeasurementIdTaken(quint64 id) const;
+    // A fresh id that is not taken.
+    quint64 newMeasurementId() const;
 
     MeasurementsModel* getMeasurementsOnHostModel() const { return m_measurementsOnHost; }
     Measurement* getMeasurementOnHostByIndex(int index) const;

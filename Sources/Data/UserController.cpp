@@ -12,10 +12,24 @@ UserController::UserController(QObject* parent)
 
 qulonglong UserController::addNewUser(QString UserName)
 {
-    auto* user = new User(UserName, Helper::generateId64Bit());
+    const quint64 id = Helper::generateFreeId64Bit([this](quint64 candidate) { return isUserIdTaken(candidate); });
+    auto* user = new User(UserName, id);
     user->saveToDisk();
     addUser(user);
     return user->getUserID();
+}
+
+bool UserController::isUserIdTaken(quint64 id) const
+{
+    const auto shown = static_cast<quint32>(id);
+    if (shown == 0)
+        return true;
+    for (Storable* item : m_userModel->getDataList()) {
+        const auto* user = qobject_cast<User*>(item);
+        if (user != nullptr && (user->getFullUserId() == id || user->getUserID() == shown))
+            return true;
+    }
+    return Helper::recordWithIdExists(Helper::getUserPath(), id, QStringLiteral("ktu"));
 }
 
 void UserController::addUser(User* user)

@@ -15,6 +15,11 @@ public:
 
     UserModel* getUserModel() const { return m_userModel; }
 
+    // An id in use: one whose low half (what the scene shows and
+    // addNewUser returns) is 0 or is that of a listed user, or one that a
+    // stored user record carries.
+    bool isUserIdTaken(quint64 id) const;
+
 public Q_SLOTS:
     qulonglong addNewUser(QString UserName);
     void addUser(User* user);

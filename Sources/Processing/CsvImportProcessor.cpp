@@ -2,17 +2,20 @@
 
 #include "Application/Helper.h"
 #include "Data/Measurement.h"
+#include "Data/MeasurementController.h"
 #include "Data/Track.h"
 #include "Data/TrackList.h"
 #include "Data/TrackSettings.h"
 #include "Log/LogCategories.h"
 
 #include <QByteArray>
+#include <QCryptographicHash>
 #include <QDebug>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QIODevice>
+#include <QSaveFile>
 
 #include <algorithm>
 #include <cmath>
@@ -20,6 +23,8 @@
 namespace {
 
 const qint64 kReadChunk = 64 * 1024;
+// Hexadecimal digits of a SHA-256.
+const int kHashDigits = 64;
 
 Track* importTrack(int id, const char* label, const char* tag)
 {
@@ -39,6 +44,8 @@ void reject(const QString& name, const QString& problem)
 }
 
 } // namespace
+
+const char CsvImportProcessor::kContentHashFileName[] = "import.sha256";
 
 CsvImportProcessor::CsvImportProcessor(QObject* parent)
     : Processor(parent)
@@ -72,6 +79,9 @@ QString CsvImportProcessor::offlineDataPath()
 
 void CsvImportProcessor::startProcessing()
 {
+    // Measurements may have gone since the last run, and their files with
+    // them: what was imported is read afresh every time.
+    collectImportedContent();
     const QString folder = offlineDataPath();
     const QStringList names = QDir(folder, QStringLiteral("*.csv")).entryList();
     for (const QString& name : names) {
@@ -94,9 +104,27 @@ void CsvImportProcessor::startProcessing()
 
 Measurement* CsvImportProcessor::importSeries(QIODevice& file, const QString& name)
 {
-    Series series;
+    QByteArray bytes;
     QString problem;
-    if (!readSeries(file, series, problem)) {
+    if (!readContent(file, bytes, problem)) {
+        reject(name, problem);
+        return nullptr;
+    }
+    // Files are left where they are, so the next run finds them again; a
+    // second import would list the sprints twice and weigh them twice in
+    // an average.
+    const QByteArray hash = QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
+    const auto known = m_importedContent.constFind(hash);
+    if (known != m_importedContent.cend()) {
+        reject(name, QStringLiteral("its content was imported before, as measurement ")
+                         + QString::number(known.value(), 16));
+        return nullptr;
+    }
+    const int nul = bytes.indexOf('\0');
+    if (nul >= 0)
+        bytes.truncate(nul);
+    Series series;
+    if (!parseSeries(bytes, series, problem)) {
         reject(name, problem);
         return nullptr;
     }
@@ -121,11 +149,59 @@ Measurement* CsvImportProcessor::importSeries(QIODevice& file, const QString& na
     }
     measurement->saveAllTrackLists();
     measurement->saveToDisk();
+    storeContentHash(id, hash, name);
+    m_importedContent.insert(hash, id);
+    m_imported.append(measurement);
     Q_EMIT OutputMeasurementComplete(measurement);
     return measurement;
 }
 
-bool CsvImportProcessor::readSeries(QIODevice& file, Series& series, QString& problem) const
+QByteArray CsvImportProcessor::storedContentHash(quint64 measurementId)
+{
+    QFile note(Measurement::trackListFolder(measurementId) + QLatin1Char('/') + QLatin1String(kContentHashFileName));
+    if (!note.open(QIODevice::ReadOnly))
+        return QByteArray();
+    const QByteArray hash = note.read(kHashDigits);
+    for (const char digit : hash) {
+        if (!((digit >= '0' && digit <= '9') || (digit >= 'a' && digit <= 'f')))
+            return QByteArray();
+    }
+    return hash.size() == kHashDigits ? hash : QByteArray();
+}
+
+bool CsvImportProcessor::storeContentHash(quint64 measurementId, const QByteArray& hash, const QString& name)
+{
+    const QString folder = Measurement::trackListFolder(measurementId);
+    Helper::AssureDirectoryExists(folder);
+    QSaveFile note(folder + QLatin1Char('/') + QLatin1String(kContentHashFileName));
+    if (note.open(QIODevice::WriteOnly)) {
+        note.write(hash + "  " + name.toUtf8() + '\n');
+        if (note.commit())
+            return true;
+    }
+    qCDebug(lcProcessing) << " content hash of csv file " << name << " could not be saved for measurement "
+                          << Qt::hex << measurementId << ", it will be imported again: " << note.errorString();
+    return false;
+}
+
+void CsvImportProcessor::collectImportedContent()
+{
+    m_importedContent.clear();
+    QList<Measurement*> measurements;
+    if (m_measurementController != nullptr)
+        measurements = m_measurementController->getMeasurementsOnHost();
+    for (const QPointer<Measurement>& own : qAsConst(m_imported)) {
+        if (own != nullptr && !measurements.contains(own.data()))
+            measurements.append(own.data());
+    }
+    for (const Measurement* measurement : qAsConst(measurements)) {
+        const QByteArray hash = storedContentHash(measurement->getMeasurementID());
+        if (!hash.isEmpty())
+            m_importedContent.insert(hash, measurement->getMeasurementID());
+    }
+}
+
+bool CsvImportProcessor::readContent(QIODevice& file, QByteArray& bytes, QString& problem) const
 {
     // The size is checked before anything is read.
     const qint64 announced = file.size();
@@ -135,7 +211,7 @@ bool CsvImportProcessor::readSeries(QIODevice& file, Series& series, QString& pr
                       .arg(m_maximumFileSize);
         return false;
     }
-    QByteArray bytes;
+    bytes.clear();
     bytes.reserve(int(std::max<qint64>(announced, 0)));
     for (;;) {
         const qint64 room = std::min<qint64>(kReadChunk, m_maximumFileSize + 1 - bytes.size());
@@ -162,10 +238,7 @@ bool CsvImportProcessor::readSeries(QIODevice& file, Series& series, QString& pr
                       .arg(bytes.size());
         return false;
     }
-    const int nul = bytes.indexOf('\0');
-    if (nul >= 0)
-        bytes.truncate(nul);
-    return parseSeries(bytes, series, problem);
+    return true;
 }
 
 bool CsvImportProcessor::parseSeries(const QByteArray& text, Series& series, QString& problem)

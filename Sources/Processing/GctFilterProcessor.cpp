@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -137,32 +138,55 @@ void GctFilterProcessor::FilterGct(unsigned long long deviceSerial)
         return;
     }
 
+    // A step is a sample number that has both a contact time and a time
+    // stamp. Read side by side by position instead, one sample missing from
+    // either track would give every later step another step's time.
+    struct Step {
+        quint32 number;
+        double value;
+        double time;
+    };
     const ScalarSampleStore& gctStore = gct->scalarSampleStore();
     const ScalarSampleStore& timeStore = time->scalarSampleStore();
-    // The two tracks are read side by side, so only as far as both reach.
-    const int n = std::min(gctStore.size(), timeStore.size());
+    std::vector<Step> steps;
+    steps.reserve(static_cast<std::size_t>(std::min(gctStore.size(), timeStore.size())));
+    // Both stores are in ascending sample-number order: one merge walk.
+    for (int g = 0, t = 0; g < gctStore.size() && t < timeStore.size();) {
+        const quint32 gctNumber = gctStore.numberAt(g);
+        const quint32 timeNumber = timeStore.numberAt(t);
+        if (gctNumber < timeNumber) {
+            ++g;
+        } else if (timeNumber < gctNumber) {
+            ++t;
+        } else {
+            steps.push_back({ gctNumber, gctStore.valueAt(g), timeStore.valueAt(t) });
+            ++g;
+            ++t;
+        }
+    }
+
+    const int n = static_cast<int>(steps.size());
     // Three steps before, two after.
     const int neighbours[] = { -3, -2, -1, 1, 2 };
     for (int i = 0; i < n; ++i) {
-        const quint32 number = gctStore.numberAt(i);
-        filteredGct->setCurrentSampleNumber(number);
-        filteredTime->setCurrentSampleNumber(number);
-        const double v = gctStore.valueAt(i);
-        const double t = timeStore.valueAt(i);
+        const Step& step = steps[static_cast<std::size_t>(i)];
+        filteredGct->setCurrentSampleNumber(step.number);
+        filteredTime->setCurrentSampleNumber(step.number);
         if (i > 2 && i < n - 2) {
             double sum = 0;
             int counted = 0;
             for (int j : neighbours) {
-                const double gap = std::fabs(std::trunc(t - timeStore.valueAt(i + j))) / std::abs(j);
+                const Step& other = steps[static_cast<std::size_t>(i + j)];
+                const double gap = std::fabs(std::trunc(step.time - other.time)) / std::abs(j);
                 if (m_neighbourTimeLimit > gap) {
-                    sum += gctStore.valueAt(i + j);
+                    sum += other.value;
                     ++counted;
                 }
             }
-            if (counted > 0 && std::fabs(std::trunc(v - sum / counted)) >= m_outlierLimit)
+            if (counted > 0 && std::fabs(std::trunc(step.value - sum / counted)) >= m_outlierLimit)
                 continue;
         }
-        filteredGct->AddScalarSample(v);
-        filteredTime->AddScalarSample(t);
+        filteredGct->AddScalarSample(step.value);
+        filteredTime->AddScalarSample(step.time);
     }
 }

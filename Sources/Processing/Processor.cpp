@@ -2,6 +2,7 @@
 
 #include "Application/Helper.h"
 #include "Data/Measurement.h"
+#include "Data/MeasurementController.h"
 #include "Data/Track.h"
 #include "Log/LogCategories.h"
 
@@ -24,9 +25,16 @@ void Processor::reset()
     m_outputMeasurement = nullptr;
 }
 
+quint64 Processor::newMeasurementId() const
+{
+    if (m_measurementController != nullptr)
+        return m_measurementController->newMeasurementId();
+    return Helper::generateFreeId64Bit([](quint64 id) { return Measurement::isIdStored(id); });
+}
+
 quint64 Processor::createOutputMeasurement()
 {
-    const quint64 id = Helper::generateId64Bit();
+    const quint64 id = newMeasurementId();
     auto* output = new Measurement(nullptr, id);
     m_outputMeasurement = output;
     output->setAppName(AppIdentifier());

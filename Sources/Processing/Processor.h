@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QString>
 
+class MeasurementController;
 class Track;
 
 // A post-processor: derives tracks or whole measurements from measurements
@@ -27,6 +28,12 @@ public:
     // A new, saved measurement named after this processor; announced with
     // OutputMeasurementCreated. Returns its id.
     virtual quint64 createOutputMeasurement();
+
+    // The registry the outputs are listed in (not owned): new ids are drawn
+    // so that they are not taken there, and processors may look at what it
+    // lists. Without one, an id only has to be free on disk.
+    void setMeasurementController(MeasurementController* controller) { m_measurementController = controller; }
+    MeasurementController* measurementController() const { return m_measurementController; }
 
     // Whether the processor works on the measurements it is given. One that
     // does not (an import) runs even when there is nothing to give it.
@@ -48,7 +55,11 @@ Q_SIGNALS:
     void OutputMeasurementComplete(Measurement* measurement);
 
 protected:
+    // A fresh measurement id that no measurement has.
+    quint64 newMeasurementId() const;
+
     QList<Measurement*> m_inputMeasurements;
     Measurement* m_outputMeasurement = nullptr;
     QString m_attributes;
+    MeasurementController* m_measurementController = nullptr;
 };

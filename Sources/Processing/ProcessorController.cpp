@@ -50,6 +50,7 @@ Processor* ProcessorController::createProcessor(quint64 id)
         return nullptr;
     }
     processor->setAttributes(m_processorAttributes);
+    processor->setMeasurementController(m_measurementController);
     return processor;
 }
 

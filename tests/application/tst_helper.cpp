@@ -1,5 +1,7 @@
 #include "Application/Helper.h"
 
+#include "ScriptedIds.h"
+#include "StorageFiles.h"
 #include "TemporaryStorage.h"
 
 #include <QBluetoothAddress>
@@ -7,25 +9,6 @@
 #include <QFile>
 #include <QtTest>
 
-namespace {
-
-void writeFile(const QString& path, const QByteArray& content)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    QVERIFY(file.open(QFile::WriteOnly));
-    file.write(content);
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QFile::ReadOnly))
-        return QByteArray("<missing>");
-    return file.readAll();
-}
-
-} // namespace
 
 class TestHelper : public QObject
 {
@@ -109,25 +92,81 @@ private Q_SLOTS:
         QCOMPARE(Helper::BtAddressStringToLong(text), quint64(0x001122AABBCCULL));
     }
 
-    void generatedIdsNeverSetBit31Or63AndFollowTheSeed()
+    void generatedIdsNeverSetBit31Or63AndIgnoreTheClockSeed()
     {
+        // Runs once seeded the generator from the millisecond of the clock;
+        // two runs in the same millisecond then drew the same ids. A seed
+        // set the old way must not bring a sequence back.
+        QList<quint64> first;
+        QList<quint64> second;
 QT_WARNING_PUSH
 QT_WARNING_DISABLE_DEPRECATED
-        qsrand(417);
-        QList<quint64> first;
-        for (int i = 0; i < 2000; ++i) {
-            const quint64 id = Helper::generateId64Bit();
-            QVERIFY((id & (quint64(1) << 31)) == 0);
-            QVERIFY((id & (quint64(1) << 63)) == 0);
-            first.append(id);
+        for (QList<quint64>* ids : { &first, &second }) {
+            qsrand(417);
+            for (int i = 0; i < 2000; ++i)
+                ids->append(Helper::generateId64Bit());
         }
-        qsrand(417);
 QT_WARNING_POP
+        int repeated = 0;
         for (int i = 0; i < first.size(); ++i)
-            QCOMPARE(Helper::generateId64Bit(), first.at(i));
-        // Different draws fill both halves.
-        QVERIFY(first.at(0) >> 32 != 0);
-        QVERIFY(first.at(0) != first.at(1));
+            repeated += first.at(i) == second.at(i) ? 1 : 0;
+        QCOMPARE(repeated, 0);
+        quint64 seen = 0;
+        for (quint64 id : first + second) {
+            QCOMPARE(id & 0x8000000080000000ull, quint64(0));
+            seen |= id;
+        }
+        // Every other bit is drawn.
+        QCOMPARE(seen, quint64(0x7FFFFFFF7FFFFFFFull));
+    }
+
+    void freeIdsAreDrawnAgainWhileTakenOrZero_data()
+    {
+        QTest::addColumn<QList<quint64>>("drawn");
+        QTest::addColumn<QList<quint64>>("taken");
+        QTest::addColumn<quint64>("id");
+        QTest::addColumn<int>("draws");
+        QTest::newRow("free at once") << QList<quint64> { 0x51 } << QList<quint64> { 0x52 } << quint64(0x51) << 1;
+        QTest::newRow("zero is never handed out") << QList<quint64> { 0, 0, 0x51 } << QList<quint64>() << quint64(0x51) << 3;
+        QTest::newRow("taken ones are drawn again")
+            << QList<quint64> { 0x52, 0x53, 0x52, 0x54 } << QList<quint64> { 0x52, 0x53 } << quint64(0x54) << 4;
+    }
+
+    void freeIdsAreDrawnAgainWhileTakenOrZero()
+    {
+        QFETCH(QList<quint64>, drawn);
+        QFETCH(QList<quint64>, taken);
+        QFETCH(quint64, id);
+        QFETCH(int, draws);
+        ScriptedIds ids(drawn);
+        QList<quint64> asked;
+        const quint64 free = Helper::generateFreeId64Bit([&](quint64 candidate) {
+            asked << candidate;
+            return taken.contains(candidate);
+        });
+        QCOMPARE(free, id);
+        QCOMPARE(ids.draws(), draws);
+        QCOMPARE(asked.contains(0), false);
+    }
+
+    void recordsAreFoundByTheIdAtTheEndOfTheirName_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<bool>("found");
+        QTest::newRow("a measurement record") << "2015_05_13_09_00_00_Sprint_Two_Anna_1f.ktm" << true;
+        QTest::newRow("one without names") << "____1f.ktm" << true;
+        QTest::newRow("a longer id ending alike") << "____a1f.ktm" << false;
+        QTest::newRow("another kind of record") << "____1f.ktt" << false;
+        QTest::newRow("the id elsewhere in the name") << "____1f_2.ktm" << false;
+    }
+
+    void recordsAreFoundByTheIdAtTheEndOfTheirName()
+    {
+        QFETCH(QString, file);
+        QFETCH(bool, found);
+        TemporaryStorage storage;
+        QVERIFY(StorageFiles::write(Helper::getDataPath() + file, "x"));
+        QCOMPARE(Helper::recordWithIdExists(Helper::getDataPath(), 0x1f, "ktm"), found);
     }
 
     void displayTexts()
@@ -171,7 +210,7 @@ QT_WARNING_POP
         const QString nested = dir.filePath(QStringLiteral("a/b/c"));
         QVERIFY(Helper::AssureDirectoryExists(nested));
         QVERIFY(QDir(nested).exists());
-        writeFile(nested + "/file.txt", "x");
+        QVERIFY(StorageFiles::write(nested + "/file.txt", "x"));
 
         QVERIFY(Helper::DeleteDirectoryIfExists(dir.filePath(QStringLiteral("a"))));
         QVERIFY(!QDir(dir.filePath(QStringLiteral("a"))).exists());
@@ -184,20 +223,20 @@ QT_WARNING_POP
         QTemporaryDir dir;
         const QString source = dir.filePath(QStringLiteral("src"));
         const QString target = dir.filePath(QStringLiteral("dst"));
-        writeFile(source + "/top.txt", "top");
-        writeFile(source + "/keep.txt", "new");
-        writeFile(source + "/sub/inner.txt", "inner");
-        writeFile(source + "/sub/deeper/deep.txt", "deep");
-        writeFile(source + "/.hidden", "hidden");
-        writeFile(source + "/.hiddendir/file.txt", "hidden");
-        writeFile(target + "/keep.txt", "old");
+        QVERIFY(StorageFiles::write(source + "/top.txt", "top"));
+        QVERIFY(StorageFiles::write(source + "/keep.txt", "new"));
+        QVERIFY(StorageFiles::write(source + "/sub/inner.txt", "inner"));
+        QVERIFY(StorageFiles::write(source + "/sub/deeper/deep.txt", "deep"));
+        QVERIFY(StorageFiles::write(source + "/.hidden", "hidden"));
+        QVERIFY(StorageFiles::write(source + "/.hiddendir/file.txt", "hidden"));
+        QVERIFY(StorageFiles::write(target + "/keep.txt", "old"));
 
         Helper::copyFolder(source, target);
 
-        QCOMPARE(readFile(target + "/top.txt"), QByteArray("top"));
-        QCOMPARE(readFile(target + "/keep.txt"), QByteArray("old"));
-        QCOMPARE(readFile(target + "/sub/inner.txt"), QByteArray("inner"));
-        QCOMPARE(readFile(target + "/sub/deeper/deep.txt"), QByteArray("deep"));
+        QCOMPARE(StorageFiles::read(target + "/top.txt"), QByteArray("top"));
+        QCOMPARE(StorageFiles::read(target + "/keep.txt"), QByteArray("old"));
+        QCOMPARE(StorageFiles::read(target + "/sub/inner.txt"), QByteArray("inner"));
+        QCOMPARE(StorageFiles::read(target + "/sub/deeper/deep.txt"), QByteArray("deep"));
         QVERIFY(!QFile::exists(target + "/.hidden"));
         QVERIFY(!QFile::exists(target + "/.hiddendir"));
     }

@@ -8,6 +8,7 @@
 #include "Protocol/FlashAddress.h"
 
 #include "LogCapture.h"
+#include "ScriptedIds.h"
 #include "StorageFiles.h"
 #include "TemporaryStorage.h"
 
@@ -390,6 +391,53 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(record));
         QVERIFY(!QDir(folder).exists());
         QCOMPARE(host->getMeasurementID(), quint64(0x1f));
+    }
+
+    // What makes an id taken; the script draws it twice before a free one.
+    void newIdsAreNeverOnesAlreadyTaken_data()
+    {
+        QTest::addColumn<QString>("takenBy");
+        QTest::newRow("zero") << "zero";
+        QTest::newRow("a measurement on the host") << "host";
+        QTest::newRow("a measurement in a sensor's list") << "sensor";
+        QTest::newRow("a track-list folder") << "folder";
+        QTest::newRow("a file where the folder would be") << "file";
+        QTest::newRow("a stored record not listed") << "record";
+    }
+
+    void newIdsAreNeverOnesAlreadyTaken()
+    {
+        QFETCH(QString, takenBy);
+        TemporaryStorage storage;
+        MeasurementController controller;
+        const quint64 taken = takenBy == "zero" ? 0 : 0x9a;
+        const QString folder = Helper::getDataPath() + "/9a";
+        if (takenBy == "host")
+            hostMeasurement(controller, taken, at(9));
+        else if (takenBy == "sensor")
+            controller.foundCompleteMeasurement(0xab, taken, 0x100, 0x200);
+        else if (takenBy == "folder")
+            QVERIFY(StorageFiles::write(folder + "/9a_ab.ktt", "first recording"));
+        else if (takenBy == "file")
+            QVERIFY(StorageFiles::write(folder, "in the way"));
+        else if (takenBy == "record")
+            QVERIFY(StorageFiles::write(Helper::getDataPath() + "/2015_05_13_09_00_00_Sprint_Two_Anna_9a.ktm", "r"));
+        const QStringList before = QDir(Helper::getDataPath()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+
+        ScriptedIds ids({ taken, taken, 0x9b });
+        const quint64 id = controller.addMeasurementOnHost("Anna", "Sprint", "Two sensors");
+        QCOMPARE(id, quint64(0x9b));
+        QCOMPARE(ids.draws(), 3);
+        QVERIFY(controller.isMeasurementIdTaken(taken));
+        QVERIFY(controller.isMeasurementIdTaken(0x9b));
+        QVERIFY(!controller.isMeasurementIdTaken(0x9c));
+        // The new one has its own record; whatever was there is untouched.
+        QVERIFY(QFile::exists(controller.getMeasurementOnHostById(0x9b)->fullPath()));
+        QStringList after = QDir(Helper::getDataPath()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+        after.removeOne(QFileInfo(controller.getMeasurementOnHostById(0x9b)->fullPath()).fileName());
+        QCOMPARE(after, before);
+        if (takenBy == "folder")
+            QCOMPARE(StorageFiles::read(folder + "/9a_ab.ktt"), QByteArray("first recording"));
     }
 
     void sensorListsAreCreatedOncePerSerial()

@@ -5,6 +5,8 @@
 #include "Data/UserModel.h"
 
 #include "RecordBytes.h"
+#include "ScriptedIds.h"
+#include "StorageFiles.h"
 #include "TemporaryStorage.h"
 
 #include <QDataStream>
@@ -17,29 +19,6 @@
 #include <memory>
 
 namespace {
-
-QByteArray fileBytes(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray("<missing>");
-    return file.readAll();
-}
-
-void writeBytes(const QString& path, const QByteArray& bytes)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(bytes);
-}
-
-void setModified(const QString& path, const QDateTime& time)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::ReadWrite));
-    QVERIFY(file.setFileTime(time, QFileDevice::FileModificationTime));
-}
 
 QByteArray userRecord(quint64 id, const QString& name)
 {
@@ -85,7 +64,7 @@ private Q_SLOTS:
         QVERIFY(user.saveToDisk());
         const QString path = Helper::getUserPath() + "/Max_Muster1_8000000100000005.ktu";
         QCOMPARE(user.fullPath(), path);
-        QCOMPARE(fileBytes(path).toHex(), userRecord(0x8000000100000005ull, "Max Muster-1").toHex());
+        QCOMPARE(StorageFiles::read(path).toHex(), userRecord(0x8000000100000005ull, "Max Muster-1").toHex());
         QCOMPARE(user.getUserID(), quint32(5));
     }
 
@@ -98,7 +77,7 @@ private Q_SLOTS:
         for (const auto& entry : users) {
             User user(entry.first, quint64(100 + entry.second));
             QVERIFY(user.saveToDisk());
-            setModified(user.fullPath(), base.addSecs(60 * entry.second));
+            QVERIFY(StorageFiles::setModified(user.fullPath(), base.addSecs(60 * entry.second)));
         }
 
         UserController controller;
@@ -126,13 +105,13 @@ private Q_SLOTS:
     {
         TemporaryStorage storage;
         const QString folder = Helper::getUserPath();
-        writeBytes(folder + "good.ktu", userRecord(1, "Good"));
-        writeBytes(folder + "upper.KTU", userRecord(2, "Upper"));
-        writeBytes(folder + "other.txt", userRecord(3, "Other"));
-        writeBytes(folder + "truncated.ktu", userRecord(4, "Truncated").left(25));
-        writeBytes(folder + "empty.ktu", QByteArray());
-        writeBytes(folder + "odd.ktu", RecordBytes().i64(20140409).u64(5).u32(3).raw("abc").bytes());
-        writeBytes(folder + "random.ktu", QByteArray::fromHex("e3a1ff0192837465aabbccddeeff00112233445566778899"));
+        QVERIFY(StorageFiles::write(folder + "good.ktu", userRecord(1, "Good")));
+        QVERIFY(StorageFiles::write(folder + "upper.KTU", userRecord(2, "Upper")));
+        QVERIFY(StorageFiles::write(folder + "other.txt", userRecord(3, "Other")));
+        QVERIFY(StorageFiles::write(folder + "truncated.ktu", userRecord(4, "Truncated").left(25)));
+        QVERIFY(StorageFiles::write(folder + "empty.ktu", QByteArray()));
+        QVERIFY(StorageFiles::write(folder + "odd.ktu", RecordBytes().i64(20140409).u64(5).u32(3).raw("abc").bytes()));
+        QVERIFY(StorageFiles::write(folder + "random.ktu", QByteArray::fromHex("e3a1ff0192837465aabbccddeeff00112233445566778899")));
         QDir().mkpath(folder + "folder.ktu");
 
         User prototype;
@@ -172,6 +151,38 @@ private Q_SLOTS:
         QCOMPARE(files.size(), 2);
         for (const QString& file : files)
             QVERIFY2(file.startsWith("Max_Muster_"), qPrintable(file));
+    }
+
+    // The script draws the taken id first, then a free one.
+    void newUsersNeverTakeAnIdInUse_data()
+    {
+        QTest::addColumn<quint64>("taken");
+        QTest::addColumn<bool>("listed");
+        QTest::addColumn<bool>("stored");
+        QTest::newRow("zero") << quint64(0) << false << false;
+        QTest::newRow("the shown half is zero") << quint64(0x500000000ull) << false << false;
+        QTest::newRow("a listed user's id") << quint64(0x1234) << true << false;
+        QTest::newRow("a listed user's shown half") << quint64(0x700001234ull) << true << false;
+        QTest::newRow("a stored record not listed") << quint64(0x1234) << false << true;
+    }
+
+    void newUsersNeverTakeAnIdInUse()
+    {
+        QFETCH(quint64, taken);
+        QFETCH(bool, listed);
+        QFETCH(bool, stored);
+        TemporaryStorage storage;
+        UserController controller;
+        if (listed)
+            controller.addUser(new User("Eva", 0x1234));
+        if (stored)
+            QVERIFY(StorageFiles::write(Helper::getUserPath() + "Eva_1234.ktu", userRecord(0x1234, "Eva")));
+        ScriptedIds ids({ taken, 0x5678 });
+        QCOMPARE(controller.addNewUser("Eva"), qulonglong(0x5678));
+        QCOMPARE(ids.draws(), 2);
+        QVERIFY(QFile::exists(Helper::getUserPath() + "Eva_5678.ktu"));
+        if (stored)
+            QCOMPARE(StorageFiles::read(Helper::getUserPath() + "Eva_1234.ktu"), userRecord(0x1234, "Eva"));
     }
 
     void removingARowErasesOnlyThatFileAndKeepsTheObject()
@@ -282,21 +293,21 @@ private Q_SLOTS:
         FlakyRecord record;
         record.content = QByteArray(1000, 'a');
         QVERIFY(record.saveToDisk());
-        QCOMPARE(fileBytes(record.fullPath()), QByteArray(1000, 'a'));
+        QCOMPARE(StorageFiles::read(record.fullPath()), QByteArray(1000, 'a'));
 
         record.content = QByteArray(2000, 'b');
         record.failHalfway = true;
         QTest::ignoreMessage(QtDebugMsg,
                              qPrintable(QString(" Error writing to data file:  \"%1\"").arg(record.fullPath())));
         QVERIFY(!record.saveToDisk());
-        QCOMPARE(fileBytes(record.fullPath()), QByteArray(1000, 'a'));
+        QCOMPARE(StorageFiles::read(record.fullPath()), QByteArray(1000, 'a'));
         QCOMPARE(QDir(record.storagePath()).entryList(QDir::Files | QDir::Hidden), QStringList { "record.fky" });
 
         // A shorter record replaces the whole file: no old tail stays behind.
         record.failHalfway = false;
         record.content = QByteArray(10, 'c');
         QVERIFY(record.saveToDisk());
-        QCOMPARE(fileBytes(record.fullPath()), QByteArray(10, 'c'));
+        QCOMPARE(StorageFiles::read(record.fullPath()), QByteArray(10, 'c'));
     }
 
     void aSaveThatCannotOpenItsFileFails()

@@ -3,17 +3,23 @@
 #include "Data/MeasurementController.h"
 #include "Data/Track.h"
 #include "Data/TrackList.h"
+#include "Data/MeasurementsModel.h"
 #include "Processing/CsvImportProcessor.h"
 
 #include "LogCapture.h"
+#include "ProcessingHost.h"
+#include "ScriptedIds.h"
 #include "SprintRecordings.h"
 #include "StorageFiles.h"
 #include "TemporaryStorage.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QSignalSpy>
 #include <QtTest>
+
+#include <memory>
 
 #include <sys/stat.h>
 
@@ -33,8 +39,7 @@ QStringList storedMeasurements()
 
 Track* trackOf(Measurement* measurement, int id)
 {
-    TrackList* list = measurement->getTrackList(CsvImportProcessor::kImportDeviceSerial);
-    return list->getTrackOrder().contains(quint16(id)) ? list->getTrackById(quint64(id)) : nullptr;
+    return SprintRecordings::trackOf(*measurement, CsvImportProcessor::kImportDeviceSerial, id);
 }
 
 // A file that changes on disk (or fails) as soon as it is first read from.
@@ -185,27 +190,30 @@ private Q_SLOTS:
         }
         QVERIFY(StorageFiles::write(offlineFile("small.csv"), "1,180\n"));
         QVERIFY(StorageFiles::write(offlineFile("tight.csv"), "1,180\n2,182\n"));
-        CsvImportProcessor processor;
-        QSignalSpy complete(&processor, &Processor::OutputMeasurementComplete);
+        // A processor of its own per run: without a measurement list it
+        // knows only what it imported itself.
         LogCapture log;
-        processor.startProcessing();
+        auto importWithLimit = [](qint64 limit) {
+            CsvImportProcessor processor;
+            if (limit > 0)
+                processor.setMaximumFileSize(limit);
+            QSignalSpy complete(&processor, &Processor::OutputMeasurementComplete);
+            processor.startProcessing();
+            return complete.count();
+        };
+        QCOMPARE(importWithLimit(0), 2);
         QCOMPARE(log.lines().filter("not imported"),
                  QStringList { " csv file not imported:  \"huge.csv\" \"it holds 1073741824 bytes, more than the "
                                "16777216 an import takes\"" });
-        QCOMPARE(complete.count(), 2);
 
         // A file as large as the limit is still taken.
         log.clear();
-        processor.setMaximumFileSize(12);
-        processor.startProcessing();
+        QCOMPARE(importWithLimit(12), 2);
         QCOMPARE(log.count("not imported"), 1);
-        QCOMPARE(complete.count(), 4);
         log.clear();
-        processor.setMaximumFileSize(11);
-        processor.startProcessing();
+        QCOMPARE(importWithLimit(11), 1);
         QCOMPARE(log.count("not imported"), 2);
         QVERIFY(log.contains(" csv file not imported:  \"tight.csv\" \"it holds 12 bytes, more than the 11"));
-        QCOMPARE(complete.count(), 5);
     }
 
     void filesThatChangeWhileBeingReadAreNotImported_data()
@@ -252,27 +260,116 @@ private Q_SLOTS:
         QCOMPARE(log.count("notes.txt"), 0);
     }
 
-    void everyRunImportsEveryFileAgainInNameOrder()
+    void eachContentIsImportedOnceInNameOrder()
     {
         TemporaryStorage storage;
         QVERIFY(StorageFiles::write(offlineFile("b.csv"), "1,170\n"));
         QVERIFY(StorageFiles::write(offlineFile("A.csv"), "1,160\n"));
+        // The same bytes under a later name are the same series.
+        QVERIFY(StorageFiles::write(offlineFile("c.csv"), "1,160\n"));
         CsvImportProcessor processor;
         QSignalSpy complete(&processor, &Processor::OutputMeasurementComplete);
+        LogCapture log;
         processor.startProcessing();
         processor.startProcessing();
-        QCOMPARE(complete.count(), 4);
+        QCOMPARE(complete.count(), 2);
         QList<double> firstValues;
-        QSet<quint64> ids;
+        QList<quint64> ids;
         for (const QList<QVariant>& arguments : qAsConst(complete)) {
             auto* measurement = arguments.at(0).value<Measurement*>();
-            ids.insert(measurement->getMeasurementID());
+            ids << measurement->getMeasurementID();
             firstValues << trackOf(measurement, 0x8014)->getScalarSamples().first();
         }
-        QCOMPARE(firstValues, (QList<double> { 160, 170, 160, 170 }));
-        QCOMPARE(ids.size(), 4);
-        QCOMPARE(storedMeasurements().size(), 4);
+        QCOMPARE(firstValues, (QList<double> { 160, 170 }));
+        QVERIFY(ids.at(0) != ids.at(1));
+        QCOMPARE(storedMeasurements().size(), 2);
+        const QString skipped = QString(" csv file not imported:  \"%1\" \"its content was imported before, as "
+                                        "measurement %2\"");
+        QCOMPARE(log.lines().filter("imported before"),
+                 (QStringList { skipped.arg("c.csv").arg(ids.at(0), 0, 16),
+                                skipped.arg("A.csv").arg(ids.at(0), 0, 16),
+                                skipped.arg("b.csv").arg(ids.at(1), 0, 16),
+                                skipped.arg("c.csv").arg(ids.at(0), 0, 16) }));
         QVERIFY(QFile::exists(offlineFile("A.csv")));
+    }
+
+    // One file imported; then something happens and the import runs again.
+    void aFileIsImportedAgainOnlyWhenItOrItsMeasurementChanged_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<bool>("importedAgain");
+        QTest::addColumn<QString>("skipped");
+        QTest::newRow("nothing") << "nothing" << false << "a.csv";
+        QTest::newRow("the program started again") << "restart" << false << "a.csv";
+        QTest::newRow("the file renamed") << "rename" << false << "renamed.csv";
+        QTest::newRow("one digit of the file changed") << "edit" << true << "";
+        QTest::newRow("its measurement deleted") << "delete" << true << "";
+        QTest::newRow("its folder gone") << "folder" << true << "";
+    }
+
+    void aFileIsImportedAgainOnlyWhenItOrItsMeasurementChanged()
+    {
+        QFETCH(QString, change);
+        QFETCH(bool, importedAgain);
+        QFETCH(QString, skipped);
+        TemporaryStorage storage;
+        const QByteArray content("1,180\n2,175.5\n");
+        QVERIFY(StorageFiles::write(offlineFile("a.csv"), content));
+        auto host = std::make_unique<ProcessingHost>();
+        host->processors.processMeasurements("2");
+        Measurement* first = host->added({});
+        QVERIFY(first != nullptr);
+        const quint64 id = first->getMeasurementID();
+        const QString folder = Helper::getDataPath() + "/" + QString::number(id, 16);
+        // What identifies the file lies beside the track list, as sha256sum
+        // writes it; the record and the list are the import's usual ones.
+        const QByteArray hash = QCryptographicHash::hash(content, QCryptographicHash::Sha256).toHex();
+        QCOMPARE(StorageFiles::read(folder + "/import.sha256"), hash + "  a.csv\n");
+        QCOMPARE(CsvImportProcessor::storedContentHash(id), hash);
+        const QStringList files = QDir(folder).entryList(QDir::Files);
+        QCOMPARE(QSet<QString>(files.begin(), files.end()),
+                 (QSet<QString> { "import.sha256", QString::number(id, 16) + "_315.ktt" }));
+
+        if (change == "restart") {
+            host = std::make_unique<ProcessingHost>();
+        } else if (change == "rename") {
+            QVERIFY(QFile::rename(offlineFile("a.csv"), offlineFile("renamed.csv")));
+        } else if (change == "edit") {
+            QVERIFY(StorageFiles::write(offlineFile("a.csv"), "1,180\n2,175.6\n"));
+        } else if (change == "delete") {
+            QVERIFY(host->measurements.getMeasurementsOnHostModel()->removeRows(0, 1));
+        } else if (change == "folder") {
+            QVERIFY(QDir(folder).removeRecursively());
+        }
+        const QSet<quint64> before = host->ids();
+        LogCapture log;
+        host->processors.processMeasurements("2");
+        const QSet<quint64> again = host->ids() - before;
+        QCOMPARE(again.size(), importedAgain ? 1 : 0);
+        QVERIFY(!again.contains(id));
+        QCOMPARE(log.lines().filter("imported before"),
+                 skipped.isEmpty() ? QStringList()
+                                   : QStringList { QString(" csv file not imported:  \"%1\" \"its content was "
+                                                           "imported before, as measurement %2\"")
+                                                       .arg(skipped)
+                                                       .arg(id, 0, 16) });
+        QCOMPARE(storedMeasurements().size(), change == "delete" ? 1 : 1 + again.size());
+    }
+
+    void importedSeriesTakeIdsNoMeasurementHas()
+    {
+        TemporaryStorage storage;
+        QVERIFY(StorageFiles::write(offlineFile("a.csv"), "1,180\n"));
+        QVERIFY(StorageFiles::write(Helper::getDataPath() + "/9c/9c_315.ktt", "another series"));
+        ProcessingHost host;
+        host.measurements.addMeasurementOnHost(new Measurement(nullptr, 0x9a));
+        host.measurements.foundCompleteMeasurement(0xab, 0x9b, 0x100, 0x200);
+        const QSet<quint64> before = host.ids();
+        ScriptedIds ids({ 0x9a, 0x9b, 0x9c, 0x9d });
+        host.processors.processMeasurements("2");
+        QCOMPARE(host.ids() - before, QSet<quint64> { 0x9d });
+        QCOMPARE(ids.draws(), 4);
+        QCOMPARE(StorageFiles::read(Helper::getDataPath() + "/9c/9c_315.ktt"), QByteArray("another series"));
     }
 };
 

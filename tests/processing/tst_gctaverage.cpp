@@ -12,16 +12,11 @@
 #include <QtTest>
 
 using SprintRecordings::Steps;
+using SprintRecordings::trackOf;
 
 namespace {
 
 const QList<double> kNineStepTimes { 0, 500, 1000, 1500, 2000, 2500, 3000, 3500, 4000 };
-
-Track* trackOf(Measurement* measurement, quint64 serial, int id)
-{
-    TrackList* list = measurement->getTrackList(serial);
-    return list->getTrackOrder().contains(quint16(id)) ? list->getTrackById(quint64(id)) : nullptr;
-}
 
 } // namespace
 
@@ -111,13 +106,13 @@ private Q_SLOTS:
         QCOMPARE(list->getTrackOrder(), (QList<quint16> { 0x8017, 0x8018, 0x8019, 0x8020 }));
 
         using Samples = QMap<quint32, double>;
-        QCOMPARE(SprintRecordings::samplesOf(trackOf(output, 123456, Track::GctMeanLeft)),
+        QCOMPARE(SprintRecordings::samplesOf(trackOf(*output, 123456, Track::GctMeanLeft)),
                  (Samples { { 1, 152 }, { 2, 200 }, { 3, 0 } }));
-        QCOMPARE(SprintRecordings::samplesOf(trackOf(output, 123456, Track::GctMeanRight)),
+        QCOMPARE(SprintRecordings::samplesOf(trackOf(*output, 123456, Track::GctMeanRight)),
                  (Samples { { 1, 160 }, { 2, 0 }, { 3, 0 } }));
-        QCOMPARE(SprintRecordings::samplesOf(trackOf(output, 123456, Track::GctMean)),
+        QCOMPARE(SprintRecordings::samplesOf(trackOf(*output, 123456, Track::GctMean)),
                  (Samples { { 1, 156 }, { 2, 200 }, { 3, 0 } }));
-        QCOMPARE(SprintRecordings::samplesOf(trackOf(output, 123456, Track::GctFeedback)),
+        QCOMPARE(SprintRecordings::samplesOf(trackOf(*output, 123456, Track::GctFeedback)),
                  (Samples { { 1, 156 }, { 3, 0 } }));
         QVERIFY(log.contains(" Average Left:  152"));
         QVERIFY(log.contains(" Average both feet:  156"));
@@ -128,7 +123,7 @@ private Q_SLOTS:
         QVERIFY(QFile::exists(output->fullPath()));
         QVERIFY(QFile::exists(output->getTrackList(123456)->fullPath()));
         QVERIFY(QFile::exists(first.getTrackList(0x20)->fullPath()));
-        QCOMPARE(trackOf(&first, 0x20, Track::GctFiltered)->numberOfSamples(), 8);
+        QCOMPARE(trackOf(first, 0x20, Track::GctFiltered)->numberOfSamples(), 8);
     }
 
 };

@@ -18,16 +18,42 @@
 
 #include <memory>
 
+using SprintRecordings::Numbered;
 using SprintRecordings::Steps;
+using SprintRecordings::trackOf;
 
 namespace {
 
 const quint64 kSensor = 0x4b56;
 
-Track* trackOf(Measurement& measurement, quint64 serial, int id)
+// Contact times of 150 ms, one of 180 ms at `outlier`, under these
+// numbers in this order.
+Numbered contactTimesAt(const QList<quint32>& numbers, quint32 outlier)
 {
-    TrackList* list = measurement.getTrackList(serial);
-    return list->getTrackOrder().contains(quint16(id)) ? list->getTrackById(quint64(id)) : nullptr;
+    Numbered times;
+    for (quint32 number : numbers)
+        times.append({ number, number == outlier ? 180.0 : 150.0 });
+    return times;
+}
+
+// A step every 400 ms, counted from sample number 100: every neighbour is
+// close enough in time to count.
+Numbered stepTimesAt(const QList<quint32>& numbers)
+{
+    Numbered times;
+    for (quint32 number : numbers)
+        times.append({ number, (double(number) - 100) * 400 });
+    return times;
+}
+
+QMap<quint32, double> keptOf(const Numbered& samples, const QList<quint32>& kept)
+{
+    QMap<quint32, double> values;
+    for (const auto& sample : samples) {
+        if (kept.contains(sample.first))
+            values.insert(sample.first, sample.second);
+    }
+    return values;
 }
 
 void filter(Measurement& measurement)
@@ -108,6 +134,52 @@ private Q_SLOTS:
         }
         QCOMPARE(SprintRecordings::samplesOf(trackOf(measurement, kSensor, Track::GctFiltered)), expectedTimes);
         QCOMPARE(SprintRecordings::samplesOf(trackOf(measurement, kSensor, Track::GctFilteredTime)), expectedStamps);
+    }
+
+    // Only sample numbers in both tracks are steps, and the neighbours of a
+    // step are the steps before and after it, not the samples.
+    void stepsArePairedBySampleNumber_data()
+    {
+        QTest::addColumn<Numbered>("contactTimes");
+        QTest::addColumn<Numbered>("stepTimes");
+        QTest::addColumn<QList<quint32>>("kept");
+
+        const QList<quint32> all { 100, 101, 102, 103, 104, 105, 106, 107, 108 };
+        QTest::newRow("both complete") << contactTimesAt(all, 103) << stepTimesAt(all)
+                                       << QList<quint32> { 100, 101, 102, 104, 105, 106, 107, 108 };
+        // Step 104 is the fourth step, the first one tested, and the outlier.
+        QTest::newRow("a sample missing in the contact time track")
+            << contactTimesAt({ 100, 101, 103, 104, 105, 106, 107, 108 }, 104) << stepTimesAt(all)
+            << QList<quint32> { 100, 101, 103, 105, 106, 107, 108 };
+        QTest::newRow("a sample missing in the time track")
+            << contactTimesAt(all, 104) << stepTimesAt({ 100, 101, 103, 104, 105, 106, 107, 108 })
+            << QList<quint32> { 100, 101, 103, 105, 106, 107, 108 };
+        QTest::newRow("the tracks start and end apart")
+            << contactTimesAt({ 98, 99, 100, 101, 102, 103, 104, 105, 106 }, 103)
+            << stepTimesAt({ 100, 101, 102, 103, 104, 105, 106, 107, 108 })
+            << QList<quint32> { 100, 101, 102, 104, 105, 106 };
+        // Numbers arrive out of order, and each track lacks one of the other's.
+        QTest::newRow("out-of-order numbers")
+            << contactTimesAt({ 107, 100, 103, 101, 105, 104, 106, 108 }, 104)
+            << stepTimesAt({ 108, 106, 100, 102, 101, 104, 103, 107 })
+            << QList<quint32> { 100, 101, 103, 106, 107, 108 };
+    }
+
+    void stepsArePairedBySampleNumber()
+    {
+        QFETCH(Numbered, contactTimes);
+        QFETCH(Numbered, stepTimes);
+        QFETCH(QList<quint32>, kept);
+        TemporaryStorage storage;
+        Measurement measurement(nullptr, 0x50);
+        SprintRecordings::addNumberedSteps(measurement, kSensor, contactTimes, stepTimes);
+        filter(measurement);
+        // Each kept step keeps its own contact time and its own time stamp
+        // under its own sample number.
+        QCOMPARE(SprintRecordings::samplesOf(trackOf(measurement, kSensor, Track::GctFiltered)),
+                 keptOf(contactTimes, kept));
+        QCOMPARE(SprintRecordings::samplesOf(trackOf(measurement, kSensor, Track::GctFilteredTime)),
+                 keptOf(stepTimes, kept));
     }
 
     void filteredTracksJoinEverySensorAndAreSaved()

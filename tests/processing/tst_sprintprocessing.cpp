@@ -8,6 +8,7 @@
 #include "Processing/ProcessorController.h"
 
 #include "LogCapture.h"
+#include "ProcessingHost.h"
 #include "SprintRecordings.h"
 #include "StorageFiles.h"
 #include "TemporaryStorage.h"
@@ -16,6 +17,7 @@
 #include <QtTest>
 
 using SprintRecordings::Steps;
+using SprintRecordings::samplesOf;
 
 namespace {
 
@@ -27,41 +29,6 @@ const QList<double> kStepTimes { 0, 500, 1000, 1500, 2000, 2500, 3000, 3500, 400
 QDateTime at(int hour)
 {
     return QDateTime(QDate(2015, 5, 13), QTime(hour, 0), Qt::LocalTime);
-}
-
-// The program's pieces as the root wires them, over what is on disk.
-struct Host {
-    MeasurementController measurements;
-    ProcessorController processors { nullptr, &measurements };
-
-    Host()
-    {
-        measurements.setProcessorController(&processors);
-        SprintRecordings::loadStored(measurements);
-    }
-
-    QSet<quint64> ids() const
-    {
-        QSet<quint64> ids;
-        for (Measurement* measurement : measurements.getMeasurementsOnHost())
-            ids.insert(measurement->getMeasurementID());
-        return ids;
-    }
-
-    // The one measurement that appeared since `before`.
-    Measurement* added(const QSet<quint64>& before) const
-    {
-        const QSet<quint64> now = ids() - before;
-        return now.size() == 1 ? measurements.getMeasurementOnHostById(*now.begin()) : nullptr;
-    }
-};
-
-Samples samplesOf(Measurement* measurement, quint64 serial, int id)
-{
-    TrackList* list = measurement->getTrackList(serial);
-    if (!list->getTrackOrder().contains(quint16(id)))
-        return Samples();
-    return SprintRecordings::samplesOf(list->getTrackById(quint64(id)));
 }
 
 } // namespace
@@ -100,7 +67,7 @@ private Q_SLOTS:
 
         quint64 outputId = 0;
         {
-            Host host;
+            ProcessingHost host;
             const QSet<quint64> before = host.ids();
             QCOMPARE(before.size(), 5);
             host.processors.setProcessorAttributes("2");
@@ -116,24 +83,24 @@ private Q_SLOTS:
             QCOMPARE(host.measurements.getMeasurementOnHostById(outputId), output);
         }
 
-        Host restarted;
+        ProcessingHost restarted;
         Measurement* output = restarted.measurements.getMeasurementOnHostById(outputId);
         QVERIFY(output != nullptr);
         QCOMPARE(output->getAppName(), QString("Sprint"));
         QCOMPARE(output->getSetupName(), QString("GCT average: 2"));
         output->loadMeasurementDataFromDisk();
         // Positions count the sprints from the oldest.
-        QCOMPARE(samplesOf(output, kOutputSerial, Track::GctMeanLeft), (Samples { { 1, 152 }, { 2, 180 } }));
-        QCOMPARE(samplesOf(output, kOutputSerial, Track::GctMeanRight), (Samples { { 1, 160 }, { 2, 0 } }));
-        QCOMPARE(samplesOf(output, kOutputSerial, Track::GctMean), (Samples { { 1, 156 }, { 2, 180 } }));
-        QCOMPARE(samplesOf(output, kOutputSerial, Track::GctFeedback), (Samples { { 2, 180 } }));
+        QCOMPARE(samplesOf(*output, kOutputSerial, Track::GctMeanLeft), (Samples { { 1, 152 }, { 2, 180 } }));
+        QCOMPARE(samplesOf(*output, kOutputSerial, Track::GctMeanRight), (Samples { { 1, 160 }, { 2, 0 } }));
+        QCOMPARE(samplesOf(*output, kOutputSerial, Track::GctMean), (Samples { { 1, 156 }, { 2, 180 } }));
+        QCOMPARE(samplesOf(*output, kOutputSerial, Track::GctFeedback), (Samples { { 2, 180 } }));
 
         // The recordings keep their filtered steps.
         Measurement* second = restarted.measurements.getMeasurementOnHostById(0x72);
         second->loadMeasurementDataFromDisk();
-        QCOMPARE(samplesOf(second, 0x20, Track::GctFiltered),
+        QCOMPARE(samplesOf(*second, 0x20, Track::GctFiltered),
                  (Samples { { 100, 170 }, { 101, 170 }, { 102, 170 }, { 103, 250 }, { 104, 170 } }));
-        QCOMPARE(samplesOf(second, 0x20, Track::GroundContactTime).size(), 7);
+        QCOMPARE(samplesOf(*second, 0x20, Track::GroundContactTime).size(), 7);
         // What was not an input was not touched.
         Measurement* squat = restarted.measurements.getMeasurementOnHostById(0x73);
         squat->loadMeasurementDataFromDisk();
@@ -148,7 +115,7 @@ private Q_SLOTS:
         QCOMPARE(second->getTrackList(0x20), inMemory);
         QCOMPARE(second->findChildren<TrackList*>().size(), listsBefore);
         QCOMPARE(inMemory->findChildren<Track*>().size(), tracksBefore);
-        QCOMPARE(samplesOf(second, 0x20, Track::GctFiltered).size(), 5);
+        QCOMPARE(samplesOf(*second, 0x20, Track::GctFiltered).size(), 5);
 
         // Averaging one recording by id: it is position 1.
         const QSet<quint64> before = restarted.ids();
@@ -157,8 +124,8 @@ private Q_SLOTS:
         Measurement* single = restarted.added(before);
         QVERIFY(single != nullptr);
         QCOMPARE(single->getSetupName(), QString("GCT average: "));
-        QCOMPARE(samplesOf(single, kOutputSerial, Track::GctMean), (Samples { { 1, 180 } }));
-        QCOMPARE(samplesOf(single, kOutputSerial, Track::GctFeedback), Samples());
+        QCOMPARE(samplesOf(*single, kOutputSerial, Track::GctMean), (Samples { { 1, 180 } }));
+        QCOMPARE(samplesOf(*single, kOutputSerial, Track::GctFeedback), Samples());
     }
 
     void seriesImportedIntoAnEmptyHostAreAveraged()
@@ -172,7 +139,7 @@ private Q_SLOTS:
 
         quint64 averageId = 0;
         {
-            Host host;
+            ProcessingHost host;
             QCOMPARE(host.ids().size(), 0);
             // Nothing on the host to give the import, and it runs anyway.
             host.processors.processMeasurements("2");
@@ -180,9 +147,16 @@ private Q_SLOTS:
             QVERIFY(imported != nullptr);
             QCOMPARE(imported->getSetupName(), QString("GCT import "));
 
-            // Asked by the id of a measurement that is not there, too.
+            // Asked by the id of a measurement that is not there, too. The
+            // file imported already is skipped; the same series with other
+            // line ends is other content and comes in.
+            QByteArray lineFeeds = csv;
+            lineFeeds.replace("\r\n", "\n");
+            QVERIFY(StorageFiles::write(CsvImportProcessor::offlineDataPath() + "/run-lf.csv", lineFeeds));
+            LogCapture log;
             host.processors.processMeasurement("ffff", "2");
             QCOMPARE(host.ids().size(), 2);
+            QCOMPARE(log.count(" csv file not imported:  \"run.csv\" \"its content was imported before"), 1);
 
             const QSet<quint64> before = host.ids();
             host.processors.processMeasurements("1");
@@ -190,14 +164,14 @@ private Q_SLOTS:
             QVERIFY(average != nullptr);
             averageId = average->getMeasurementID();
         }
-        Host restarted;
+        ProcessingHost restarted;
         Measurement* average = restarted.measurements.getMeasurementOnHostById(averageId);
         QVERIFY(average != nullptr);
         average->loadMeasurementDataFromDisk();
-        // The two imports of the same file, both one sensor: left only.
-        QCOMPARE(samplesOf(average, kOutputSerial, Track::GctMeanLeft), (Samples { { 1, 152 }, { 2, 152 } }));
-        QCOMPARE(samplesOf(average, kOutputSerial, Track::GctMeanRight), (Samples { { 1, 0 }, { 2, 0 } }));
-        QCOMPARE(samplesOf(average, kOutputSerial, Track::GctMean), (Samples { { 1, 152 }, { 2, 152 } }));
+        // The two imported series, both one sensor: left only.
+        QCOMPARE(samplesOf(*average, kOutputSerial, Track::GctMeanLeft), (Samples { { 1, 152 }, { 2, 152 } }));
+        QCOMPARE(samplesOf(*average, kOutputSerial, Track::GctMeanRight), (Samples { { 1, 0 }, { 2, 0 } }));
+        QCOMPARE(samplesOf(*average, kOutputSerial, Track::GctMean), (Samples { { 1, 152 }, { 2, 152 } }));
     }
 
     void requestsThatNameNothingRunNothing_data()
@@ -224,7 +198,7 @@ private Q_SLOTS:
         TemporaryStorage storage;
         SprintRecordings::store(0x71, at(9), { { 0x10, Steps { { 150, 150, 150 }, { 0, 500, 1000 } } } },
                                 "Sprint 500Hz");
-        Host host;
+        ProcessingHost host;
         const QSet<quint64> before = host.ids();
         LogCapture log;
         if (measurement.isEmpty())

@@ -11,18 +11,30 @@ namespace SprintRecordings {
 
 void addSteps(Measurement& measurement, quint64 serial, const Steps& steps, quint32 firstSample)
 {
+    Numbered contactTimes;
+    Numbered stepTimes;
+    for (int i = 0; i < steps.contactTimes.size(); ++i)
+        contactTimes.append({ firstSample + quint32(i), steps.contactTimes.at(i) });
+    for (int i = 0; i < steps.stepTimes.size(); ++i)
+        stepTimes.append({ firstSample + quint32(i), steps.stepTimes.at(i) });
+    addNumberedSteps(measurement, serial, contactTimes, stepTimes);
+}
+
+void addNumberedSteps(Measurement& measurement, quint64 serial, const Numbered& contactTimes,
+                      const Numbered& stepTimes)
+{
     TrackList* list = measurement.getTrackList(serial);
     list->AddTrack(Track::GroundContactTime, 1, 2, 0);
     list->AddTrack(Track::GroundContactTimeTime, 1, 4, 1);
     Track* gct = list->getTrackById(Track::GroundContactTime);
     Track* time = list->getTrackById(Track::GroundContactTimeTime);
-    for (int i = 0; i < steps.contactTimes.size(); ++i) {
-        gct->setCurrentSampleNumber(firstSample + quint32(i));
-        gct->AddScalarSample(steps.contactTimes.at(i));
+    for (const auto& sample : contactTimes) {
+        gct->setCurrentSampleNumber(sample.first);
+        gct->AddScalarSample(sample.second);
     }
-    for (int i = 0; i < steps.stepTimes.size(); ++i) {
-        time->setCurrentSampleNumber(firstSample + quint32(i));
-        time->AddScalarSample(steps.stepTimes.at(i));
+    for (const auto& sample : stepTimes) {
+        time->setCurrentSampleNumber(sample.first);
+        time->AddScalarSample(sample.second);
     }
 }
 
@@ -59,6 +71,17 @@ QMap<quint32, double> samplesOf(Track* track)
     for (int i = 0; i < numbers.size(); ++i)
         samples.insert(numbers.at(i), values.at(i));
     return samples;
+}
+
+Track* trackOf(Measurement& measurement, quint64 serial, int id)
+{
+    TrackList* list = measurement.getTrackList(serial);
+    return list->getTrackOrder().contains(quint16(id)) ? list->getTrackById(quint64(id)) : nullptr;
+}
+
+QMap<quint32, double> samplesOf(Measurement& measurement, quint64 serial, int id)
+{
+    return samplesOf(trackOf(measurement, serial, id));
 }
 
 } // namespace SprintRecordings

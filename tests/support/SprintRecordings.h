@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QList>
 #include <QMap>
+#include <QPair>
 #include <QString>
 
 class Measurement;
@@ -24,6 +25,13 @@ struct Steps {
 // Step i is stored under sample number firstSample + i.
 void addSteps(Measurement& measurement, quint64 serial, const Steps& steps, quint32 firstSample = 100);
 
+// (sample number, value) in the order they are added.
+using Numbered = QList<QPair<quint32, double>>;
+// Contact times and step times under sample numbers of their own, as a
+// recording with lost samples has them.
+void addNumberedSteps(Measurement& measurement, quint64 serial, const Numbered& contactTimes,
+                      const Numbered& stepTimes);
+
 // Saves a measurement of the "Sprint" app with these sensors' steps and its
 // track lists, and lets go of it.
 void store(quint64 id, const QDateTime& start, const QMap<quint64, Steps>& sensors,
@@ -35,5 +43,10 @@ void loadStored(MeasurementController& controller);
 
 // A track's samples, sample number to value.
 QMap<quint32, double> samplesOf(Track* track);
+
+// The track of that id in the sensor's list, or null (none is created).
+Track* trackOf(Measurement& measurement, quint64 serial, int id);
+// The samples of that track; none when there is no such track.
+QMap<quint32, double> samplesOf(Measurement& measurement, quint64 serial, int id);
 
 } // namespace SprintRecordings
