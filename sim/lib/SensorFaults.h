@@ -20,6 +20,11 @@ struct SensorFaults
     int garbageMaxBytes = 16;
     qint64 bytesPerSecond = 0;       // link rate; 0 is unlimited
     int closeAfterFrames = 0;        // the link closes after this many reply frames; 0 never
+    // A run of page frames (the answer to one "<GetFlashPages>") breaks off
+    // and the rest of it is never sent: after this many pages every time
+    // (0 never), or with this probability after a random 1..count-1 pages.
+    int pageRunCutAfter = 0;
+    double pageRunCutProbability = 0.0;
 };
 
 } // namespace sensorsim

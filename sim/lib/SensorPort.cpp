@@ -60,6 +60,18 @@ bool SensorPort::dropsReply(const QByteArray& token)
     return consumeTokenRule(m_faults.dropTokens, token) || m_random.chance(m_faults.dropProbability);
 }
 
+int SensorPort::pagesInRun(int count)
+{
+    int pages = count;
+    if (m_faults.pageRunCutAfter > 0)
+        pages = qMin(pages, m_faults.pageRunCutAfter);
+    // Drawn only while the knob is on, so switching it on leaves the other
+    // faults of a seed as they were up to that point.
+    if (count > 1 && m_random.chance(m_faults.pageRunCutProbability))
+        pages = qMin(pages, 1 + int(m_random.below(quint64(count - 1))));
+    return pages;
+}
+
 // ---------------------------------------------------------------- replies
 
 void SensorPort::queueReplies(QVector<QByteArray> frames, qint64 nowUs)

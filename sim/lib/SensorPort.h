@@ -55,6 +55,8 @@ public:
     // What the link's faults make of one request.
     bool refuses(const QByteArray& token);
     bool dropsReply(const QByteArray& token);
+    // How many pages of a run of count page frames go out.
+    int pagesInRun(int count);
 
     // Replies leave in order, after the reply delay and jitter.
     void queueReplies(QVector<QByteArray> frames, qint64 nowUs);

@@ -66,6 +66,8 @@ const char* RequestRecord::outcomeName(Outcome outcome)
         return "refused";
     case Dropped:
         return "dropped";
+    case Cut:
+        return "cut";
     }
     return "?";
 }
@@ -348,6 +350,14 @@ void SimulatedSensor::handleRequest(const Request& request, qint64 nowUs, Port p
             frames.append(Wire::frame(request.number, kNok));
         } else {
             frames = std::move(outcome.frames);
+        }
+        if (request.token == kGetFlashPages && frames.size() > 1) {
+            const int pages = link.pagesInRun(frames.size());
+            if (pages < frames.size()) {
+                frames.resize(pages);
+                record.outcome = RequestRecord::Cut;
+                record.injected = true;
+            }
         }
     }
     if (link.dropsReply(request.token)) {

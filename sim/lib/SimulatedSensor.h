@@ -50,14 +50,14 @@ struct SensorSettings
 // One request as it arrived, with what became of it.
 struct RequestRecord
 {
-    enum Outcome { Answered, Refused, Dropped };
+    enum Outcome { Answered, Refused, Dropped, Cut };
 
     qint64 timeUs = 0;
     Port port = Port::Cable;
     quint8 number = 0;
     QByteArray token;
     QByteArray payload;
-    Outcome outcome = Answered;
+    Outcome outcome = Answered;  // Cut: a run of pages that broke off
     bool injected = false; // the outcome came from a fault knob
 
     static const char* outcomeName(Outcome outcome);
