@@ -109,7 +109,9 @@ int main(int argc, char* argv[])
         {QStringLiteral("corrupt-probability"), QStringLiteral("Probability that an outgoing byte is corrupted."), QStringLiteral("p"), QStringLiteral("0")},
         {QStringLiteral("garbage-probability"), QStringLiteral("Probability that random bytes go out before a frame or packet."), QStringLiteral("p"), QStringLiteral("0")},
         {QStringLiteral("close-after"), QStringLiteral("Each sensor closes its link once, after this many reply frames (0: never)."), QStringLiteral("n"), QStringLiteral("0")},
-        {QStringLiteral("request-log"), QStringLiteral("Append one line per request received to this file: serial, milliseconds since start, number (hex), token, payload (hex or -), outcome (answered, refused, dropped; \"injected\" when a fault knob decided it)."), QStringLiteral("file")},
+        {QStringLiteral("cut-runs-after"), QStringLiteral("Answers of several pages (<GetFlashPages>) break off after this many pages; the rest is never sent (0: never)."), QStringLiteral("k"), QStringLiteral("0")},
+        {QStringLiteral("cut-run-probability"), QStringLiteral("Probability that an answer of several pages breaks off after a random number of them."), QStringLiteral("p"), QStringLiteral("0")},
+        {QStringLiteral("request-log"), QStringLiteral("Append one line per request received to this file: serial, milliseconds since start, number (hex), token, payload (hex or -), outcome (answered, refused, dropped, cut; \"injected\" when a fault knob decided it)."), QStringLiteral("file")},
     };
     parser.addOptions(options);
     parser.process(app);
@@ -133,6 +135,8 @@ int main(int argc, char* argv[])
     faults.corruptProbability = probability(parser, QStringLiteral("corrupt-probability"));
     faults.garbageProbability = probability(parser, QStringLiteral("garbage-probability"));
     faults.closeAfterFrames = int(count(parser, QStringLiteral("close-after"), 0, 1000000000));
+    faults.pageRunCutAfter = int(count(parser, QStringLiteral("cut-runs-after"), 0, 1000000000));
+    faults.pageRunCutProbability = probability(parser, QStringLiteral("cut-run-probability"));
     for (const QString& spec : parser.values(QStringLiteral("drop")))
         addTokenRule(faults.dropTokens, spec);
     for (const QString& spec : parser.values(QStringLiteral("nok")))

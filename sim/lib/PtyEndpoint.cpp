@@ -95,7 +95,7 @@ void PtyEndpoint::hostGone()
         m_sensor->hostDisconnected();
     }
     m_backlog.clear();
-    m_sensor->take(); // the sensor runs on; what it sends meets nobody
+    m_sensor->pump(); // the sensor runs on; what it sends meets nobody and is thrown away
 }
 
 void PtyEndpoint::service()

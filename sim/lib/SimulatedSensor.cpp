@@ -5,13 +5,12 @@
 #include "Wire.h"
 
 #include <cmath>
-#include <limits>
 
 namespace sensorsim {
 
 namespace {
 
-constexpr qint64 kNever = std::numeric_limits<qint64>::max();
+constexpr qint64 kNever = SensorPort::kNever;
 
 const QByteArray kGetSerial("<GetSerial>");
 const QByteArray kGetFirmware("<GetFirmware>");
@@ -38,6 +37,16 @@ constexpr quint8 kFeatureUsbStream = 4;
 constexpr quint8 kFeatureBluetoothStream = 5;
 constexpr quint8 kFeatureRecording = 6;
 
+quint8 streamFeature(Port port)
+{
+    return port == Port::Cable ? kFeatureUsbStream : kFeatureBluetoothStream;
+}
+
+Port otherPort(Port port)
+{
+    return port == Port::Cable ? Port::Bluetooth : Port::Cable;
+}
+
 bool crcMatches(const char* data, int length)
 {
     return Crc16Arc::compute(data, length) == Wire::readU16(data + length);
@@ -57,6 +66,8 @@ const char* RequestRecord::outcomeName(Outcome outcome)
         return "refused";
     case Dropped:
         return "dropped";
+    case Cut:
+        return "cut";
     }
     return "?";
 }
@@ -88,9 +99,9 @@ QVector<int> SimulatedSensor::payloadLengths(const QByteArray& token)
 SimulatedSensor::SimulatedSensor(quint64 serial, std::shared_ptr<SimClock> clock, quint64 seed)
     : m_serial(serial)
     , m_clock(clock ? std::move(clock) : std::make_shared<SystemClock>())
-    , m_faultRandom(seed ^ 0xFA017FA017FA017FULL)
     , m_signals(seed)
-    , m_reader(&SimulatedSensor::payloadLengths)
+    , m_ports{{SensorPort(&SimulatedSensor::payloadLengths, seed ^ 0xFA017FA017FA017FULL),
+               SensorPort(&SimulatedSensor::payloadLengths, seed ^ 0xB1E7007B1E7007B1ULL)}}
     , m_settings(SensorSettings::factoryDefaults())
     , m_stored(m_settings)
 {
@@ -100,107 +111,78 @@ SimulatedSensor::SimulatedSensor(quint64 serial, std::shared_ptr<SimClock> clock
     m_pageBuffer.reserve(SimFlash::kPageSize);
 }
 
-// ---------------------------------------------------------------- the link
+// ---------------------------------------------------------------- the links
 
-void SimulatedSensor::receive(const QByteArray& bytes)
+void SimulatedSensor::setPrimaryPort(Port port)
 {
     pump();
-    if (!m_linkOpen || m_closing || bytes.isEmpty())
+    m_primary = port;
+    updateStreamRouting(m_clock->nowUs());
+}
+
+void SimulatedSensor::attachHost(Port port)
+{
+    SensorPort& p = portOf(port);
+    if (p.isAttached() || !p.isOpen())
+        return;
+    p.attach();
+    updateStreamRouting(m_clock->nowUs());
+    pump(); // a stream this host tunes into starts with a header, now
+}
+
+void SimulatedSensor::receive(const QByteArray& bytes, Port port)
+{
+    pump();
+    attachHost(port);
+    SensorPort& p = portOf(port);
+    if (!p.isLive() || bytes.isEmpty())
         return;
     const qint64 now = m_clock->nowUs();
-    m_reader.feed(bytes);
-    m_lastInputUs = now;
+    p.feed(bytes, now);
     Request request;
-    while (m_linkOpen && !m_closing && m_reader.next(request))
-        handleRequest(request, now);
+    while (p.isLive() && p.nextRequest(request))
+        handleRequest(request, now, port);
     pump(); // replies without delay leave at once
 }
 
-QByteArray SimulatedSensor::take(int maxBytes)
+QByteArray SimulatedSensor::take(int maxBytes, Port port)
 {
     pump();
-    if (!m_linkOpen)
+    attachHost(port);
+    SensorPort& p = portOf(port);
+    if (!p.isOpen())
         return QByteArray();
-    const qint64 now = m_clock->nowUs();
-    qint64 available = m_out.size() - m_outHead;
-    qint64 budget = maxBytes < 0 ? available : qMin<qint64>(available, maxBytes);
-    qint64 count = 0;
-    if (m_faults.bytesPerSecond <= 0) {
-        count = budget;
-        m_units.clear();
-    } else {
-        const double rate = double(m_faults.bytesPerSecond);
-        if (m_units.empty() && available > 0)
-            m_units.push_back({m_outBase + m_out.size(), now}); // rate switched on with bytes queued
-        qint64 position = m_outBase + m_outHead;
-        while (!m_units.empty() && count < budget) {
-            OutUnit& unit = m_units.front();
-            const double start = std::max(m_txClockUs, double(unit.readyUs));
-            if (start >= double(now))
-                break;
-            const qint64 fits = qint64(std::floor((double(now) - start) * rate / 1e6));
-            const qint64 remaining = unit.end - position;
-            const qint64 sent = std::min({fits, remaining, budget - count});
-            if (sent <= 0)
-                break;
-            count += sent;
-            position += sent;
-            m_txClockUs = start + double(sent) * 1e6 / rate;
-            if (position < unit.end)
-                break;
-            m_units.pop_front();
-        }
-    }
-    QByteArray result = m_out.mid(m_outHead, int(count));
-    m_outHead += int(count);
-    if (m_outHead == m_out.size()) {
-        m_outBase += m_out.size();
-        m_out.clear();
-        m_outHead = 0;
-    } else if (m_outHead > (1 << 16) && m_outHead > m_out.size() / 2) {
-        m_out.remove(0, m_outHead);
-        m_outBase += m_outHead;
-        m_outHead = 0;
-    }
-    if (m_closing && m_outBase + m_outHead >= m_closeAt) {
-        m_closing = false;
-        m_linkOpen = false;
-        hostDisconnected();
-    }
-    return result;
+    const QByteArray bytes = p.take(maxBytes, m_clock->nowUs());
+    if (!p.isOpen())
+        hostDisconnected(port); // the sensor closed the link under its host
+    return bytes;
 }
 
-void SimulatedSensor::hostDisconnected()
+void SimulatedSensor::hostDisconnected(Port port)
 {
     pump();
     const qint64 now = m_clock->nowUs();
-    m_features[kFeatureUsbStream] = false;
-    m_features[kFeatureBluetoothStream] = false;
-    m_packet.clear();
-    m_packetGroups = 0;
-    m_nextHeaderUs = kNever;
+    // The stream this port carried ends with its host, the other port's
+    // too where this one stood in for it; the other port's own stream goes on.
+    if (standsInFor(port))
+        m_features[streamFeature(otherPort(port))] = false;
+    m_features[streamFeature(port)] = false;
+    portOf(port).detach();
     updateSampling(now);
-    m_reader.clear();
-    m_replies.clear();
-    m_outBase += m_out.size();
-    m_out.clear();
-    m_outHead = 0;
-    m_units.clear();
-    m_closing = false;
+    updateStreamRouting(now);
 }
 
-void SimulatedSensor::reopenLink()
+void SimulatedSensor::reopenLink(Port port)
 {
     pump();
-    m_linkOpen = true;
-    m_closing = false;
-    m_framesSent = 0;
+    portOf(port).reopen();
 }
 
 void SimulatedSensor::restart()
 {
     pump();
-    hostDisconnected();
+    hostDisconnected(Port::Cable);
+    hostDisconnected(Port::Bluetooth);
     // Power is lost: what sits in the page buffer never reaches the flash and
     // the allocation table keeps the entry without its stop address.
     m_recording = false;
@@ -208,9 +190,58 @@ void SimulatedSensor::restart()
     std::fill(std::begin(m_features), std::end(m_features), false);
     m_settings = m_stored;
     m_measurementId = 0;
-    updateSampling(m_clock->nowUs());
-    m_linkOpen = true;
-    m_framesSent = 0;
+    m_packet.clear();
+    m_packetGroups = 0;
+    const qint64 now = m_clock->nowUs();
+    updateSampling(now);
+    updateStreamRouting(now);
+    for (SensorPort& p : m_ports)
+        p.reopen();
+}
+
+bool SimulatedSensor::standsInFor(Port port) const
+{
+    return port == m_primary && !portOf(otherPort(port)).isAttached();
+}
+
+bool SimulatedSensor::carries(Port port, Port streamOf) const
+{
+    const SensorPort& p = portOf(port);
+    return p.isAttached() && p.isOpen() && (port == streamOf || standsInFor(port));
+}
+
+void SimulatedSensor::updateStreamRouting(qint64 nowUs)
+{
+    bool wanted[kPortCount];
+    bool changed = false;
+    for (size_t i = 0; i < kPortCount; ++i) {
+        const Port port = Port(i);
+        const Port other = otherPort(port);
+        wanted[i] = (m_features[streamFeature(port)] && carries(port, port))
+            || (m_features[streamFeature(other)] && carries(port, other));
+        changed = changed || wanted[i] != m_ports[i].carriesStream();
+    }
+    if (!changed)
+        return;
+    // What was gathered so far belongs to the ports that carried the stream up to now.
+    flushPacket(nowUs);
+    for (size_t i = 0; i < kPortCount; ++i) {
+        SensorPort& p = m_ports[i];
+        if (wanted[i] && !p.carriesStream())
+            p.setNextHeaderUs(nowUs); // a port that joins a stream gets its header first
+        else if (!wanted[i])
+            p.setNextHeaderUs(kNever);
+        p.setCarriesStream(wanted[i]);
+    }
+}
+
+bool SimulatedSensor::anyPortTakesStream() const
+{
+    for (const SensorPort& p : m_ports) {
+        if (p.carriesStream() && p.isLive())
+            return true;
+    }
+    return false;
 }
 
 // ---------------------------------------------------------------- time
@@ -220,29 +251,46 @@ void SimulatedSensor::pump()
     const qint64 now = m_clock->nowUs();
     if (now < m_pumpedUs)
         return;
+    enum Event { None, Flush, Reply, Header, Sample };
     for (;;) {
-        const qint64 nextReply = m_replies.empty() ? kNever : m_replies.front().releaseUs;
-        const qint64 nextSample = m_sampling ? sampleTimeUs(m_sampleIndex) : kNever;
-        const qint64 nextHeader = (m_sampling && isStreaming()) ? m_nextHeaderUs : kNever;
-        const qint64 nextFlush = (m_reader.bufferedBytes() > 0 && m_lastInputUs >= m_flushedInputUs)
-                                     ? m_lastInputUs + kInputIdleUs : kNever;
-        const qint64 t = std::min({nextReply, nextSample, nextHeader, nextFlush});
-        if (t > now)
+        // On a tie input is judged first, then replies leave, then stream
+        // headers, then the next sample; the cable before Bluetooth.
+        Event event = None;
+        size_t at = 0;
+        qint64 t = kNever;
+        auto consider = [&](qint64 when, Event kind, size_t index) {
+            if (when < t) {
+                t = when;
+                event = kind;
+                at = index;
+            }
+        };
+        for (size_t i = 0; i < kPortCount; ++i)
+            consider(m_ports[i].nextInputFlushUs(kInputIdleUs), Flush, i);
+        for (size_t i = 0; i < kPortCount; ++i)
+            consider(m_ports[i].nextReplyUs(), Reply, i);
+        for (size_t i = 0; i < kPortCount; ++i) {
+            if (m_sampling && m_ports[i].carriesStream())
+                consider(m_ports[i].nextHeaderUs(), Header, i);
+        }
+        if (m_sampling)
+            consider(sampleTimeUs(m_sampleIndex), Sample, 0);
+        if (event == None || t > now)
             break;
-        if (t == nextFlush) {
+
+        SensorPort& port = m_ports[at];
+        if (event == Flush) {
             // Nothing more has come for a while: judge what is buffered as it is.
-            m_flushedInputUs = m_lastInputUs + 1;
+            port.markInputFlushed();
             Request request;
-            while (m_linkOpen && !m_closing && m_reader.next(request, true))
-                handleRequest(request, t);
-        } else if (t == nextReply) {
-            QByteArray frame = std::move(m_replies.front().frame);
-            m_replies.pop_front();
-            emitUnit(t, std::move(frame), true);
-        } else if (t == nextHeader) {
+            while (port.isLive() && port.nextRequest(request, true))
+                handleRequest(request, t, Port(at));
+        } else if (event == Reply) {
+            port.send(t, port.popReply(), true);
+        } else if (event == Header) {
             flushPacket(t);
-            emitUnit(t, streamHeader(quint32(m_sampleIndex)), false);
-            m_nextHeaderUs = m_headerRepeatUs > 0 ? t + m_headerRepeatUs : kNever;
+            port.send(t, streamHeader(quint32(m_sampleIndex)), false);
+            port.setNextHeaderUs(m_headerRepeatUs > 0 ? t + m_headerRepeatUs : kNever);
         } else {
             const double sinceStart = double(m_sampleIndex) / double(m_settings.baseFrequency);
             produceSample(m_sampleIndex, sinceStart, double(t) / 1e6, t);
@@ -267,8 +315,6 @@ void SimulatedSensor::updateSampling(qint64 nowUs)
     } else if (!wanted && m_sampling) {
         m_sampling = false;
     }
-    if (!isStreaming())
-        stopStreamOutput(nowUs);
 }
 
 // ---------------------------------------------------------------- requests
@@ -282,27 +328,18 @@ QList<QByteArray> SimulatedSensor::requestTokens() const
     return tokens;
 }
 
-bool SimulatedSensor::consumeTokenRule(QHash<QByteArray, int>& rules, const QByteArray& token)
+void SimulatedSensor::handleRequest(const Request& request, qint64 nowUs, Port port)
 {
-    auto it = rules.find(token);
-    if (it == rules.end() || it.value() == 0)
-        return false;
-    if (it.value() > 0)
-        --it.value();
-    return true;
-}
-
-void SimulatedSensor::handleRequest(const Request& request, qint64 nowUs)
-{
+    SensorPort& link = portOf(port);
     RequestRecord record;
     record.timeUs = nowUs;
+    record.port = port;
     record.number = request.number;
     record.token = request.token;
     record.payload = request.payload;
 
     QVector<QByteArray> frames;
-    const bool refuse = consumeTokenRule(m_faults.nokTokens, request.token) || m_faultRandom.chance(m_faults.nokProbability);
-    if (refuse) {
+    if (link.refuses(request.token)) {
         record.outcome = RequestRecord::Refused;
         record.injected = true;
         frames.append(Wire::frame(request.number, kNok));
@@ -314,22 +351,21 @@ void SimulatedSensor::handleRequest(const Request& request, qint64 nowUs)
         } else {
             frames = std::move(outcome.frames);
         }
+        if (request.token == kGetFlashPages && frames.size() > 1) {
+            const int pages = link.pagesInRun(frames.size());
+            if (pages < frames.size()) {
+                frames.resize(pages);
+                record.outcome = RequestRecord::Cut;
+                record.injected = true;
+            }
+        }
     }
-    if (consumeTokenRule(m_faults.dropTokens, request.token) || m_faultRandom.chance(m_faults.dropProbability)) {
+    if (link.dropsReply(request.token)) {
         record.outcome = RequestRecord::Dropped;
         record.injected = true;
         frames.clear();
     }
-
-    if (!frames.isEmpty()) {
-        qint64 delay = qint64(qMax(0, m_faults.replyDelayMs)) * 1000;
-        if (m_faults.replyJitterMs > 0)
-            delay += qint64(m_faultRandom.below(quint64(m_faults.replyJitterMs) * 1000 + 1));
-        const qint64 release = qMax(m_lastReleaseUs, nowUs + delay);
-        m_lastReleaseUs = release;
-        for (QByteArray& frame : frames)
-            m_replies.push_back({release, std::move(frame)});
-    }
+    link.queueReplies(std::move(frames), nowUs);
 
     m_log.append(record);
     if (m_observer)
@@ -452,13 +488,17 @@ bool SimulatedSensor::setFeature(quint8 code, bool on, qint64 nowUs)
         return true;
     }
     m_features[code] = on;
-    if ((code == kFeatureUsbStream || code == kFeatureBluetoothStream)) {
+    if (code == kFeatureUsbStream || code == kFeatureBluetoothStream) {
         updateSampling(nowUs);
+        updateStreamRouting(nowUs);
         // Every request to stream gets a fresh header (right after the
-        // acknowledgement), also when a stream already runs: the host may
-        // have started a new measurement.
-        if (on)
-            m_nextHeaderUs = nowUs;
+        // acknowledgement) on the ports that carry that stream, also when it
+        // already runs: the host may have started a new measurement.
+        const Port streamOf = code == kFeatureUsbStream ? Port::Cable : Port::Bluetooth;
+        for (size_t i = 0; on && i < kPortCount; ++i) {
+            if (carries(Port(i), streamOf))
+                m_ports[i].setNextHeaderUs(nowUs);
+        }
     }
     return true;
 }
@@ -513,7 +553,7 @@ void SimulatedSensor::produceSample(qint64 index, double t, double uptime, qint6
 {
     if (!buildGroup(index, t, uptime))
         return;
-    if (isStreaming() && m_linkOpen && !m_closing)
+    if (anyPortTakesStream())
         addToPacket(atUs);
     if (m_recording) {
         addToPage();
@@ -546,48 +586,9 @@ void SimulatedSensor::flushPacket(qint64 atUs)
     packet.append(char(0x66));
     m_packet.clear();
     m_packetGroups = 0;
-    emitUnit(atUs, std::move(packet), false);
-}
-
-void SimulatedSensor::stopStreamOutput(qint64 atUs)
-{
-    flushPacket(atUs);
-}
-
-void SimulatedSensor::emitUnit(qint64 atUs, QByteArray bytes, bool isFrame)
-{
-    if (!m_linkOpen || m_closing)
-        return;
-    if (m_faults.garbageProbability > 0.0 && m_faultRandom.chance(m_faults.garbageProbability)) {
-        const int length = 1 + int(m_faultRandom.below(quint64(qMax(1, m_faults.garbageMaxBytes))));
-        QByteArray garbage(length, Qt::Uninitialized);
-        for (int i = 0; i < length; ++i)
-            garbage[i] = char(m_faultRandom.next());
-        m_out.append(garbage);
-    }
-    if (m_faults.corruptProbability > 0.0) {
-        if (!m_corruptArmed || m_armedCorruptProbability != m_faults.corruptProbability) {
-            m_armedCorruptProbability = m_faults.corruptProbability;
-            m_bytesUntilCorrupt = m_faultRandom.geometric(m_faults.corruptProbability);
-            m_corruptArmed = true;
-        }
-        while (m_bytesUntilCorrupt < bytes.size()) {
-            const int at = int(m_bytesUntilCorrupt);
-            bytes[at] = char(quint8(bytes.at(at)) ^ quint8(1 + m_faultRandom.below(255)));
-            m_bytesUntilCorrupt = at + 1 + m_faultRandom.geometric(m_faults.corruptProbability);
-        }
-        m_bytesUntilCorrupt -= bytes.size();
-    } else {
-        m_corruptArmed = false;
-    }
-    m_out.append(bytes);
-    const qint64 end = m_outBase + m_out.size();
-    if (m_faults.bytesPerSecond > 0)
-        m_units.push_back({end, atUs});
-    if (isFrame && m_faults.closeAfterFrames > 0 && ++m_framesSent >= m_faults.closeAfterFrames) {
-        m_closing = true;
-        m_closeAt = end;
-        m_faults.closeAfterFrames = 0;
+    for (SensorPort& port : m_ports) {
+        if (port.carriesStream())
+            port.send(atUs, packet, false);
     }
 }
 

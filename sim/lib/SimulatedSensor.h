@@ -1,19 +1,18 @@
 #pragma once
 
 #include "RequestReader.h"
+#include "SensorFaults.h"
+#include "SensorPort.h"
 #include "SignalGenerator.h"
 #include "SimClock.h"
 #include "SimFlash.h"
-#include "SimRandom.h"
 
 #include <QByteArray>
-#include <QHash>
 #include <QVector>
 #include <QtGlobal>
 
-#include <deque>
+#include <array>
 #include <functional>
-#include <limits>
 #include <memory>
 
 namespace sensorsim {
@@ -48,33 +47,17 @@ struct SensorSettings
     }
 };
 
-// Faults the sensor and its link can show; random ones draw from the
-// sensor's seed, so a seed reproduces them.
-struct SensorFaults
-{
-    int replyDelayMs = 0;            // every reply leaves this much later
-    int replyJitterMs = 0;           // plus a random 0..jitter ms (replies keep their order)
-    double dropProbability = 0.0;    // a reply is lost (the command still takes effect)
-    double nokProbability = 0.0;     // a command is refused with "<NOK>" (and not carried out)
-    QHash<QByteArray, int> dropTokens; // replies to these command tokens are lost: count left, -1 for ever
-    QHash<QByteArray, int> nokTokens;  // these command tokens are refused: count left, -1 for ever
-    double corruptProbability = 0.0; // per outgoing byte: replaced by another value
-    double garbageProbability = 0.0; // per outgoing frame or packet: random bytes go out before it
-    int garbageMaxBytes = 16;
-    qint64 bytesPerSecond = 0;       // link rate; 0 is unlimited
-    int closeAfterFrames = 0;        // the link closes after this many reply frames; 0 never
-};
-
 // One request as it arrived, with what became of it.
 struct RequestRecord
 {
-    enum Outcome { Answered, Refused, Dropped };
+    enum Outcome { Answered, Refused, Dropped, Cut };
 
     qint64 timeUs = 0;
+    Port port = Port::Cable;
     quint8 number = 0;
     QByteArray token;
     QByteArray payload;
-    Outcome outcome = Answered;
+    Outcome outcome = Answered;  // Cut: a run of pages that broke off
     bool injected = false; // the outcome came from a fault knob
 
     static const char* outcomeName(Outcome outcome);
@@ -90,13 +73,20 @@ struct TableEntry
 };
 
 // A KINEtrak sensor at the other end of the wire, written from the wire
-// formats alone. Bytes from the host go in through receive(), in any chunking;
-// what the sensor sends comes out through take(). Time comes from a SimClock:
-// with a ManualClock nothing happens until the test advances it, with a
-// SystemClock the sensor runs in real time. Everything is single-threaded.
+// formats alone. It has a cable and a Bluetooth port, each with its own host:
+// bytes from a host go in through receive(), in any chunking, and what the
+// sensor sends on that port comes out through take(). Replies go out on the
+// port their request came in on; the live stream goes out on the cable while
+// feature 4 is on and over Bluetooth while feature 5 is on. Everything else
+// (features, track table, recording, flash) is the one sensor's. Time comes
+// from a SimClock: with a ManualClock nothing happens until the test advances
+// it, with a SystemClock the sensor runs in real time. Everything is
+// single-threaded.
 class SimulatedSensor
 {
 public:
+    using Port = sensorsim::Port;
+
     static constexpr int kMaxTracks = 16;
     static constexpr int kMaxPacketPayload = 255;
     static constexpr int kTableEntrySize = 20;
@@ -109,24 +99,43 @@ public:
 
     explicit SimulatedSensor(quint64 serial, std::shared_ptr<SimClock> clock = nullptr, quint64 seed = 1);
 
-    // The link
-    void receive(const QByteArray& bytes);
-    // What the sensor has sent up to now, at most maxBytes (-1: no limit),
-    // respecting the link's byte rate.
-    QByteArray take(int maxBytes = -1);
+    // The links. The calls without a port address the primary port, the
+    // cable unless changed: code written for a sensor with one link works on
+    // a sensor reached only over Bluetooth once that is made its primary port.
+    // While no host is on the other port, the primary port also carries the
+    // other port's stream, as a sensor with one link always did.
+    void setPrimaryPort(Port port);
+    Port primaryPort() const { return m_primary; }
+
+    void receive(const QByteArray& bytes) { receive(bytes, m_primary); }
+    void receive(const QByteArray& bytes, Port port);
+    // What the sensor has sent on the port up to now, at most maxBytes (-1: no
+    // limit), respecting the link's byte rate.
+    QByteArray take(int maxBytes = -1) { return take(maxBytes, m_primary); }
+    QByteArray take(int maxBytes, Port port);
     // Bytes sent but not yet taken (whether or not the byte rate lets them through yet).
-    qint64 pendingBytes() const { return m_out.size() - m_outHead; }
+    qint64 pendingBytes() const { return pendingBytes(m_primary); }
+    qint64 pendingBytes(Port port) const { return portOf(port).pendingBytes(); }
+    // Bytes thrown away because nobody was there to read them.
+    qint64 discardedBytes(Port port) const { return portOf(port).discardedBytes(); }
     // Runs the sensor up to the clock's present (take() and receive() do this too).
     void pump();
-    bool isLinkOpen() const { return m_linkOpen; }
-    // The host went away (port closed, cable pulled): the live stream stops,
-    // unsent output and half-received requests are dropped; a recording goes on.
-    void hostDisconnected();
+    bool isLinkOpen() const { return isLinkOpen(m_primary); }
+    bool isLinkOpen(Port port) const { return portOf(port).isOpen(); }
+    // A host is attached from its first receive() or take() on the port
+    // until it disconnects; output for a port without one is thrown away.
+    bool isHostAttached(Port port) const { return portOf(port).isAttached(); }
+    // The host went away on the port (port closed, cable pulled): the stream
+    // that port carried stops, its unsent output and half-received requests
+    // are dropped; the other port and a recording go on.
+    void hostDisconnected() { hostDisconnected(m_primary); }
+    void hostDisconnected(Port port);
     // The link is back after closeAfterFrames closed it.
-    void reopenLink();
-    // Power cycle: settings come back from the stored ones, features and the
-    // measurement id are cleared, a running recording ends without its stop
-    // address (the allocation table then lists it as started only).
+    void reopenLink() { reopenLink(m_primary); }
+    void reopenLink(Port port);
+    // Power cycle: both links drop, settings come back from the stored ones,
+    // features and the measurement id are cleared, a running recording ends
+    // without its stop address (the allocation table then lists it as started only).
     void restart();
 
     // State
@@ -136,6 +145,8 @@ public:
     quint8 topState() const { return m_recording ? 1 : 0; }
     bool featureOn(quint8 code) const { return m_features[code]; }
     bool isStreaming() const { return m_features[4] || m_features[5]; }
+    // Whether the live stream goes out on this port now.
+    bool isStreaming(Port port) const { return portOf(port).carriesStream(); }
     bool isRecording() const { return m_recording; }
     const SensorSettings& settings() const { return m_settings; }
     void setSettings(const SensorSettings& settings) { m_settings = settings; }
@@ -153,9 +164,11 @@ public:
     int groupsPerPacket() const { return m_groupsPerPacket; }
     void setHeaderRepeatMs(int ms) { m_headerRepeatUs = qMax(0, ms) * qint64(1000); }
 
-    // Faults
-    SensorFaults& faults() { return m_faults; }
-    void setFaults(const SensorFaults& faults) { m_faults = faults; }
+    // Faults, each port its own
+    SensorFaults& faults() { return faults(m_primary); }
+    SensorFaults& faults(Port port) { return portOf(port).faults(); }
+    void setFaults(const SensorFaults& faults) { setFaults(faults, m_primary); }
+    void setFaults(const SensorFaults& faults, Port port) { portOf(port).setFaults(faults); }
 
     // Requests in arrival order.
     const QVector<RequestRecord>& requestLog() const { return m_log; }
@@ -183,24 +196,24 @@ public:
     std::shared_ptr<SimClock> sharedClock() const { return m_clock; }
 
 private:
-    struct PendingReply
-    {
-        qint64 releaseUs;
-        QByteArray frame;
-    };
-    struct OutUnit
-    {
-        qint64 end; // absolute output position just after the unit
-        qint64 readyUs;
-    };
     struct Outcome
     {
         QVector<QByteArray> frames; // empty means "<NOK>"
     };
 
-    void handleRequest(const Request& request, qint64 nowUs);
+    static constexpr int kPortCount = 2;
+    SensorPort& portOf(Port port) { return m_ports[size_t(port)]; }
+    const SensorPort& portOf(Port port) const { return m_ports[size_t(port)]; }
+    void attachHost(Port port);
+    // Whether the port carries the other port's stream too (while that one has no host).
+    bool standsInFor(Port port) const;
+    // Whether the port, with a host on it, carries the stream of streamOf's feature.
+    bool carries(Port port, Port streamOf) const;
+    void updateStreamRouting(qint64 nowUs);
+    bool anyPortTakesStream() const;
+
+    void handleRequest(const Request& request, qint64 nowUs, Port port);
     Outcome execute(const Request& request, qint64 nowUs);
-    bool consumeTokenRule(QHash<QByteArray, int>& rules, const QByteArray& token);
     bool setFeature(quint8 code, bool on, qint64 nowUs);
     void updateSampling(qint64 nowUs);
     bool isSampling() const { return isStreaming() || m_recording; }
@@ -209,8 +222,6 @@ private:
     bool buildGroup(qint64 index, double t, double uptime);
     void addToPacket(qint64 atUs);
     void flushPacket(qint64 atUs);
-    void emitUnit(qint64 atUs, QByteArray bytes, bool isFrame);
-    void stopStreamOutput(qint64 atUs);
 
     bool startRecording();
     void addToPage();
@@ -221,9 +232,9 @@ private:
     quint64 m_serial;
     quint16 m_firmware = 42;
     std::shared_ptr<SimClock> m_clock;
-    SimRandom m_faultRandom;
     SignalGenerator m_signals;
-    RequestReader m_reader;
+    std::array<SensorPort, kPortCount> m_ports;
+    Port m_primary = Port::Cable;
 
     SensorSettings m_settings;
     SensorSettings m_stored;
@@ -235,9 +246,6 @@ private:
     qint64 m_sampleStartUs = 0;
     qint64 m_sampleIndex = 0;
     qint64 m_pumpedUs = 0;
-    qint64 m_lastInputUs = 0;
-    qint64 m_flushedInputUs = 0;
-    qint64 m_nextHeaderUs = std::numeric_limits<qint64>::max();
     qint64 m_headerRepeatUs = 0;
     int m_groupsPerPacket = 1;
     QByteArray m_group;
@@ -253,23 +261,6 @@ private:
     QByteArray m_pageBuffer;
     SimFlash m_flash;
 
-    // Output
-    std::deque<PendingReply> m_replies;
-    qint64 m_lastReleaseUs = 0;
-    QByteArray m_out;
-    int m_outHead = 0;
-    qint64 m_outBase = 0; // absolute position of m_out[0]
-    std::deque<OutUnit> m_units;
-    double m_txClockUs = 0.0;
-    qint64 m_bytesUntilCorrupt = 0;
-    bool m_corruptArmed = false;
-    double m_armedCorruptProbability = 0.0;
-    bool m_linkOpen = true;
-    bool m_closing = false;
-    qint64 m_closeAt = 0;
-    int m_framesSent = 0;
-
-    SensorFaults m_faults;
     QVector<RequestRecord> m_log;
     std::function<void(const RequestRecord&)> m_observer;
 };

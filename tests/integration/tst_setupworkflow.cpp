@@ -252,6 +252,32 @@ private Q_SLOTS:
         }
     }
 
+    void aSensorOnCableAndBluetoothIsSetUpOverBluetoothUntilThatGoes()
+    {
+        Rig rig;
+        QSharedPointer<SimulatedSensor> a = rig.plug(kA);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.online(kA) && rig.settled(), kLimitMs);
+        const QPointer<SimulatedLink> bluetooth = rig.plugSecondLink(a, "bluetooth");
+        QTRY_COMPARE_WITH_TIMEOUT(rig.links.interfacesForSerial(kA), (QStringList{"sim4b560001", "sim4b560001-bt"}),
+                                  kLimitMs);
+        // The host asks over the better ranked link, and the sensor answers on the link it was asked on.
+        QList<QByteArray> sent[2];
+        for (sensorsim::Port expected : {sensorsim::Port::Bluetooth, sensorsim::Port::Cable}) {
+            if (expected == sensorsim::Port::Cable) {
+                bluetooth->unplug();
+                QTRY_COMPARE_WITH_TIMEOUT(rig.links.interfacesForSerial(kA), QStringList{"sim4b560001"}, kLimitMs);
+            }
+            a->clearRequestLog();
+            rig.startTypicalSetup();
+            QTRY_VERIFY_WITH_TIMEOUT(rig.settled(), kLimitMs);
+            for (const RequestRecord& record : a->requestLog())
+                QCOMPARE(record.port, expected);
+            sent[int(expected)] = distinctInOrder(requests(*a));
+        }
+        QCOMPARE(sent[0].size(), 18);
+        QCOMPARE(sent[1], sent[0]);
+    }
+
     void sensorThatGoesOfflineHasItsQueuesClearedAndMessagesAborted()
     {
         Rig rig;

@@ -1,20 +1,14 @@
 #include "SimulatedLink.h"
 
 #include "ManualClock.h"
+#include "WireBytes.h"
 
 #include <QSignalSpy>
 #include <QtTest>
 
 using namespace sensorsim;
-
-namespace {
-
-QByteArray request(char number, const QByteArray& token)
-{
-    return QByteArray("<msg>") + number + token + QByteArray("</msg>\r\n");
-}
-
-} // namespace
+using WireBytes::frame;
+using WireBytes::request;
 
 class TestSimulatedLink : public QObject
 {
@@ -48,6 +42,30 @@ private Q_SLOTS:
         SimulatedLink link(0xAB, QStringLiteral("1a2b3c4d5e6f"), QStringLiteral("bluetooth"), 2);
         QCOMPARE(link.type(), QStringLiteral("bluetooth"));
         QCOMPARE(link.Rank(), 2);
+    }
+
+    void aLinkReachesThePortOfItsKind_data()
+    {
+        QTest::addColumn<QString>("type");
+        QTest::addColumn<Port>("port");
+        QTest::newRow("usb") << "usb" << Port::Cable;
+        QTest::newRow("bluetooth") << "bluetooth" << Port::Bluetooth;
+        QTest::newRow("any other kind") << "serial" << Port::Cable;
+    }
+
+    void aLinkReachesThePortOfItsKind()
+    {
+        QFETCH(QString, type);
+        QFETCH(Port, port);
+        SimulatedLink link(0xAB, QStringLiteral("sim-ab"), type, 3, std::make_shared<ManualClock>());
+        QCOMPARE(link.port(), port);
+        // A sensor of its own is reached over that port alone, so its faults
+        // without a port are this link's.
+        link.sensor()->faults().dropTokens.insert("<GetSerial>", 1);
+        QVERIFY(link.doConnect());
+        link.write(request('1', "<GetSerial>") + request('2', "<GetTopState>"));
+        QCOMPARE(link.read(), frame('2', "<SndTopState>", WireBytes::bytes({0})));
+        QCOMPARE(link.sensor()->requestLog().at(1).port, port);
     }
 
     void unpluggingReportsTheLossOnce()
@@ -102,7 +120,7 @@ private Q_SLOTS:
         {
             SimulatedLink first(sensor, QStringLiteral("sim-d"));
             QVERIFY(first.doConnect());
-            first.write(request('1', "<SetFeature>" + QByteArray::fromHex("0f01")));
+            first.write(request('1', "<SetFeature>", QByteArray::fromHex("0f01")));
             first.read();
         }
         QVERIFY(sensor->featureOn(15));
@@ -117,7 +135,7 @@ private Q_SLOTS:
     {
         SimulatedLink link(0x4, QStringLiteral("sim-e"));
         QVERIFY(link.doConnect());
-        link.write(request('1', "<SetFeature>" + QByteArray::fromHex("0401")));
+        link.write(request('1', "<SetFeature>", QByteArray::fromHex("0401")));
         QByteArray received;
         QTRY_VERIFY(((received += link.read()), received.count(QByteArray::fromHex("aa55")) >= 5));
         QVERIFY(received.startsWith("<msg>1<OK></msg>\r\n"));

@@ -286,6 +286,35 @@ private Q_SLOTS:
                  QByteArray("<msg>Q<SndFirmware>") + bytes({0x00, 0x2A}) + "</msg>\r\n");
     }
 
+    void repliesGoBackOnThePortTheRequestCameIn_data()
+    {
+        QTest::addColumn<Port>("asked");
+        QTest::newRow("cable") << Port::Cable;
+        QTest::newRow("Bluetooth") << Port::Bluetooth;
+    }
+
+    void repliesGoBackOnThePortTheRequestCameIn()
+    {
+        QFETCH(Port, asked);
+        const Port other = asked == Port::Cable ? Port::Bluetooth : Port::Cable;
+        Bench bench;
+        // Half a request on the other port neither completes nor spoils the
+        // whole one that arrives on this port in between.
+        const QByteArray serialRequest = request('2', "<GetSerial>");
+        bench.sensor.receive(serialRequest.left(9), other);
+        bench.sensor.receive(request('1', "<GetTopState>"), asked);
+        QCOMPARE(bench.sensor.take(-1, asked), QByteArray("<msg>1<SndTopState>") + char(0) + "</msg>\r\n");
+        QCOMPARE(bench.sensor.take(-1, other), QByteArray());
+        bench.sensor.receive(serialRequest.mid(9), other);
+        QCOMPARE(bench.sensor.take(-1, other), QByteArray("<msg>2<SndSerial>") + bytes({1, 2, 3, 4, 5, 6, 7, 8}) + "</msg>\r\n");
+        QCOMPARE(bench.sensor.take(-1, asked), QByteArray());
+
+        const QVector<RequestRecord>& log = bench.sensor.requestLog();
+        QCOMPARE(bench.sensor.requestTokens(), (QList<QByteArray>{"<GetTopState>", "<GetSerial>"}));
+        QCOMPARE(log.at(0).port, asked);
+        QCOMPARE(log.at(1).port, other);
+    }
+
     void requestLogKeepsArrivalOrderAndPayloads()
     {
         Bench bench;

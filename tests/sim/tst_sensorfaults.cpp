@@ -221,6 +221,105 @@ private Q_SLOTS:
         QVERIFY(bench.sensor.isLinkOpen());
     }
 
+    void faultsBelongToTheirPort_data()
+    {
+        QTest::addColumn<Port>("faulted");
+        QTest::newRow("cable") << Port::Cable;
+        QTest::newRow("Bluetooth") << Port::Bluetooth;
+    }
+
+    void faultsBelongToTheirPort()
+    {
+        QFETCH(Port, faulted);
+        Bench bench;
+        bench.sensor.faults(faulted).nokTokens.insert("<GetTopState>", -1);
+        bench.sensor.faults(faulted).dropTokens.insert("<GetFirmware>", -1);
+        bench.sensor.faults(faulted).replyDelayMs = 50;
+        const QByteArray ask = request('1', "<GetTopState>") + request('2', "<GetFirmware>");
+        const QByteArray answers = topStateReply('1') + QByteArray("<msg>2<SndFirmware>") + bytes({0, 42}) + "</msg>\r\n";
+        for (Port port : {Port::Cable, Port::Bluetooth}) {
+            bench.sensor.receive(ask, port);
+            QCOMPARE(bench.sensor.take(-1, port), port == faulted ? QByteArray() : answers);
+        }
+        bench.clock->advanceMs(50);
+        QCOMPARE(bench.sensor.take(-1, faulted), QByteArray("<msg>1<NOK></msg>\r\n"));
+    }
+
+    void aHostLeavingOnePortLeavesTheOtherGoing_data()
+    {
+        QTest::addColumn<Port>("gone");
+        QTest::newRow("cable host leaves") << Port::Cable;
+        QTest::newRow("Bluetooth host leaves") << Port::Bluetooth;
+    }
+
+    void aHostLeavingOnePortLeavesTheOtherGoing()
+    {
+        QFETCH(Port, gone);
+        const Port stays = gone == Port::Cable ? Port::Bluetooth : Port::Cable;
+        Bench bench;
+        bench.sensor.take(-1, Port::Bluetooth);
+        bench.exchange(request('1', "<SetFeature>", bytes({4, 1})) + request('2', "<SetFeature>", bytes({5, 1})));
+        bench.clock->advanceMs(50); // samples 0 to 5
+        bench.sensor.take(-1, stays);
+        // The leaving host leaves a reply not yet sent and half a request behind.
+        bench.sensor.faults(gone).replyDelayMs = 100;
+        const QByteArray serialRequest = request('4', "<GetSerial>");
+        bench.sensor.receive(request('3', "<GetTopState>") + serialRequest.left(10), gone);
+        bench.sensor.hostDisconnected(gone);
+        QCOMPARE(bench.sensor.featureOn(4), gone != Port::Cable);
+        QCOMPARE(bench.sensor.featureOn(5), gone == Port::Cable);
+
+        bench.sensor.receive(request('5', "<GetTopState>"), stays);
+        bench.sensor.receive(serialRequest.mid(10), gone); // no request of its own
+        bench.clock->advanceMs(200);
+        QCOMPARE(bench.sensor.take(-1, gone), QByteArray());
+        const QByteArray kept = bench.sensor.take(-1, stays);
+        QVERIFY(kept.startsWith(topStateReply('5')));
+        const QVector<QByteArray> packets = livePackets(kept.mid(topStateReply('5').size()));
+        QCOMPARE(packets.size(), 20);
+        for (int i = 0; i < packets.size(); ++i)
+            QCOMPARE(be32(packets[i], 4), quint32(6 + i));
+        QCOMPARE(bench.sensor.requestTokens().mid(2), (QList<QByteArray>{"<GetTopState>", "<GetTopState>"}));
+        QCOMPARE(bench.sensor.requestLog().at(3).port, stays);
+    }
+
+    void outputNobodyReadsStaysBounded_data()
+    {
+        QTest::addColumn<Port>("watched");
+        QTest::addColumn<Port>("askedOver");
+        QTest::newRow("no host on the cable") << Port::Cable << Port::Bluetooth;
+        QTest::newRow("a Bluetooth host that stopped reading") << Port::Bluetooth << Port::Bluetooth;
+    }
+
+    void outputNobodyReadsStaysBounded()
+    {
+        QFETCH(Port, watched);
+        QFETCH(Port, askedOver);
+        Bench bench;
+        bench.sensor.receive(request('1', "<SetBaseFreq>", bytes({0x03, 0xE8}))
+                                 + request('2', "<SetFeature>", bytes({watched == Port::Cable ? 4 : 5, 1})),
+                             askedOver);
+        bench.sensor.take(-1, askedOver);
+        bench.clock->advanceMs(150000); // about 6 MB of stream at 1000 Hz
+        bench.sensor.pump();
+        const qint64 pending = bench.sensor.pendingBytes(watched);
+        QVERIFY2(pending <= SensorPort::kMaxPendingBytes, qPrintable(QString::number(pending)));
+
+        // What a host reads next starts at a unit boundary: a whole packet
+        // for one that fell behind, a header for one that only now arrives.
+        const QByteArray out = bench.sensor.take(-1, watched);
+        if (watched == askedOver) {
+            QVERIFY(bench.sensor.discardedBytes(watched) > SensorPort::kMaxPendingBytes);
+            const QVector<QByteArray> packets = livePackets(out);
+            QVERIFY(packets.size() > 1000);
+            QCOMPARE(be32(packets.last(), 4), bench.sensor.nextSampleNumber() - 1);
+        } else {
+            QCOMPARE(pending, qint64(0));
+            QCOMPARE(out.left(4), bytes({0xDD, 0x88, 0x00, 0x01}));
+            QCOMPARE(be32(out, 14), bench.sensor.nextSampleNumber());
+        }
+    }
+
     void closingTheLinkStopsTheStreamButNotTheRecording()
     {
         Bench bench;

@@ -5,6 +5,8 @@
 
 #include <QtTest>
 
+#include <algorithm>
+
 using namespace sensorsim;
 using namespace simwire;
 
@@ -14,10 +16,14 @@ constexpr quint64 kSerial = 0x0102030405060708ULL;
 
 const QByteArray kSerialBytes = bytes({1, 2, 3, 4, 5, 6, 7, 8});
 
+constexpr int kPageFrameSize = 5 + 1 + 14 + 2048 + 8;
+
 struct Bench
 {
+    explicit Bench(quint64 seed = 5) : sensor(kSerial, clock, seed) {}
+
     std::shared_ptr<ManualClock> clock = std::make_shared<ManualClock>();
-    SimulatedSensor sensor{kSerial, clock, 5};
+    SimulatedSensor sensor;
     char number = '0';
 
     QByteArray exchange(const QByteArray& token, const QByteArray& payload = QByteArray())
@@ -46,6 +52,22 @@ struct Bench
         exchange("<SetMeasID>", measurementId);
     }
 };
+
+// Asks 40 times for a run of six pages that may be cut: the number of page
+// frames that came for each, or "x" for anything but whole frames.
+QByteArray cutRuns(quint64 seed, double probability)
+{
+    Bench bench(seed);
+    bench.sensor.addRecordedMeasurement(1, 10.0);
+    bench.sensor.faults().pageRunCutProbability = probability;
+    QByteArray pattern;
+    for (int run = 0; run < 40; ++run) {
+        bench.sensor.receive(request(char(run), "<GetFlashPages>", bytes({0, 0, 2, 1, 0, 0, 2, 7})));
+        const QByteArray out = bench.sensor.take();
+        pattern.append(out.size() % kPageFrameSize == 0 ? char('0' + out.size() / kPageFrameSize) : 'x');
+    }
+    return pattern;
+}
 
 } // namespace
 
@@ -146,7 +168,7 @@ private Q_SLOTS:
 
         bench.sensor.receive(request(char(0xFE), "<GetFlashPages>", bytes({0, 0, 2, 1, 0, 0, 2, 4})));
         const QByteArray out = bench.sensor.take();
-        const int frameSize = 5 + 1 + 14 + 2048 + 8;
+        const int frameSize = kPageFrameSize;
         QCOMPARE(out.size(), 3 * frameSize);
         const QList<int> numbers{0xFE, 0xFF, 0x00};
         for (int i = 0; i < 3; ++i) {
@@ -159,6 +181,58 @@ private Q_SLOTS:
         // An empty or reversed range is refused.
         bench.sensor.receive(request('x', "<GetFlashPages>", bytes({0, 0, 2, 4, 0, 0, 2, 4})));
         QCOMPARE(bench.sensor.take(), QByteArray("<msg>x<NOK></msg>\r\n"));
+    }
+
+    void aRunCutAfterKPagesSendsExactlyThose_data()
+    {
+        QTest::addColumn<int>("cutAfter");
+        QTest::addColumn<Port>("faulted");
+        QTest::addColumn<int>("expected");
+        QTest::newRow("after one page") << 1 << Port::Bluetooth << 1;
+        QTest::newRow("after five pages") << 5 << Port::Bluetooth << 5;
+        QTest::newRow("after as many pages as the run has") << 8 << Port::Bluetooth << 8;
+        QTest::newRow("never") << 0 << Port::Bluetooth << 8;
+        QTest::newRow("knob on the other port") << 3 << Port::Cable << 8;
+    }
+
+    void aRunCutAfterKPagesSendsExactlyThose()
+    {
+        QFETCH(int, cutAfter);
+        QFETCH(Port, faulted);
+        QFETCH(int, expected);
+        Bench bench;
+        QVERIFY(bench.sensor.addRecordedMeasurement(0x42, 20.0));
+        QVERIFY(!bench.sensor.flash().isPageErased(SimFlash::pack(0, 2, 8)));
+        bench.sensor.faults(faulted).pageRunCutAfter = cutAfter;
+        // Eight pages, numbered on from 0xFD: the numbers wrap after 0xFF.
+        bench.sensor.receive(request(char(0xFD), "<GetFlashPages>", bytes({0, 0, 2, 1, 0, 0, 2, 9})), Port::Bluetooth);
+        bench.clock->advanceMs(1000);
+        const QByteArray out = bench.sensor.take(-1, Port::Bluetooth);
+        QCOMPARE(out.size(), expected * kPageFrameSize);
+        for (int i = 0; i < expected; ++i) {
+            const QByteArray frame = out.mid(i * kPageFrameSize, kPageFrameSize);
+            QCOMPARE(frame.left(20), QByteArray("<msg>") + char(0xFD + i) + "<SndFlashPage>");
+            QCOMPARE(frame.mid(20, 2048), bench.sensor.flash().readPage(SimFlash::pack(0, 2, 1 + i)));
+            QCOMPARE(frame.right(8), QByteArray("</msg>\r\n"));
+        }
+        const RequestRecord& record = bench.sensor.requestLog().last();
+        QCOMPARE(record.outcome, expected < 8 ? RequestRecord::Cut : RequestRecord::Answered);
+        QCOMPARE(record.injected, expected < 8);
+    }
+
+    void randomRunCutsFollowTheSeed()
+    {
+        const QByteArray first = cutRuns(1, 0.5);
+        QCOMPARE(cutRuns(1, 0.5), first);
+        QVERIFY(cutRuns(2, 0.5) != first);
+        // About half the runs come whole, the others break off after one to
+        // five pages; a sure cut lets no run through whole.
+        auto within = [](const QByteArray& runs, char most) {
+            return runs.size() == 40 && std::all_of(runs.begin(), runs.end(), [most](char c) { return c >= '1' && c <= most; });
+        };
+        QVERIFY2(within(first, '6') && first.count('6') > 10 && first.count('6') < 30, first.constData());
+        const QByteArray cut = cutRuns(1, 1.0);
+        QVERIFY2(within(cut, '5'), cut.constData());
     }
 
     void deleteBlockErasesOneWholeBlock()

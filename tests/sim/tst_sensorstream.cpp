@@ -20,29 +20,6 @@ qint16 be16s(const QByteArray& b, int at)
     return qint16((quint16(quint8(b[at])) << 8) | quint8(b[at + 1]));
 }
 
-struct Packet
-{
-    QByteArray payload;
-};
-
-// Splits a byte stream that holds only live packets.
-QVector<Packet> splitPackets(const QByteArray& stream)
-{
-    QVector<Packet> packets;
-    int i = 0;
-    while (i + 5 <= stream.size()) {
-        if (quint8(stream[i]) != 0xAA || quint8(stream[i + 1]) != 0x55)
-            return {};
-        const int length = quint8(stream[i + 2]);
-        if (i + 5 + length > stream.size() || quint8(stream[i + 3 + length]) != 0xBB
-            || quint8(stream[i + 4 + length]) != 0x66)
-            return {};
-        packets.append(Packet{stream.mid(i + 3, length)});
-        i += 5 + length;
-    }
-    return i == stream.size() ? packets : QVector<Packet>();
-}
-
 struct Bench
 {
     std::shared_ptr<ManualClock> clock = std::make_shared<ManualClock>();
@@ -89,9 +66,9 @@ private Q_SLOTS:
         const QByteArray out = bench.exchange(request('6', "<SetFeature>", bytes({4, 1})));
         const QByteArray ack("<msg>6<OK></msg>\r\n");
         QVERIFY(out.startsWith(ack + kTwoTrackHeader));
-        const QVector<Packet> packets = splitPackets(out.mid(ack.size() + kTwoTrackHeader.size()));
+        const QVector<QByteArray> packets = livePackets(out.mid(ack.size() + kTwoTrackHeader.size()));
         QCOMPARE(packets.size(), 1);
-        const QByteArray& group = packets[0].payload;
+        const QByteArray& group = packets[0];
         QCOMPARE(group.size(), 8 + 2 + 16);
         QCOMPARE(group.left(8), bytes({0x00, 0x03, 0x01, 0x40, 0, 0, 0, 0})); // mask, its CRC, sample 0
         QVERIFY(bench.sensor.isStreaming());
@@ -103,11 +80,11 @@ private Q_SLOTS:
         bench.setUpTwoTracks();
         bench.exchange(request('6', "<SetFeature>", bytes({4, 1})));
         bench.clock->advanceMs(100); // samples 1 to 5 at 20 ms spacing
-        const QVector<Packet> packets = splitPackets(bench.sensor.take());
+        const QVector<QByteArray> packets = livePackets(bench.sensor.take());
         QCOMPARE(packets.size(), 5);
         for (int i = 0; i < packets.size(); ++i) {
             const quint32 sample = quint32(i + 1);
-            const QByteArray& g = packets[i].payload;
+            const QByteArray& g = packets[i];
             const bool withQuaternion = sample % 2 == 0;
             QCOMPARE(g.size(), withQuaternion ? 26 : 10);
             QCOMPARE(g.left(4), withQuaternion ? bytes({0x00, 0x03, 0x01, 0x40}) : bytes({0x00, 0x01, 0xC0, 0xC1}));
@@ -128,7 +105,7 @@ private Q_SLOTS:
         bench.clock->advanceMs(19);
         QVERIFY(bench.sensor.take().isEmpty());
         bench.clock->advanceMs(1);
-        QCOMPARE(splitPackets(bench.sensor.take()).size(), 1);
+        QCOMPARE(livePackets(bench.sensor.take()).size(), 1);
     }
 
     void severalGroupsShareAPacketUpTo255Bytes()
@@ -140,22 +117,22 @@ private Q_SLOTS:
         bench.clock->advanceMs(2000);
         out += bench.sensor.take();
         const int start = out.indexOf(kTwoTrackHeader) + kTwoTrackHeader.size();
-        const QVector<Packet> packets = splitPackets(out.mid(start));
+        const QVector<QByteArray> packets = livePackets(out.mid(start));
         QVERIFY(packets.size() > 1);
         quint32 expected = 0;
-        for (const Packet& packet : packets) {
-            QVERIFY(packet.payload.size() <= 255);
+        for (const QByteArray& packet : packets) {
+            QVERIFY(packet.size() <= 255);
             int at = 0;
-            while (at < packet.payload.size()) {
-                QCOMPARE(be32(packet.payload, at + 4), expected);
+            while (at < packet.size()) {
+                QCOMPARE(be32(packet, at + 4), expected);
                 at += (expected % 2 == 0) ? 26 : 10;
                 ++expected;
             }
-            QCOMPARE(at, packet.payload.size());
+            QCOMPARE(at, packet.size());
         }
         // Every packet but the one still filling is full: the next group would not fit.
         for (int i = 0; i + 1 < packets.size(); ++i)
-            QVERIFY(packets[i].payload.size() > 255 - 26);
+            QVERIFY(packets[i].size() > 255 - 26);
     }
 
     void switchingOffStopsTheStreamAndOnSendsANewHeader()
@@ -200,11 +177,87 @@ private Q_SLOTS:
         bench.setUpTwoTracks();
         bench.exchange(request('6', "<SetFeature>", bytes({4, 1})) + request('7', "<SetFeature>", bytes({5, 1})));
         bench.clock->advanceMs(100);
-        QCOMPARE(splitPackets(bench.sensor.take()).size(), 5);
+        QCOMPARE(livePackets(bench.sensor.take()).size(), 5);
         bench.exchange(request('8', "<SetFeature>", bytes({4, 0})));
         QVERIFY(bench.sensor.isStreaming());
         bench.exchange(request('9', "<SetFeature>", bytes({5, 0})));
         QVERIFY(!bench.sensor.isStreaming());
+    }
+
+    void eachStreamFeatureStreamsOnItsOwnPort_data()
+    {
+        QTest::addColumn<QByteArray>("features");
+        QTest::addColumn<Port>("askedOver");
+        QTest::addColumn<bool>("onCable");
+        QTest::addColumn<bool>("onBluetooth");
+        QTest::newRow("cable stream") << bytes({4}) << Port::Cable << true << false;
+        QTest::newRow("Bluetooth stream asked over the cable") << bytes({5}) << Port::Cable << false << true;
+        QTest::newRow("Bluetooth stream asked over Bluetooth") << bytes({5}) << Port::Bluetooth << false << true;
+        QTest::newRow("both") << bytes({4, 5}) << Port::Bluetooth << true << true;
+    }
+
+    void eachStreamFeatureStreamsOnItsOwnPort()
+    {
+        QFETCH(QByteArray, features);
+        QFETCH(Port, askedOver);
+        QFETCH(bool, onCable);
+        QFETCH(bool, onBluetooth);
+        Bench bench;
+        bench.setUpTwoTracks();
+        bench.sensor.take(-1, Port::Bluetooth); // a host on each port
+        QByteArray requests;
+        QByteArray acks;
+        for (int i = 0; i < features.size(); ++i) {
+            requests += request(char('6' + i), "<SetFeature>", bytes({features[i], 1}));
+            acks += QByteArray("<msg>") + char('6' + i) + "<OK></msg>\r\n";
+        }
+        bench.sensor.receive(requests, askedOver);
+        bench.clock->advanceMs(100); // samples 0 to 5
+        QByteArray out[2] = {bench.sensor.take(-1, Port::Cable), bench.sensor.take(-1, Port::Bluetooth)};
+        QVERIFY(out[int(askedOver)].startsWith(acks));
+        out[int(askedOver)].remove(0, acks.size());
+
+        const bool streams[2] = {onCable, onBluetooth};
+        for (int port = 0; port < 2; ++port) {
+            QCOMPARE(bench.sensor.isStreaming(Port(port)), streams[port]);
+            QCOMPARE(out[port].left(kTwoTrackHeader.size()), streams[port] ? kTwoTrackHeader : QByteArray());
+            const QVector<QByteArray> packets = livePackets(out[port].mid(kTwoTrackHeader.size()));
+            QCOMPARE(packets.size(), streams[port] ? 6 : 0);
+            for (int i = 0; i < packets.size(); ++i)
+                QCOMPARE(be32(packets[i], 4), quint32(i));
+        }
+        if (onCable && onBluetooth)
+            QCOMPARE(out[1], out[0]); // one stream, sent twice
+    }
+
+    void aHostAloneGetsEitherStreamUntilTheStreamsOwnPortHasOne_data()
+    {
+        QTest::addColumn<Port>("alone");
+        QTest::addColumn<int>("feature");
+        QTest::newRow("cable host, Bluetooth stream") << Port::Cable << 5;
+        QTest::newRow("Bluetooth host, cable stream") << Port::Bluetooth << 4;
+    }
+
+    void aHostAloneGetsEitherStreamUntilTheStreamsOwnPortHasOne()
+    {
+        QFETCH(Port, alone);
+        QFETCH(int, feature);
+        const Port own = alone == Port::Cable ? Port::Bluetooth : Port::Cable;
+        Bench bench;
+        bench.sensor.setPrimaryPort(alone);
+        bench.setUpTwoTracks();
+        QVERIFY(bench.exchange(request('6', "<SetFeature>", bytes({feature, 1}))).startsWith(QByteArray("<msg>6<OK></msg>\r\n") + kTwoTrackHeader));
+        bench.clock->advanceMs(40);
+        QCOMPARE(livePackets(bench.sensor.take(-1, alone)).size(), 2);
+        // A host on the stream's own port takes it over, from a header that names the next sample.
+        const QByteArray header = bench.sensor.take(-1, own);
+        QCOMPARE(header.size(), kTwoTrackHeader.size());
+        QCOMPARE(be32(header, 14), quint32(3));
+        bench.clock->advanceMs(20);
+        QCOMPARE(bench.sensor.take(-1, alone), QByteArray());
+        const QVector<QByteArray> packets = livePackets(bench.sensor.take(-1, own));
+        QCOMPARE(packets.size(), 1);
+        QCOMPARE(be32(packets[0], 4), quint32(3));
     }
 
     void headerRepeatsWhileStreamingWhenAsked()
@@ -234,7 +287,7 @@ private Q_SLOTS:
         // Removing the replies leaves a clean sequence of packets.
         for (int i = 0; i < 20; ++i)
             out.replace(QByteArray("<msg>") + char('a' + i) + "<SndTopState>" + char(0) + "</msg>\r\n", QByteArray());
-        QVERIFY(!splitPackets(out).isEmpty());
+        QVERIFY(!livePackets(out).isEmpty());
     }
 
     void emptyTrackTableStreamsAHeaderOnly()

@@ -10,6 +10,7 @@ SimulatedLink::SimulatedLink(QSharedPointer<SimulatedSensor> sensor, const QStri
     , m_sensor(std::move(sensor))
     , m_identifier(identifier)
     , m_type(type)
+    , m_port(portFor(type))
     , m_rank(rank)
 {
 }
@@ -19,6 +20,12 @@ SimulatedLink::SimulatedLink(quint64 serial, const QString& identifier, const QS
     : SimulatedLink(QSharedPointer<SimulatedSensor>::create(serial, std::move(clock), seed), identifier, type,
                     rank, parent)
 {
+    m_sensor->setPrimaryPort(m_port);
+}
+
+sensorsim::Port SimulatedLink::portFor(const QString& type)
+{
+    return type == QLatin1String("bluetooth") ? sensorsim::Port::Bluetooth : sensorsim::Port::Cable;
 }
 
 bool SimulatedLink::doConnect()
@@ -27,9 +34,9 @@ bool SimulatedLink::doConnect()
         return false;
     if (!m_connected) {
         // A fresh connection: whatever the sensor queued for a previous host is gone.
-        if (!m_sensor->isLinkOpen())
-            m_sensor->reopenLink();
-        m_sensor->hostDisconnected();
+        if (!m_sensor->isLinkOpen(m_port))
+            m_sensor->reopenLink(m_port);
+        m_sensor->hostDisconnected(m_port);
         m_injected.clear();
         m_connected = true;
         m_lossReported = false;
@@ -42,7 +49,7 @@ void SimulatedLink::write(QByteArray data)
     if (!m_connected)
         return;
     m_written.append(data);
-    m_sensor->receive(data);
+    m_sensor->receive(data, m_port);
 }
 
 QByteArray SimulatedLink::read()
@@ -57,10 +64,10 @@ QByteArray SimulatedLink::read()
         m_injected.remove(0, m_maxReadBytes);
     }
     if (m_maxReadBytes == 0)
-        bytes.append(m_sensor->take());
+        bytes.append(m_sensor->take(-1, m_port));
     else if (bytes.size() < m_maxReadBytes)
-        bytes.append(m_sensor->take(m_maxReadBytes - bytes.size()));
-    if (!m_sensor->isLinkOpen()) {
+        bytes.append(m_sensor->take(m_maxReadBytes - bytes.size(), m_port));
+    if (!m_sensor->isLinkOpen(m_port)) {
         // The sensor closed the link (a fault knob); report it from the event
         // loop, not from inside the caller's poll.
         m_connected = false;
@@ -76,7 +83,7 @@ void SimulatedLink::unplug()
     m_pluggedIn = false;
     if (m_connected) {
         m_connected = false;
-        m_sensor->hostDisconnected();
+        m_sensor->hostDisconnected(m_port);
     }
     reportLoss();
 }

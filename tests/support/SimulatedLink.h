@@ -9,24 +9,30 @@
 #include <memory>
 
 // A link to a simulated sensor in this process, for integration tests: the
-// link manager handles it like a discovered USB or Bluetooth link. The test
-// may keep the sensor (shared pointer) and plug it into a new link after the
-// old one is gone; the sensor has one output, so only one link at a time may
-// be open to it. The sensor's clock drives it (real time by default, or a
-// ManualClock the test advances).
+// link manager handles it like a discovered USB or Bluetooth link. A
+// "bluetooth" link reaches the sensor over its Bluetooth port, any other kind
+// over its cable port. The test may keep the sensor (shared pointer) and plug
+// it into a new link after the old one is gone, or reach it over its other
+// port as well: one link per port may be open to a sensor at a time, so a
+// sensor may be on a cable and a Bluetooth link at once. The sensor's clock
+// drives it (real time by default, or a ManualClock the test advances).
 class SimulatedLink : public RemoteInterface
 {
     Q_OBJECT
 public:
     SimulatedLink(QSharedPointer<sensorsim::SimulatedSensor> sensor, const QString& identifier,
                   const QString& type = QStringLiteral("usb"), int rank = 3, QObject* parent = nullptr);
-    // A link with a sensor of its own.
+    // A link with a sensor of its own, whose primary port is this link's: the
+    // sensor's calls without a port (faults(), isLinkOpen(), ...) are about this link.
     SimulatedLink(quint64 serial, const QString& identifier, const QString& type = QStringLiteral("usb"),
                   int rank = 3, std::shared_ptr<sensorsim::SimClock> clock = nullptr, quint64 seed = 1,
                   QObject* parent = nullptr);
 
     sensorsim::SimulatedSensor* sensor() const { return m_sensor.data(); }
     QSharedPointer<sensorsim::SimulatedSensor> sharedSensor() const { return m_sensor; }
+    // The sensor's port this link is plugged into.
+    sensorsim::Port port() const { return m_port; }
+    static sensorsim::Port portFor(const QString& type);
 
     // The cable is pulled: the link closes, the sensor notices, didDisconnect
     // is emitted (once). doConnect() fails until plugIn().
@@ -64,6 +70,7 @@ private:
     QSharedPointer<sensorsim::SimulatedSensor> m_sensor;
     QString m_identifier;
     QString m_type;
+    sensorsim::Port m_port;
     int m_rank;
     bool m_connected = false;
     bool m_pluggedIn = true;

@@ -15,6 +15,12 @@ QByteArray bytes(std::initializer_list<int> values);
 // A reply frame: "<msg>", the number byte, the reply token, the data and
 // "</msg>" with carriage return and line feed.
 QByteArray frame(quint8 number, const QByteArray& token, const QByteArray& data = QByteArray());
+// A request frame, which the host sends to a sensor: laid out as a reply,
+// with the command token and its payload.
+inline QByteArray request(quint8 number, const QByteArray& token, const QByteArray& payload = QByteArray())
+{
+    return frame(number, token, payload);
+}
 
 QByteArray u16(quint16 value);
 QByteArray u32(quint32 value);

@@ -13,6 +13,19 @@ namespace {
 // What the serial and Bluetooth links read per poll at most.
 const int kLinkReadBytes = 1024;
 
+int rankFor(const QString& type)
+{
+    return type == QLatin1String("bluetooth") ? 2 : 3;
+}
+
+// Added to the manager and opened at once instead of on the next connect tick.
+void openAtOnce(InterfaceManagerPC& links, SimulatedLink* link)
+{
+    link->setMaxReadBytes(kLinkReadBytes);
+    links.addDiscoveredInterface(link);
+    QMetaObject::invokeMethod(&links, "tryConnectDevices");
+}
+
 } // namespace
 
 WorkflowRig::WorkflowRig(const QString& storageFolder)
@@ -28,24 +41,32 @@ QSharedPointer<sensorsim::SimulatedSensor> WorkflowRig::plug(quint64 serial,
                                                               std::shared_ptr<sensorsim::SimClock> clock,
                                                               const QString& type)
 {
-    const int rank = type == QLatin1String("bluetooth") ? 2 : 3;
-    auto* link = new SimulatedLink(serial, QStringLiteral("sim%1").arg(serial, 0, 16), type, rank,
+    auto* link = new SimulatedLink(serial, QStringLiteral("sim%1").arg(serial, 0, 16), type, rankFor(type),
                                    std::move(clock), serial);
-    QSharedPointer<sensorsim::SimulatedSensor> sensor = link->sharedSensor();
-    link->setMaxReadBytes(kLinkReadBytes);
     linkOf[serial] = link;
-    links.addDiscoveredInterface(link);
-    QMetaObject::invokeMethod(&links, "tryConnectDevices");
-    return sensor;
+    openAtOnce(links, link);
+    return link->sharedSensor();
 }
 
 void WorkflowRig::plugAgain(const QSharedPointer<sensorsim::SimulatedSensor>& sensor)
 {
-    auto* link = new SimulatedLink(sensor, QStringLiteral("sim%1").arg(sensor->serial(), 0, 16));
-    link->setMaxReadBytes(kLinkReadBytes);
+    const QString type = sensor->primaryPort() == sensorsim::Port::Bluetooth ? QStringLiteral("bluetooth")
+                                                                             : QStringLiteral("usb");
+    auto* link = new SimulatedLink(sensor, QStringLiteral("sim%1").arg(sensor->serial(), 0, 16), type,
+                                   rankFor(type));
     linkOf[sensor->serial()] = link;
-    links.addDiscoveredInterface(link);
-    QMetaObject::invokeMethod(&links, "tryConnectDevices");
+    openAtOnce(links, link);
+}
+
+QPointer<SimulatedLink> WorkflowRig::plugSecondLink(const QSharedPointer<sensorsim::SimulatedSensor>& sensor,
+                                                    const QString& type)
+{
+    const QString suffix = type == QLatin1String("bluetooth") ? QStringLiteral("-bt") : QStringLiteral("-usb");
+    auto* link = new SimulatedLink(sensor, QStringLiteral("sim%1").arg(sensor->serial(), 0, 16) + suffix, type,
+                                   rankFor(type));
+    secondLinkOf[sensor->serial()] = link;
+    openAtOnce(links, link);
+    return link;
 }
 
 bool WorkflowRig::pumpUntil(const std::function<bool()>& condition, int limitMs)

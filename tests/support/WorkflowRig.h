@@ -37,15 +37,21 @@ struct WorkflowRig
     QSharedPointer<sensorsim::SimulatedSensor> plug(quint64 serial,
                                                     std::shared_ptr<sensorsim::SimClock> clock = nullptr,
                                                     const QString& type = QStringLiteral("usb"));
-    // The same sensor on a new link (after the old one was unplugged).
+    // The same sensor on a new link of the kind it was plugged in with
+    // (after the old one was unplugged).
     void plugAgain(const QSharedPointer<sensorsim::SimulatedSensor>& sensor);
+    // The sensor, already plugged in, also over its other transport: a
+    // second link of the given type, opened at once like plug(), whose
+    // identifier is "sim" + the serial in hexadecimal + "-bt" or "-usb".
+    QPointer<SimulatedLink> plugSecondLink(const QSharedPointer<sensorsim::SimulatedSensor>& sensor,
+                                           const QString& type);
 
     // Runs the event loop until the condition holds or the time is up.
     static bool pumpUntil(const std::function<bool()>& condition, int limitMs = 20000);
 
     // Lost, refused and corrupted replies and bursts of noise.
     static sensorsim::SensorFaults poorLine();
-    // A setup of 16 commands per sensor: raw accelerometer and gyroscope,
+    // A setup of 18 commands per sensor: raw accelerometer and gyroscope,
     // battery, 500 Hz, colour 0x00A0FF.
     void startTypicalSetup();
 
@@ -66,4 +72,5 @@ struct WorkflowRig
     StateController state;
     SetupController setup {nullptr, &devices, &measurements, &state};
     QMap<quint64, QPointer<SimulatedLink>> linkOf;
+    QMap<quint64, QPointer<SimulatedLink>> secondLinkOf;
 };
