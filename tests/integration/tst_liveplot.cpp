@@ -27,11 +27,6 @@ namespace {
 
 constexpr quint64 kSerial = 0x5eed01;
 
-QByteArray request(char number, const QByteArray& token, const QByteArray& payload = QByteArray())
-{
-    return QByteArray("<msg>") + number + token + payload + QByteArray("</msg>\r\n");
-}
-
 } // namespace
 
 // A simulated sensor streams live; its bytes go through the program's own

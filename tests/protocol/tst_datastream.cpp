@@ -60,10 +60,6 @@ QByteArray composeAs(Message& message, quint8 number)
     return message.Compose();
 }
 
-QByteArray request(quint8 number, const QByteArray& token, const QByteArray& payload)
-{
-    return QByteArray("<msg>") + char(number) + token + payload + QByteArray("</msg>\r\n");
-}
 
 // Counts every sample the parser stores, through the forwarded live values.
 struct StoredCounter {

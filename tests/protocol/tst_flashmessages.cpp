@@ -36,10 +36,6 @@ QByteArray composeAs(Message& message, quint8 number)
     return message.Compose();
 }
 
-QByteArray request(quint8 number, const QByteArray& token, const QByteArray& payload)
-{
-    return QByteArray("<msg>") + char(number) + token + payload + QByteArray("</msg>\r\n");
-}
 
 } // namespace
 
