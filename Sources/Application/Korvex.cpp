@@ -119,6 +119,8 @@ Korvex::~Korvex()
     // reach a controller that is already gone.
     delete m_guiManager;
     m_guiManager = nullptr;
+    // A stream that still runs is kept like one that was stopped.
+    m_liveController->saveStreamedData();
     // Closes every link (devices go offline) while the logs are still open.
     delete m_interfaceManager;
     m_interfaceManager = nullptr;

@@ -12,6 +12,8 @@
 
 #include <QDebug>
 
+#include <utility>
+
 namespace {
 
 QString hex(quint64 value)
@@ -28,6 +30,10 @@ LiveController::LiveController(QObject* parent, DeviceManager* deviceManager,
     m_keepAliveTimer.setInterval(kKeepAliveIntervalMs);
     m_keepAliveTimer.setSingleShot(false);
     connect(&m_keepAliveTimer, &QTimer::timeout, this, &LiveController::StreamKeepAlive);
+    // After the scheduler's own handling, which drops the sensor's listeners
+    // (what they stored stays in the lists).
+    if (deviceManager != nullptr)
+        connect(deviceManager, &DeviceManager::deviceDisconnected, this, &LiveController::sensorLost);
 }
 
 void LiveController::startLiveStream()
@@ -38,6 +44,9 @@ void LiveController::startLiveStream()
             queue(new SetFeature(serial, SetFeature::Feature2, false));
             const KtDevice* device = deviceManager()->getDeviceBySerial(serial);
             const bool usb = device != nullptr && device->getUsbConnected();
+            // One stream per sensor: one left on from before would come in
+            // on the other link as a second copy of every sample.
+            queue(new SetFeature(serial, usb ? SetFeature::LiveStreamBluetooth : SetFeature::LiveStreamUsb, false));
             queue(new SetFeature(serial, usb ? SetFeature::LiveStreamUsb : SetFeature::LiveStreamBluetooth, true));
         }
     }
@@ -47,6 +56,10 @@ void LiveController::startLiveStream()
 
 void LiveController::prepareLiveStream()
 {
+    // The stream before this one ends here, whether or not its sensors
+    // have confirmed that it is off: what it brought is kept.
+    saveStreamedData();
+    m_ending.clear();
     m_streamDevices = connectedSerials();
     for (const quint64 serial : qAsConst(m_streamDevices)) {
         qCDebug(lcWorkflows) << " Clear old listening messages before creating stream listeners.";
@@ -56,6 +69,7 @@ void LiveController::prepareLiveStream()
     }
 
     m_liveMeasurementId = generateNewMeasurement();
+    m_unsaved = QSet<quint64>(m_streamDevices.cbegin(), m_streamDevices.cend());
     MeasurementController* measurements = measurementController();
     for (const quint64 serial : qAsConst(m_streamDevices)) {
         auto* headerParser = new LiveStreamParseHeader(serial);
@@ -123,14 +137,53 @@ void LiveController::stopLiveStream()
 
 void LiveController::streamStopped(quint64 devSerial)
 {
+    // The confirmation may share its window with the last packets, which
+    // the listeners are offered only after the reply has been handled.
+    if (m_deliveries > 0) {
+        m_ending.insert(devSerial);
+        return;
+    }
+    endStream(devSerial);
+}
+
+void LiveController::endStream(quint64 serial)
+{
     qCDebug(lcWorkflows) << " LiveController, stream stopped, clearing buffers.";
     if (deviceManager() != nullptr)
-        deviceManager()->clearDeviceDataBuffers(devSerial);
-    saveLiveTrackList(devSerial);
+        deviceManager()->clearDeviceDataBuffers(serial);
+    saveLiveTrackList(serial);
+}
+
+void LiveController::receivedDataFromDevice(quint64 DeviceSerial, QByteArray dataReceived, quint64 bufferOffset)
+{
+    ++m_deliveries;
+    AppController::receivedDataFromDevice(DeviceSerial, dataReceived, bufferOffset);
+    --m_deliveries;
+    if (m_deliveries > 0 || m_ending.isEmpty())
+        return;
+    const QSet<quint64> ending = std::exchange(m_ending, {});
+    for (const quint64 serial : ending)
+        endStream(serial);
+}
+
+void LiveController::sensorLost(quint64 deviceSerial)
+{
+    // Everything it sent has been parsed; nothing more can come.
+    m_ending.remove(deviceSerial);
+    saveLiveTrackList(deviceSerial);
+}
+
+void LiveController::saveStreamedData()
+{
+    const QList<quint64> serials = m_streamDevices;
+    for (const quint64 serial : serials)
+        saveLiveTrackList(serial);
 }
 
 void LiveController::saveLiveTrackList(quint64 serial)
 {
+    if (!m_unsaved.remove(serial))
+        return;
     if (m_liveMeasurementId == 0 || measurementController() == nullptr)
         return;
     Measurement* measurement = measurementController()->getMeasurementOnHostById(m_liveMeasurementId);

@@ -3,6 +3,7 @@
 #include "Protocol/AppController.h"
 
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QTimer>
 
@@ -15,8 +16,10 @@ class Message;
 // Bluetooth). While the stream runs, every sensor is asked for its state
 // twice a second, which keeps the stream going.
 //
-// What was streamed is kept like a recording: each sensor's track list is
-// saved once its stream is off (and at once for a sensor that is gone).
+// What was streamed is kept like a recording. Each sensor's track list is
+// saved however its stream ends: once the sensor confirms the stream is off
+// (after the bytes that came with the confirmation have been parsed), when
+// the sensor is lost, when a new stream is started, and on the way out.
 class LiveController : public AppController
 {
     Q_OBJECT
@@ -28,6 +31,9 @@ public:
 
     quint64 liveMeasurementId() const { return m_liveMeasurementId; }
     bool isStreaming() const { return m_keepAliveTimer.isActive(); }
+    // Saves what the current or last stream holds that is not saved yet.
+    // The root calls it on the way out.
+    void saveStreamedData();
 
 Q_SIGNALS:
     void liveStreamStarted(QString streamID, QString deviceSerial);
@@ -41,17 +47,30 @@ public Q_SLOTS:
     void stopLiveStream();
     void streamStopped(quint64 devSerial);
     void StreamKeepAlive();
+    void receivedDataFromDevice(quint64 DeviceSerial, QByteArray dataReceived, quint64 bufferOffset) override;
+
+private Q_SLOTS:
+    void sensorLost(quint64 deviceSerial);
 
 private:
     void prepareLiveStream();
     // Whether a state query to the device is still waiting to go out or
     // for its reply: a silent sensor must not pile them up.
     bool hasStateQueryPending(quint64 serial);
-    // Saves the sensor's track list of the live measurement, if it has one.
+    // Saves the sensor's track list of the live measurement, if it has one
+    // and it is not saved yet.
     void saveLiveTrackList(quint64 serial);
+    // The stream of the sensor is over: its window is emptied and its list saved.
+    void endStream(quint64 serial);
 
     QTimer m_keepAliveTimer;
     quint64 m_liveMeasurementId = 0;
-    // The sensors the current or last stream was started on.
+    // The sensors the current or last stream was started on, and those of
+    // them whose list has not been saved since.
     QList<quint64> m_streamDevices;
+    QSet<quint64> m_unsaved;
+    // Sensors whose stream was confirmed off during the window being handed
+    // on; they are done with once every listener has seen that window.
+    QSet<quint64> m_ending;
+    int m_deliveries = 0;
 };

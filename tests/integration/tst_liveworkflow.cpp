@@ -123,9 +123,13 @@ private Q_SLOTS:
                  QSet<QString>({"4b560001", "4b560002"}));
         QVERIFY(rig.pumpUntil([&] { return a->isStreaming() && b->isStreaming(); }));
         // The measurement id first, then the stream over the sensor's own link.
-        QCOMPARE(a->requestTokens().mid(0, 3), QList<QByteArray>({"<SetMeasID>", "<SetFeature>", "<SetFeature>"}));
-        QCOMPARE(featureRequests(*a), QList<QByteArray>({WireBytes::bytes({2, 0}), WireBytes::bytes({4, 1})}));
-        QCOMPARE(featureRequests(*b), QList<QByteArray>({WireBytes::bytes({2, 0}), WireBytes::bytes({5, 1})}));
+        QCOMPARE(a->requestTokens().mid(0, 4),
+                 QList<QByteArray>({"<SetMeasID>", "<SetFeature>", "<SetFeature>", "<SetFeature>"}));
+        // The other stream feature goes off first: one stream per sensor.
+        QCOMPARE(featureRequests(*a), QList<QByteArray>({WireBytes::bytes({2, 0}), WireBytes::bytes({5, 0}),
+                                                        WireBytes::bytes({4, 1})}));
+        QCOMPARE(featureRequests(*b), QList<QByteArray>({WireBytes::bytes({2, 0}), WireBytes::bytes({4, 0}),
+                                                        WireBytes::bytes({5, 1})}));
         QCOMPARE(a->measurementId(), rig.live.liveMeasurementId());
 
         // Two seconds of stream, with the keep-alive running.
@@ -138,7 +142,7 @@ private Q_SLOTS:
         rig.live.stopLiveStream();
         QVERIFY(rig.pumpUntil([&] { return !a->isStreaming() && !b->isStreaming() && rig.liveSettled(); }));
         for (const auto& sensor : {a, b})
-            QCOMPARE(featureRequests(*sensor).mid(2), QList<QByteArray>({WireBytes::bytes({4, 0}), WireBytes::bytes({5, 0})}));
+            QCOMPARE(featureRequests(*sensor).mid(3), QList<QByteArray>({WireBytes::bytes({4, 0}), WireBytes::bytes({5, 0})}));
         const int polls = a->requestCount("<GetTopState>");
         QTest::qWait(2 * LiveController::kKeepAliveIntervalMs + 100);
         QCOMPARE(a->requestCount("<GetTopState>"), polls);
@@ -165,6 +169,112 @@ private Q_SLOTS:
             const QString fault = compareWithWire(again->getTrackList(serial), rig.linkOf[serial]->delivered());
             QVERIFY2(fault.isEmpty(), qPrintable("reloaded " + QString::number(serial, 16) + ": " + fault));
         }
+    }
+
+    // However a stream ends, what it brought is on disk, sample for sample
+    // as it came over the wire.
+    void everyWayAStreamEndsKeepsWhatItBrought_data()
+    {
+        QTest::addColumn<QString>("ending");
+        QTest::addColumn<QString>("type");
+        QTest::newRow("the sensor confirms the stop") << "stop" << "usb";
+        QTest::newRow("the confirmation comes with the last packets") << "stop" << "bluetooth";
+        QTest::newRow("unplugged before it could confirm") << "unplug" << "usb";
+        QTest::newRow("a new stream right after the stop") << "restart" << "usb";
+        QTest::newRow("the program ends while streaming") << "shutdown" << "bluetooth";
+    }
+
+    void everyWayAStreamEndsKeepsWhatItBrought()
+    {
+        QFETCH(QString, ending);
+        QFETCH(QString, type);
+        LiveRig rig;
+        auto clock = std::make_shared<ManualClock>();
+        QSharedPointer<SimulatedSensor> a = rig.plug(kA, clock, type);
+        SensorSettings settings;
+        settings.tracks = kTracks;
+        settings.baseFrequency = 100;
+        a->setSettings(settings);
+        QVERIFY(rig.pumpUntil([&] { return rig.online(kA) && rig.settled(); }));
+        SimulatedLink* link = rig.linkOf[kA];
+        link->setKeepDelivered(true);
+        rig.live.startLiveStream();
+        const quint64 id = rig.live.liveMeasurementId();
+        QVERIFY(rig.pumpUntil([&] { return a->isStreaming(); }));
+        for (int step = 0; step < 100; ++step) {
+            clock->advanceMs(10);
+            QTest::qWait(step % 20 == 0 ? 20 : 1);
+        }
+
+        QByteArray wire;
+        if (ending == "stop") {
+            // Small reads, and more packets right behind the first stop's
+            // answer than the link carries before the second stop goes out:
+            // the last of them share a window with its answer.
+            link->setMaxReadBytes(48);
+            a->setRequestObserver([&](const RequestRecord& record) {
+                if (record.token == "<SetFeature>" && record.payload == WireBytes::bytes({4, 0}))
+                    clock->advanceMs(600);
+            });
+            rig.live.stopLiveStream();
+            QVERIFY(rig.pumpUntil([&] { return !a->isStreaming() && rig.liveSettled() && a->pendingBytes() == 0; }));
+            QTest::qWait(20);
+            wire = link->delivered();
+        } else if (ending == "unplug") {
+            rig.live.stopLiveStream();
+            link->unplug();
+            QVERIFY(rig.pumpUntil([&] { return !rig.online(kA); }));
+            wire = link->delivered();
+        } else if (ending == "restart") {
+            rig.live.stopLiveStream();
+            wire = link->delivered();
+            rig.live.startLiveStream();
+            QVERIFY(rig.live.liveMeasurementId() != id);
+        } else {
+            wire = link->delivered();
+            rig.live.saveStreamedData(); // what the root does on the way out
+        }
+
+        WorkflowRig restarted(rig.storage.path());
+        restarted.loadStoredMeasurements();
+        Measurement* again = restarted.measurements.getMeasurementOnHostById(id);
+        QVERIFY(again);
+        again->loadMeasurementDataFromDisk();
+        const QString fault = compareWithWire(again->getTrackList(kA), wire);
+        QVERIFY2(fault.isEmpty(), qPrintable(fault));
+    }
+
+    // A sensor on a cable and over Bluetooth streams over the cable only:
+    // the Bluetooth stream is switched off, and every sample is stored once.
+    void aSensorOnTwoLinksStreamsOverOne()
+    {
+        LiveRig rig;
+        auto clock = std::make_shared<ManualClock>();
+        QSharedPointer<SimulatedSensor> a = rig.plug(kA, clock);
+        rig.plugSecondLink(a, "bluetooth");
+        SensorSettings settings;
+        settings.tracks = kTracks;
+        settings.baseFrequency = 100;
+        a->setSettings(settings);
+        QVERIFY(rig.pumpUntil([&] { return rig.online(kA) && rig.settled(); }));
+        QCOMPARE(rig.links.interfacesForSerial(kA).size(), 2);
+        rig.linkOf[kA]->setKeepDelivered(true);
+        rig.secondLinkOf[kA]->setKeepDelivered(true);
+        a->clearRequestLog();
+        rig.live.startLiveStream();
+        QVERIFY(rig.pumpUntil([&] { return a->isStreaming() && rig.liveSettled(); }));
+        for (int step = 0; step < 100; ++step) {
+            clock->advanceMs(10);
+            QTest::qWait(step % 20 == 0 ? 20 : 1);
+        }
+        QCOMPARE(featureRequests(*a), QList<QByteArray>({WireBytes::bytes({2, 0}), WireBytes::bytes({5, 0}),
+                                                        WireBytes::bytes({4, 1})}));
+        QVERIFY(a->isStreaming(sensorsim::Port::Cable));
+        QVERIFY(!a->isStreaming(sensorsim::Port::Bluetooth));
+        QVERIFY(LivePackets::decode(rig.secondLinkOf[kA]->delivered(), kWidths).isEmpty());
+        Measurement* measurement = rig.measurements.getMeasurementOnHostById(rig.live.liveMeasurementId());
+        const QString fault = compareWithWire(measurement->getTrackList(kA), rig.linkOf[kA]->delivered());
+        QVERIFY2(fault.isEmpty(), qPrintable(fault));
     }
 
     void aSilentSensorIsNotFloodedWithStateQueries()

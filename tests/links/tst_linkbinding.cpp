@@ -203,6 +203,41 @@ private Q_SLOTS:
     // A serial port the system bound to Bluetooth is a Bluetooth link,
     // whatever kind of link object reads it: the sensor counts as connected
     // over Bluetooth through it, and stays online while either link is there.
+    // A sensor on a cable and over Bluetooth answers each request on the
+    // link it came in on. A frame on its other link with the request's
+    // number (numbers wrap after 256 transmissions, and a cable busy with
+    // pages may still deliver old ones) is not the answer, however late.
+    void aFrameOnTheSensorsOtherLinkNeverAnswersARequest()
+    {
+        SchedulerRig rig;
+        SimulatedLink* cable = rig.add(0xC4, "ttyUSB0");
+        auto* bluetooth = new SimulatedLink(cable->sharedSensor(), "c4c4c4c4c4c4", "bluetooth", 2);
+        rig.links.addDiscoveredInterface(bluetooth);
+        rig.links.connectLinks();
+        rig.links.poll();
+        QCOMPARE(rig.links.interfacesForSerial(0xC4).size(), 2);
+        // The cable carries much meanwhile: its positions run far ahead.
+        cable->injectIncoming(QByteArray(6000, 'u'));
+        rig.links.poll();
+        cable->sensor()->faults(sensorsim::Port::Bluetooth).dropTokens["<GetTopState>"] = 1;
+
+        rig.scheduler.requestDeviceState(0xC4);
+        rig.exchange();
+        QCOMPARE(rig.scheduler.numberOfActiveMessages(), 1);
+        Message* waiting = rig.scheduler.activeMessages(0xC4)->first();
+        QCOMPARE(waiting->getReplyLink(), QStringLiteral("c4c4c4c4c4c4"));
+        cable->injectIncoming(WireBytes::frame(waiting->getMessageNumber(), "<SndTopState>", WireBytes::bytes({1})));
+        rig.links.poll();
+        QVERIFY(!waiting->done());
+        QCOMPARE(rig.scheduler.numberOfActiveMessages(), 1);
+
+        // Its own answer, on its own link, completes it.
+        waiting->timedOut();
+        rig.exchange();
+        QCOMPARE(rig.scheduler.numberOfActiveMessages(), 0);
+        QCOMPARE(cable->sensor()->requestLog().last().port, sensorsim::Port::Bluetooth);
+    }
+
     void aSensorOnCableAndBluetoothPortCountsEachByItsTransport()
     {
         LinkRig rig;

@@ -203,6 +203,30 @@ private Q_SLOTS:
         QCOMPARE(samplesOf(*list, Track::Pressure).keys(), (QList<quint32>{1, 2, 3}));
     }
 
+    // Two links of one sensor, both streaming, their windows offered in
+    // turn: each link is read from where it stopped, so no packet is
+    // skipped and none is read twice, whatever the two positions are.
+    void liveStreamKeepsItsPlacePerLink()
+    {
+        auto list = twoTrackList();
+        ParseLiveStream parser(kDevice, kMeasurement);
+        parser.DeviceTrackListChanged(kDevice, kMeasurement, list.get());
+        StoredCounter stored(parser, *list);
+
+        QByteArray cable = packet(fullGroup(1, 1, 1));
+        QByteArray bluetooth = QByteArray(40, 'x') + packet(fullGroup(101, 1, 1));
+        const quint64 bluetoothOffset = 5000; // a link opened later starts further on
+        parser.offerWindow("ttyUSB0", cable, 0);
+        parser.offerWindow("rfcomm0", bluetooth, bluetoothOffset);
+        cable += packet(fullGroup(2, 2, 2));
+        bluetooth += packet(fullGroup(102, 2, 2));
+        parser.offerWindow("ttyUSB0", cable, 0);
+        parser.offerWindow("rfcomm0", bluetooth, bluetoothOffset);
+        parser.offerWindow("ttyUSB0", cable, 0); // nothing new
+        QCOMPARE(samplesOf(*list, Track::AccX).keys(), (QList<quint32>{1, 2, 101, 102}));
+        QCOMPARE(stored.count, 8);
+    }
+
     void liveStreamResumesAfterTheDroppedFront()
     {
         auto list = twoTrackList();
