@@ -4,7 +4,9 @@
 // The recording: 16 tracks of 2-byte samples at 1000 Hz for 60 s (about
 // 1200 pages). Two link profiles, set on the simulated sensor:
 //   usb:       1,000,000 bytes/s from the sensor, replies 1 ms late;
-//   bluetooth:    80,000 bytes/s, replies 30 ms late.
+//   bluetooth:    80,000 bytes/s, replies 30 ms late;
+// each clean, and lossy: 10% of the replies lost, 5% refused, and 10% of
+// the runs of pages broken off after a random page.
 // Like the real links, the simulated link hands over at most 1024 bytes per
 // poll.
 //
@@ -104,6 +106,7 @@ static void BM_Upload(benchmark::State& state)
 {
     const bool bluetooth = state.range(0) == 1;
     const double seconds = double(state.range(1));
+    const bool lossy = state.range(2) == 1;
     const qint64 rate = bluetooth ? 80000 : 1000000;
     for (auto _ : state) {
         UploadRig rig;
@@ -119,6 +122,10 @@ static void BM_Upload(benchmark::State& state)
         faults.bytesPerSecond = rate;
         faults.replyDelayMs = bluetooth ? 30 : 1;
         sensor->setFaults(faults);
+        sensorsim::SensorFaults lossyFaults = faults;
+        lossyFaults.dropProbability = 0.10;
+        lossyFaults.nokProbability = 0.05;
+        lossyFaults.pageRunCutProbability = 0.10;
         rig.links.addDiscoveredInterface(link);
         QMetaObject::invokeMethod(&rig.links, "tryConnectDevices");
         if (!rig.pumpUntil([&] { return rig.ready(kSerial) && rig.settled(); }, 30000)) {
@@ -128,6 +135,8 @@ static void BM_Upload(benchmark::State& state)
         const sensorsim::TableEntry entry = sensor->tableEntries().value(0);
         const qint64 pages = sensorsim::SimFlash::pageIndex(entry.stop) - sensorsim::SimFlash::pageIndex(entry.start);
 
+        if (lossy)
+            sensor->setFaults(lossyFaults);
         const qint64 memoryBefore = ProcessStats::residentBytes();
         const double cpuBefore = cpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
         const double sensorBefore = link->sensorSeconds;
@@ -159,6 +168,22 @@ static void BM_Upload(benchmark::State& state)
         qint64 samples = 0;
         const qint64 allocated = allocatedSampleBytes(list, samples);
 
+        int dropped = 0;
+        int refused = 0;
+        int requests = 0;
+        int cut = 0;
+        for (const sensorsim::RequestRecord& record : sensor->requestLog()) {
+            if (record.token != "<GetFlashPage>" && record.token != "<GetFlashPages>")
+                continue;
+            ++requests;
+            dropped += record.outcome == sensorsim::RequestRecord::Dropped ? 1 : 0;
+            refused += record.outcome == sensorsim::RequestRecord::Refused ? 1 : 0;
+            cut += record.outcome == sensorsim::RequestRecord::Cut ? 1 : 0;
+        }
+        state.counters["page_requests"] = requests;
+        state.counters["dropped"] = dropped;
+        state.counters["refused"] = refused;
+        state.counters["cut"] = cut;
         state.counters["pages"] = double(pages);
         state.counters["seconds"] = elapsed;
         state.counters["link_fraction"] = double(pages) * UploadDataPage::kPageSize / (elapsed * double(rate));
@@ -171,11 +196,56 @@ static void BM_Upload(benchmark::State& state)
     }
 }
 BENCHMARK(BM_Upload)
-    ->ArgNames({"bluetooth", "seconds"})
-    ->Args({0, 60})
-    ->Args({1, 60})
+    ->ArgNames({"bluetooth", "seconds", "lossy"})
+    ->Args({0, 60, 0})
+    ->Args({1, 60, 0})
+    ->Args({0, 60, 1})
+    ->Args({1, 60, 1})
     ->Iterations(1)
     ->Unit(benchmark::kSecond);
+
+// Erasing every sensor's flash (unit 0 block 1 to unit 1 block 4095, 8191
+// blocks, one request each), two sensors on cables whose replies come 1 ms
+// late. Reported: seconds per 1000 blocks, and the time per block over the
+// reply delay (1 would be a link kept busy all the time).
+static void BM_EraseTwoSensors(benchmark::State& state)
+{
+    for (auto _ : state) {
+        UploadRig rig;
+        QList<QSharedPointer<sensorsim::SimulatedSensor>> sensors;
+        for (const quint64 serial : {kSerial, kSerial + 1}) {
+            sensors.append(rig.plug(serial));
+            sensorsim::SensorFaults faults;
+            faults.replyDelayMs = 1;
+            sensors.last()->setFaults(faults);
+        }
+        if (!rig.pumpUntil([&] { return rig.ready(kSerial) && rig.ready(kSerial + 1) && rig.settled(); }, 30000)) {
+            state.SkipWithError("the sensors did not connect");
+            return;
+        }
+        QElapsedTimer wall;
+        wall.start();
+        rig.upload.deleteAllDataBlocks();
+        QEventLoop loop;
+        QTimer check;
+        QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+            if (rig.uploadSettled() || wall.elapsed() > 600000)
+                loop.quit();
+        });
+        check.start(20);
+        loop.exec();
+        const double elapsed = double(wall.nsecsElapsed()) * 1e-9;
+        int blocks = 0;
+        for (const auto& sensor : sensors)
+            blocks += sensor->requestCount("<DeleteBlock>");
+        const double perSensor = double(blocks) / double(sensors.size());
+        state.counters["blocks"] = blocks;
+        state.counters["seconds"] = elapsed;
+        state.counters["s_per_1000_blocks"] = elapsed * 1000.0 / perSensor;
+        state.counters["block_time_over_reply_delay"] = elapsed * 1000.0 / perSensor;
+    }
+}
+BENCHMARK(BM_EraseTwoSensors)->Iterations(1)->Unit(benchmark::kSecond);
 
 int main(int argc, char** argv)
 {

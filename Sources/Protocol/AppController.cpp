@@ -314,11 +314,24 @@ void AppController::transmit(Message* message, bool fromScheduled)
 
 void AppController::sendNextNow(quint64 deviceSerial)
 {
-    // A reply that arrives while a frame is being written is left to the
-    // send pass: sending from inside the write would nest one write in the
-    // next for as long as replies come that quickly.
-    if (m_writing)
+    // A reply that arrives while a frame is being written (a sensor that
+    // answers at once) gets its successor from the event loop, right after
+    // this turn: sending from inside the write would nest one write in the
+    // next for as long as replies come that quickly, and holding the loop
+    // for a whole run of such exchanges would freeze the scene.
+    if (m_writing) {
+        if (!m_deferredSends.contains(deviceSerial)) {
+            m_deferredSends.insert(deviceSerial);
+            QMetaObject::invokeMethod(
+                this,
+                [this, deviceSerial] {
+                    m_deferredSends.remove(deviceSerial);
+                    sendNextNow(deviceSerial);
+                },
+                Qt::QueuedConnection);
+        }
         return;
+    }
     MessageList* scheduled = existingList(m_scheduledLists, deviceSerial);
     if (scheduled == nullptr || scheduled->isEmpty())
         return;

@@ -4,6 +4,7 @@
 #include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 
 #include <map>
 #include <memory>
@@ -125,4 +126,6 @@ private:
     qint32 maxActivePerDevice = 1;
     QTimer* sendTimer = nullptr;
     bool m_writing = false;
+    // Devices whose next message goes out from the event loop.
+    QSet<quint64> m_deferredSends;
 };

@@ -49,6 +49,10 @@ void UploadDataPage::BeforeComposeHook()
     }
     pagesExpected = pages;
     m_pagesRequested = pages;
+    // Compose() starts the reply timer right after this.
+    timeoutTimer.setInterval(m_firstPage.timeoutMs());
+    m_awaitingFirstPage = true;
+    m_sinceFrame.start();
     qCDebug(lcProtocol) << " Sending uploadDataPage for device : " << QString::number(deviceSerial, 16);
 }
 
@@ -60,6 +64,8 @@ qint64 UploadDataPage::storedSamples() const
 bool UploadDataPage::tryToParseResponseData(const QByteArray& window, int dataStart, int endIndex)
 {
     Q_UNUSED(endIndex)
+    (m_awaitingFirstPage ? m_firstPage : m_nextPage).addSample(m_sinceFrame.restart());
+    m_awaitingFirstPage = false;
     // Every page frame of the right size is an answer, with samples or
     // without; what it means is decided once it has been counted.
     m_beyondStop = stopAddress < currentAddress;
@@ -151,7 +157,7 @@ void UploadDataPage::successfullyParsedHook()
         // it gets a reply time of its own.
         ++messageNumber;
         rescheduleRequested = false;
-        timeoutTimer.start();
+        timeoutTimer.start(m_nextPage.timeoutMs());
         return;
     }
     // A whole run came through; a run length cut down by losses grows back.
@@ -175,9 +181,26 @@ void UploadDataPage::messageTimeoutHook()
     // will get through.
     if (pagesThisRequest == 0 && pagesPerRequest > 1)
         pagesPerRequest = qMax(1, pagesPerRequest / 2);
+    (m_awaitingFirstPage ? m_firstPage : m_nextPage).backOff();
     m_cleanRuns = 0;
     pagesExpected = 0;
     ParseDataStream::messageTimeoutHook();
+}
+
+void UploadDataPage::messageFailedHook()
+{
+    // A refusal is answered by asking again with the next send pass, not
+    // after a reply time. One that keeps coming counts like a time-out.
+    if (!hasFailed) {
+        pagesExpected = 0;
+        timeoutTimer.stop();
+        if (++timeoutCount >= maxTries) {
+            giveUp();
+            return;
+        }
+        retryPending = true;
+    }
+    ParseDataStream::messageFailedHook();
 }
 
 void UploadDataPage::finish()

@@ -2,6 +2,9 @@
 
 #include "Protocol/FlashAddress.h"
 #include "Protocol/ParseDataStream.h"
+#include "Protocol/ReplyTimeEstimate.h"
+
+#include <QElapsedTimer>
 
 // Reads a recorded measurement's data pages from flash, from the start to the
 // stop address (both included), storing every page's sample groups. Between
@@ -20,6 +23,12 @@
 // messages while the run is on its way, and a run that breaks off (a lost
 // frame) is asked for again from its first missing page. A link that loses
 // whole runs gets shorter ones, and longer ones again once runs come through.
+//
+// How long the reader waits for a page is learnt from the link: the time to
+// the first page of a request and between pages are measured, so a lost
+// reply on a cable costs milliseconds, not the fixed reply time. A refused
+// request is asked again at once. Twenty time-outs or refusals in a row,
+// without a page stored in between, end it.
 class UploadDataPage : public ParseDataStream
 {
     Q_OBJECT
@@ -43,6 +52,7 @@ public:
     void successfullyParsedHook() override;
     void failedToParseHook() override;
     void messageTimeoutHook() override;
+    void messageFailedHook() override;
     void disposalHook() override;
     bool expectsMoreResponses() override;
 
@@ -71,6 +81,10 @@ public:
     quint32 getPagesStored() const { return pagesStored; }
     // Whether the reader reached the end of the recording.
     bool isComplete() const { return m_finished; }
+    // The current wait for the first page of a request, and for the next
+    // page of a run.
+    int firstPageTimeoutMs() const { return m_firstPage.timeoutMs(); }
+    int nextPageTimeoutMs() const { return m_nextPage.timeoutMs(); }
 
 Q_SIGNALS:
     void uploadPageDone(quint64 DeviceSerial, quint64 MeasurementId, quint32 Address);
@@ -113,4 +127,8 @@ private:
     bool m_checkResume = false;
     bool m_rewind = false;
     FlashAddress m_firstDataPage;
+    ReplyTimeEstimate m_firstPage;
+    ReplyTimeEstimate m_nextPage;
+    QElapsedTimer m_sinceFrame;
+    bool m_awaitingFirstPage = false;
 };

@@ -308,8 +308,8 @@ FlashAddress UploadController::resumeAddress(Measurement* host, Measurement* dev
 int UploadController::pagesPerRequest(quint64 serial) const
 {
     const KtDevice* device = deviceManager() != nullptr ? deviceManager()->getDeviceBySerial(serial) : nullptr;
-    // With both links up the requests go over Bluetooth.
-    if (device != nullptr && device->getBtConnected())
+    // Pages go over the cable whenever the sensor has one.
+    if (device != nullptr && !device->getUsbConnected() && device->getBtConnected())
         return kBluetoothPagesPerRequest;
     return kUsbPagesPerRequest;
 }

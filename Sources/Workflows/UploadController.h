@@ -40,11 +40,11 @@ class UploadController : public AppController
     Q_PROPERTY(int pagesToUpload READ pagesToUpload NOTIFY pagesToUploadChanged)
 public:
     static constexpr int kPendingUploadIntervalMs = 1000;
-    // Pages one request asks for. A cable answers at once, so a short run
-    // hides the reply delay; a Bluetooth link answers tens of milliseconds
-    // late, which only a longer run makes up for.
-    static constexpr int kUsbPagesPerRequest = 8;
-    static constexpr int kBluetoothPagesPerRequest = 16;
+    // Pages one request asks for: long enough that the time between the
+    // last page of one run and the first of the next is small beside the
+    // run (about a millisecond on a cable, tens of them over Bluetooth).
+    static constexpr int kUsbPagesPerRequest = 64;
+    static constexpr int kBluetoothPagesPerRequest = 64;
     // Attempts in a row that store no page, or that stop at the same page
     // without samples, before an upload is given up.
     static constexpr int kMaxFruitlessAttempts = UploadAttempts::kMaxAttempts;

@@ -4,8 +4,10 @@
 #include "Protocol/GetSerial.h"
 #include "Protocol/Message.h"
 
+#include "Workflows/LiveController.h"
+
 #include "ProcessStats.h"
-#include "WorkflowRig.h"
+#include "UploadRig.h"
 
 #include <QSignalSpy>
 #include <QtTest>
@@ -86,11 +88,12 @@ private Q_SLOTS:
     {
         const quint64 serial = 0x4b560101;
         const int kCycles = 100;
-        WorkflowRig rig;
+        UploadRig rig;
+        LiveController live {nullptr, &rig.devices, &rig.measurements, &rig.state};
         QSignalSpy connected(&rig.devices, &DeviceManager::deviceConnected);
         QSharedPointer<SimulatedSensor> sensor = rig.plug(serial);
         const auto cycle = [&]() {
-            if (!rig.pumpUntil([&] { return rig.online(serial) && rig.settled(); }))
+            if (!rig.pumpUntil([&] { return rig.ready(serial) && rig.settled(); }))
                 return false;
             rig.linkOf[serial]->unplug();
             releaseDeferred();
@@ -112,6 +115,9 @@ private Q_SLOTS:
         QCOMPARE(rig.links.findChildren<RemoteInterface*>().size(), 0);
         QCOMPARE(rig.links.findChildren<GetSerial*>().size(), 0);
         QCOMPARE(rig.setup.findChildren<Message*>().size(), 0);
+        QCOMPARE(rig.upload.numberOfScheduledMessages() + rig.upload.numberOfActiveMessages(), 0);
+        QCOMPARE(live.numberOfScheduledMessages() + live.numberOfActiveMessages(), 0);
+        QCOMPARE(rig.links.numberOfReceiveBuffers(), 0);
         QCOMPARE(Store::instance()->openCommLogCount(), 0);
         QCOMPARE(ProcessStats::openFileCount(), files);
         QCOMPARE(rig.devices.numberOfDevicesTotal(), 1);

@@ -412,18 +412,23 @@ private Q_SLOTS:
         QSharedPointer<SimulatedSensor> a = rig.plug(kA, nullptr, "bluetooth");
         configure(*a, 500);
         const quint64 id = 0x5005;
-        QVERIFY(a->addRecordedMeasurement(id, 4.0));
+        QVERIFY(a->addRecordedMeasurement(id, 8.0));
         QVERIFY(rig.pumpUntil([&] { return rig.ready(kA) && rig.settled(); }));
         // Lost and refused replies and noise; bytes that arrive are intact,
         // as the links themselves see to.
         sensorsim::SensorFaults faults = WorkflowRig::poorLine();
         faults.corruptProbability = 0.0;
         faults.replyJitterMs = 20;
+        faults.pageRunCutProbability = 0.5; // runs of pages that break off after a random page
         a->setFaults(faults);
         rig.upload.uploadMeasurement(hex(id));
         QVERIFY(rig.pumpUntil([&] { return rig.uploaded(kA, id); }, 60000));
         const QString fault = recordingOf(*a, id).compare(rig.measurements.getMeasurementOnHostById(id)->getTrackList(kA));
         QVERIFY2(fault.isEmpty(), qPrintable(fault));
+        int cut = 0;
+        for (const RequestRecord& record : a->requestLog())
+            cut += record.outcome == RequestRecord::Cut ? 1 : 0;
+        QVERIFY2(cut >= 2, qPrintable(QString::number(cut))); // the broken runs did happen
     }
 
     void stoppingARecordingComesBeforeTheUploadItInterrupts()

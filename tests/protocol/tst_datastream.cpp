@@ -1,6 +1,7 @@
 #include "Data/Track.h"
 #include "Data/TrackList.h"
 #include "Protocol/ParseLiveStream.h"
+#include "Protocol/ReplyTimeEstimate.h"
 #include "Protocol/UploadDataPage.h"
 #include "Protocol/UploadDataPages.h"
 
@@ -461,6 +462,40 @@ private Q_SLOTS:
         QCOMPARE(runs, (QList<int>{8, 4, 4, 4, 4, 8, 8}));
         QCOMPARE(upload.getPagesPerRequest(), 8);
         QCOMPARE(upload.getCurrentAddress(), FlashAddress(0, 8, 32));
+    }
+
+    // The wait for a page is learnt from the link: short on a quick one,
+    // as long as a slow or uneven one needs, longer after each loss.
+    void pageWaitFollowsTheLink_data()
+    {
+        QTest::addColumn<QList<int>>("samplesMs");
+        QTest::addColumn<int>("losses");
+        QTest::addColumn<int>("waitMs");
+        QTest::newRow("nothing measured yet") << QList<int>{} << 0 << 300;
+        QTest::newRow("a quick cable") << QVector<int>(10, 2).toList() << 0 << ReplyTimeEstimate::kMinMs;
+        QTest::newRow("a steady 40 ms") << QVector<int>(10, 40).toList() << 0 << 57;
+        QTest::newRow("after a loss") << QVector<int>(10, 40).toList() << 1 << 113;
+        QTest::newRow("after three losses") << QVector<int>(10, 40).toList() << 3 << ReplyTimeEstimate::kMaxMs;
+        const QList<int> burst {26, 0, 27, 1, 26, 0, 25};
+        QTest::newRow("pages that come in bursts") << burst + burst + burst << 0 << 78;
+    }
+
+    void pageWaitFollowsTheLink()
+    {
+        QFETCH(QList<int>, samplesMs);
+        QFETCH(int, losses);
+        QFETCH(int, waitMs);
+        ReplyTimeEstimate estimate;
+        for (const int sample : samplesMs)
+            estimate.addSample(sample);
+        for (int loss = 0; loss < losses; ++loss)
+            estimate.backOff();
+        QCOMPARE(estimate.timeoutMs(), waitMs);
+        // A new sample ends the back-off.
+        if (losses > 0) {
+            estimate.addSample(40);
+            QCOMPARE(estimate.timeoutMs(), 55); // the deviation shrinks a little more
+        }
     }
 
     void uploadEndsAtTheStopAddress()
