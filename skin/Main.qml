@@ -65,6 +65,7 @@ ApplicationWindow {
         target: uploadController
         function onUploadProgress(sensor, measurementId, fraction) { session.onUploadProgress(sensor, measurementId, fraction) }
         function onPagesToUploadChanged(pages) { session.onPagesLeft(pages) }
+        function onUploadComplete(sensor, measurementId) { session.onUploadComplete(sensor, measurementId) }
     }
     Connections {
         target: stateController

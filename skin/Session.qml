@@ -174,13 +174,18 @@ QtObject {
         }
     }
 
-    // The uploads are over when no page is left to fetch.
+    // No page left to fetch: the time estimate starts afresh with the next
+    // upload. Whether an upload is done is said by the upload itself.
     function onPagesLeft(pages) {
         if (pages > 0 || uploadStartedAt === 0)
             return
         uploadSecondsLeft = -1
         uploadStartedAt = 0
-        toast(qsTr("Upload of %1 done.").arg(uploadMeasurement), "good")
+    }
+
+    // The sensor's part is stored up to its last page and saved.
+    function onUploadComplete(sensor, measurementId) {
+        toast(qsTr("Upload of %1 from sensor %2 done.").arg(measurementId).arg(sensor), "good")
     }
 
     function onSetupProgress(text, progress) {

@@ -69,8 +69,17 @@ bool ParseDataStream::ParsePacket(const QByteArray& window, quint64 start, int l
         bool ok = false;
         const quint64 maskAt = position;
         const quint16 mask = parseUInt16(packet, position, &ok);
-        if (!ok || !checkCRC(packet, maskAt, 2))
+        if (!ok)
             break;
+        if (!checkCRC(packet, maskAt, 2)) {
+            // Erased flash (all ones) after the last group of a page is the
+            // normal end; anything else is a group that failed its check.
+            const bool erased = mask == 0xFFFF && quint64(packet.size()) >= maskAt + 4
+                && quint8(packet.at(int(maskAt) + 2)) == 0xFF && quint8(packet.at(int(maskAt) + 3)) == 0xFF;
+            if (!erased)
+                ++m_maskFailures;
+            break;
+        }
         position += 2;
         if (used() >= quint64(length))
             break;

@@ -28,6 +28,10 @@ public:
     quint64 getStreamMeasurementId() const { return streamMeasurementId; }
     TrackList* getTrackList() const { return trackList; }
     quint64 getLastParsedPosition() const { return lastParsedPosition; }
+    // Sample groups whose mask failed its check (and what followed them in
+    // their page or packet, which cannot be read in step). Only the mask
+    // carries a check: damaged sample bytes cannot be told from good ones.
+    int maskFailures() const { return m_maskFailures; }
 
 public Q_SLOTS:
     void DeviceTrackListChanged(quint64 DeviceSerial, quint64 MeasurementId, TrackList* trackList);
@@ -45,4 +49,5 @@ protected:
     QPointer<TrackList> trackList;
     quint64 lastParsedPosition = 0;
     quint64 lastBufferOffset = 0;
+    int m_maskFailures = 0;
 };

@@ -457,7 +457,8 @@ void UploadController::readerFinished(quint64 DeviceSerial, quint64 MeasurementI
         }
         announceProgress(DeviceSerial, 1.0);
         qCDebug(lcWorkflows) << " Upload of measurement " << hex(MeasurementId) << " from device "
-                             << hex(DeviceSerial) << " complete.";
+                             << hex(DeviceSerial) << " complete; sample groups that failed their check: "
+                             << upload->reader->maskFailures();
         Q_EMIT uploadComplete(hex(DeviceSerial), hex(MeasurementId));
     } else if (saved) {
         giveUp(DeviceSerial, MeasurementId,

@@ -141,21 +141,23 @@ private Q_SLOTS:
         QTest::addColumn<bool>("stored");
         QTest::addColumn<int>("accSamples");
         QTest::addColumn<int>("pressureSamples");
+        QTest::addColumn<int>("maskFailures");
 
         const QByteArray good = fullGroup(1, 100, 200);
         QByteArray badCrc = fullGroup(2, 100, 200);
         badCrc[3] = char(badCrc[3] ^ 0x01);
-        QTest::newRow("mask CRC broken in the second group") << good + badCrc + good << 0 << 30 << true << 1 << 1;
-        QTest::newRow("length zero") << good << 0 << 0 << false << 0 << 0;
-        QTest::newRow("packet ends inside the group header") << good << 0 << 6 << false << 0 << 0;
+        QTest::newRow("mask CRC broken in the second group") << good + badCrc + good << 0 << 30 << true << 1 << 1 << 1;
+        QTest::newRow("length zero") << good << 0 << 0 << false << 0 << 0 << 0;
+        QTest::newRow("packet ends inside the group header") << good << 0 << 6 << false << 0 << 0 << 0;
         // The packet ends two bytes into the Pressure sample; the bytes after
         // the packet must not be read as the rest of it.
-        QTest::newRow("packet ends inside a sample") << good + bytes({0xBB, 0x66}) << 0 << 12 << true << 1 << 0;
-        QTest::newRow("window ends inside a sample") << good.left(11) << 0 << 200 << true << 1 << 0;
-        QTest::newRow("start beyond the window") << good << 50 << 10 << false << 0 << 0;
-        QTest::newRow("length byte in front") << QByteArray(1, char(good.size())) + good << 0 << -1 << true << 1 << 1;
-        QTest::newRow("length byte says less") << QByteArray(1, char(6)) + good << 0 << -1 << false << 0 << 0;
-        QTest::newRow("length byte missing") << QByteArray() << 0 << -1 << false << 0 << 0;
+        QTest::newRow("packet ends inside a sample") << good + bytes({0xBB, 0x66}) << 0 << 12 << true << 1 << 0 << 0;
+        QTest::newRow("window ends inside a sample") << good.left(11) << 0 << 200 << true << 1 << 0 << 0;
+        QTest::newRow("start beyond the window") << good << 50 << 10 << false << 0 << 0 << 0;
+        QTest::newRow("length byte in front") << QByteArray(1, char(good.size())) + good << 0 << -1 << true << 1 << 1 << 0;
+        QTest::newRow("length byte says less") << QByteArray(1, char(6)) + good << 0 << -1 << false << 0 << 0 << 0;
+        QTest::newRow("erased flash after the last group") << good + QByteArray(40, char(0xFF)) << 0 << 50 << true << 1 << 1 << 0;
+        QTest::newRow("length byte missing") << QByteArray() << 0 << -1 << false << 0 << 0 << 0;
     }
 
     void badGroupsEndThePacket()
@@ -166,6 +168,7 @@ private Q_SLOTS:
         QFETCH(bool, stored);
         QFETCH(int, accSamples);
         QFETCH(int, pressureSamples);
+        QFETCH(int, maskFailures);
 
         auto list = twoTrackList();
         ParseLiveStream parser(kDevice, kMeasurement);
@@ -173,6 +176,7 @@ private Q_SLOTS:
         QCOMPARE(parser.ParsePacket(window, quint64(start), length), stored);
         QCOMPARE(list->getTrackById(Track::AccX)->numberOfSamples(), accSamples);
         QCOMPARE(list->getTrackById(Track::Pressure)->numberOfSamples(), pressureSamples);
+        QCOMPARE(parser.maskFailures(), maskFailures);
     }
 
     void vectorSamplesKeepTheGroupInStep()

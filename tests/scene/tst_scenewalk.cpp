@@ -200,7 +200,11 @@ private Q_SLOTS:
         QVERIFY(scene.click("uploadLast", 20000));
         auto* progress = scene.window()->findChild<QQuickItem*>("uploadProgress");
         QVERIFY(progress != nullptr);
-        QTRY_VERIFY_WITH_TIMEOUT(scene.toastSaying("Upload of " + id + " done."), 60000);
+        // Each sensor's part is announced when it is stored, not before.
+        for (int sensor = 0; sensor < 2; ++sensor)
+            QTRY_VERIFY_WITH_TIMEOUT(scene.toastSaying(QStringLiteral("Upload of %1 from sensor %2 done.")
+                                                           .arg(id, QString::number(sensors.sensor(sensor)->serial(), 16))),
+                                     60000);
         QCOMPARE(progress->property("value").toDouble(), 1.0);
         QVERIFY(scene.find("uploadProgress") == nullptr);
 
@@ -215,7 +219,9 @@ private Q_SLOTS:
             QTRY_VERIFY_WITH_TIMEOUT(bar->property("value").toDouble() > 0.3, 20000);
             picture(shot + "-upload");
         }
-        QTRY_VERIFY_WITH_TIMEOUT(scene.toastSaying("Upload of " + earlierId + " done."), 60000);
+        QTRY_VERIFY_WITH_TIMEOUT(scene.toastSaying(QStringLiteral("Upload of %1 from sensor %2 done.")
+                                                       .arg(earlierId, QString::number(sensors.sensor(1)->serial(), 16))),
+                                 60000);
         Measurement* earlierMeasurement = measurements->getMeasurementOnHostById(Helper::quint64FromHex(earlierId));
         QVERIFY(earlierMeasurement != nullptr);
         QVERIFY(earlierMeasurement->getDevicesInMeasurement().contains(sensors.sensor(1)->serial()));
