@@ -431,6 +431,31 @@ private Q_SLOTS:
         QVERIFY2(cut >= 2, qPrintable(QString::number(cut))); // the broken runs did happen
     }
 
+    // A sensor on a cable and over Bluetooth: its pages come over the
+    // cable, everything else goes the usual way, over Bluetooth.
+    void pagesComeOverTheCableWhenASensorHasBoth()
+    {
+        UploadRig rig;
+        QSharedPointer<SimulatedSensor> a = rig.plug(kA);
+        rig.plugSecondLink(a, "bluetooth");
+        configure(*a, 500);
+        const quint64 id = 0x8008;
+        QVERIFY(a->addRecordedMeasurement(id, 4.0));
+        QVERIFY(rig.pumpUntil([&] { return rig.ready(kA) && rig.settled(); }));
+        QCOMPARE(rig.links.interfacesForSerial(kA).size(), 2);
+        const int before = a->requestLog().size();
+        rig.upload.uploadMeasurement(hex(id));
+        rig.upload.requestDeviceState(kA);
+        QVERIFY(rig.pumpUntil([&] { return rig.uploaded(kA, id) && rig.uploadSettled(); }));
+        QMap<QByteArray, QSet<int>> ports;
+        for (int i = before; i < a->requestLog().size(); ++i)
+            ports[a->requestLog().at(i).token].insert(int(a->requestLog().at(i).port));
+        QCOMPARE(ports.value("<GetFlashPages>"), QSet<int>({int(sensorsim::Port::Cable)}));
+        QCOMPARE(ports.value("<GetTopState>"), QSet<int>({int(sensorsim::Port::Bluetooth)}));
+        const QString fault = recordingOf(*a, id).compare(rig.measurements.getMeasurementOnHostById(id)->getTrackList(kA));
+        QVERIFY2(fault.isEmpty(), qPrintable(fault));
+    }
+
     void stoppingARecordingComesBeforeTheUploadItInterrupts()
     {
         UploadRig rig;
