@@ -11,6 +11,8 @@
 #include "Data/Track.h"
 #include "Data/TrackList.h"
 
+#include "SprintRecordings.h"
+
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QStringList>
@@ -23,20 +25,10 @@ namespace {
 
 const quint64 kSensor = 0x4b56;
 
-// The stored measurements reach the controller as they do at start-up.
-void loadStored(MeasurementController& controller)
-{
-    Measurement prototype(nullptr, 0);
-    QObject::connect(&prototype, &Measurement::loadedMeasurementFromDisk, &controller,
-                     qOverload<Measurement*>(&MeasurementController::addMeasurementOnHost));
-    prototype.scanForFilesAndLoad();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
-
 int record(double first, QTextStream& out)
 {
     MeasurementController controller;
-    loadStored(controller);
+    SprintRecordings::loadStored(controller);
     const quint64 id = controller.addMeasurementOnHost(QStringLiteral("Anna"), QStringLiteral("Sprint"),
                                                        QStringLiteral("Sprint 1kHz"));
     // The stream header announces the track, the samples arrive, the upload
@@ -56,7 +48,7 @@ int record(double first, QTextStream& out)
 int list(QTextStream& out)
 {
     MeasurementController controller;
-    loadStored(controller);
+    SprintRecordings::loadStored(controller);
     for (Measurement* measurement : controller.getMeasurementsOnHost()) {
         measurement->loadMeasurementDataFromDisk();
         QStringList values;

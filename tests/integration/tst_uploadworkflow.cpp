@@ -83,6 +83,27 @@ quint32 firstDataRequest(const SimulatedSensor& sensor, int skip, quint64 id)
     return requested.value(0, 0);
 }
 
+// An 8 s recording (about 70 pages) on a 100 kB/s cable, whose upload is
+// cut by pulling the cable once about a third has arrived.
+QSharedPointer<SimulatedSensor> uploadAndPullAThirdIn(UploadRig& rig, quint64 id)
+{
+    QSharedPointer<SimulatedSensor> sensor = rig.plug(kA);
+    configure(*sensor, 500);
+    if (!sensor->addRecordedMeasurement(id, 8.0))
+        return nullptr;
+    sensor->faults().bytesPerSecond = 100000;
+    QSignalSpy progress(&rig.upload, &UploadController::uploadProgress);
+    if (!rig.pumpUntil([&] { return rig.ready(kA) && rig.settled(); }))
+        return nullptr;
+    rig.upload.uploadMeasurement(hex(id));
+    if (!rig.pumpUntil([&] { return UploadRig::progress(progress, kA) >= 0.3; }))
+        return nullptr;
+    rig.linkOf[kA]->unplug();
+    if (!rig.pumpUntil([&] { return !rig.online(kA); }))
+        return nullptr;
+    return sensor;
+}
+
 } // namespace
 
 class TestUploadWorkflow : public QObject
@@ -213,17 +234,9 @@ private Q_SLOTS:
         quint32 progressBeforeRestart = 0;
         {
             UploadRig rig(folder.path());
-            sensor = rig.plug(kA);
-            configure(*sensor, 500);
-            QVERIFY(sensor->addRecordedMeasurement(id, 8.0)); // about 70 pages
-            sensor->faults().bytesPerSecond = 100000;
-            QVERIFY(rig.pumpUntil([&] { return rig.ready(kA) && rig.settled(); }));
             QSignalSpy progress(&rig.upload, &UploadController::uploadProgress);
-            rig.upload.uploadMeasurement(hex(id));
-            QVERIFY(rig.pumpUntil([&] { return UploadRig::progress(progress, kA) >= 0.3; }));
-
-            rig.linkOf[kA]->unplug();
-            QVERIFY(rig.pumpUntil([&] { return !rig.online(kA); }));
+            sensor = uploadAndPullAThirdIn(rig, id);
+            QVERIFY(sensor);
             // What arrived is on disk.
             Measurement* host = rig.measurements.getMeasurementOnHostById(id);
             QVERIFY(!host->uploadFromDeviceComplete(kA));
@@ -371,16 +384,8 @@ private Q_SLOTS:
         quint32 claimed = 0;
         {
             UploadRig rig(folder.path());
-            sensor = rig.plug(kA);
-            configure(*sensor, 500);
-            QVERIFY(sensor->addRecordedMeasurement(id, 8.0));
-            sensor->faults().bytesPerSecond = 100000;
-            QVERIFY(rig.pumpUntil([&] { return rig.ready(kA) && rig.settled(); }));
-            QSignalSpy progress(&rig.upload, &UploadController::uploadProgress);
-            rig.upload.uploadMeasurement(hex(id));
-            QVERIFY(rig.pumpUntil([&] { return UploadRig::progress(progress, kA) >= 0.3; }));
-            rig.linkOf[kA]->unplug();
-            QVERIFY(rig.pumpUntil([&] { return !rig.online(kA); }));
+            sensor = uploadAndPullAThirdIn(rig, id);
+            QVERIFY(sensor);
             // The record claims the page before the stop page, its samples do not.
             Measurement* host = rig.measurements.getMeasurementOnHostById(id);
             claimed = SimFlash::fromPageIndex(SimFlash::pageIndex(sensor->tableEntries().first().stop) - 1);
