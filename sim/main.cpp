@@ -157,6 +157,8 @@ int main(int argc, char* argv[])
         const quint64 serial = firstSerial + quint64(i);
         auto sensor = std::make_unique<SimulatedSensor>(serial, clock, seed + quint64(i));
         sensor->setFirmware(firmware);
+        // Serials count up: of each pair, the lower one is the left foot.
+        sensor->setRightFoot(i % 2 == 1);
         sensor->setGroupsPerPacket(groupsPerPacket);
         SimRandom ids(seed ^ serial);
         for (int m = 0; m < recorded; ++m) {

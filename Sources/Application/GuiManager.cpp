@@ -5,6 +5,7 @@
 #include "Application/Helper.h"
 #include "Application/NavigationItemsModel.h"
 #include "Application/NotificationHub.h"
+#include "Data/MeasurementFilterModel.h"
 #include "Application/StateController.h"
 #include "Data/MeasurementController.h"
 #include "Data/MeasurementsModel.h"
@@ -90,6 +91,7 @@ GuiManager::~GuiManager()
 void GuiManager::registerCustomTypes()
 {
     qmlRegisterType<TrackPlotter>("TrackPlotter", 1, 0, "TrackPlotter");
+    qmlRegisterType<MeasurementFilterModel>("Korvex", 1, 0, "MeasurementFilter");
 }
 
 void GuiManager::registerContextProperties(QQmlContext* context)

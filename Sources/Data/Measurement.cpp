@@ -7,6 +7,7 @@
 #include <QDataStream>
 #include <QDir>
 #include <QFileInfo>
+#include <QSaveFile>
 #include <QDebug>
 
 #include <limits>
@@ -41,6 +42,8 @@ void readAddressMap(QDataStream& stream, QMap<quint64, quint32>& map)
 
 } // namespace
 
+const char Measurement::kLiveViewFileName[] = "live";
+
 Measurement::Measurement(QObject* parent, quint64 id)
     : Storable(nullptr)
     , m_measurementId(id)
@@ -68,6 +71,22 @@ QString Measurement::getStartTimeString() const
 QString Measurement::getStartTimeFileName() const
 {
     return m_startTime.toString(QStringLiteral("yyyy_MM_dd_HH_mm_ss"));
+}
+
+bool Measurement::markAsLiveView()
+{
+    if (m_liveView)
+        return true;
+    const QString folder = trackListFolder();
+    Helper::AssureDirectoryExists(folder);
+    QSaveFile file(folder + QLatin1Char('/') + QLatin1String(kLiveViewFileName));
+    if (!file.open(QIODevice::WriteOnly) || file.write("live view\n") < 0 || !file.commit()) {
+        qCDebug(lcData) << " Could not mark measurement " << Qt::hex << m_measurementId << " as a live view";
+        return false;
+    }
+    m_liveView = true;
+    Q_EMIT volatileChanged(this);
+    return true;
 }
 
 TrackList* Measurement::getTrackList(quint64 serial)
@@ -285,6 +304,7 @@ void Measurement::readRecord(QDataStream& stream)
 
 void Measurement::scanForMeasurementDataOnDisk()
 {
+    m_liveView = QFileInfo::exists(trackListFolder() + QLatin1Char('/') + QLatin1String(kLiveViewFileName));
     auto* prototype = new TrackList(this, 0, m_measurementId);
     prototype->setLoadMode(Storable::LoadHeader);
     connect(prototype, &TrackList::loadedTrackListFromDisk, this, &Measurement::setDeviceTrackList);

@@ -44,6 +44,15 @@ public:
     quint16 getSamplingRate() const { return m_samplingRate; }
     void setSamplingRate(quint16 rate) { m_samplingRate = rate; }
 
+    // A measurement made by a live view rather than a recording. The mark is
+    // a side file beside the track lists, so the record stays as it is; it
+    // goes with the track-list folder when the measurement is erased.
+    bool isLiveView() const { return m_liveView; }
+    // Marks it as a live view on disk; false when the mark could not be
+    // written (then it is not marked).
+    bool markAsLiveView();
+    static const char kLiveViewFileName[];
+
     // What the list shows as the size of a measurement: nothing yet.
     QString getSize() const { return QString(); }
 
@@ -137,6 +146,7 @@ private:
     QDateTime m_startTime;
     qint64 m_startTimeKey;
     quint16 m_samplingRate = 0;
+    bool m_liveView = false;
     QMap<quint64, TrackList*> m_deviceTrackMap;
 };
 

@@ -4,12 +4,18 @@
 #include "Application/NotificationHub.h"
 #include "Data/Measurement.h"
 #include "Data/MeasurementsModel.h"
+#include "Data/SprintSummary.h"
+#include "Data/Track.h"
 #include "Data/TrackList.h"
 #include "Log/LogCategories.h"
 #include "Protocol/FlashAddress.h"
 
 #include <QDateTime>
 #include <QDebug>
+#include <QVariantList>
+
+#include <algorithm>
+#include <vector>
 
 namespace {
 
@@ -302,4 +308,64 @@ void MeasurementController::uploadPageDone(quint64 DeviceSerial, quint64 Measure
     Measurement* measurement = getMeasurementOnHostById(MeasurementId);
     if (measurement != nullptr)
         measurement->setLastUploadAddress(DeviceSerial, Address);
+}
+
+QVariantMap MeasurementController::sprintSummary(QString measurementId)
+{
+    quint64 id = 0;
+    if (!parseMeasurementId(measurementId, id))
+        return {};
+    return SprintSummary::of(getMeasurementOnHostById(id));
+}
+
+QVariantMap MeasurementController::jumpHeights(QString measurementId)
+{
+    struct Jump {
+        quint64 serial;
+        quint32 sampleNumber;
+        double heightCm;
+    };
+    std::vector<Jump> jumps;
+    quint64 id = 0;
+    Measurement* measurement = parseMeasurementId(measurementId, id) ? getMeasurementOnHostById(id) : nullptr;
+    int baseFrequency = kDefaultBaseFrequency;
+    if (measurement != nullptr) {
+        measurement->loadMeasurementDataFromDisk();
+        if (measurement->getSamplingRate() > 0)
+            baseFrequency = measurement->getSamplingRate();
+        for (quint64 serial : measurement->getDevicesInMeasurement()) {
+            TrackList* list = measurement->getTrackList(serial);
+            if (!list->getTrackOrder().contains(quint16(Track::JumpHeight)))
+                continue;
+            const ScalarSampleStore& store = list->getTrackById(Track::JumpHeight)->scalarSampleStore();
+            for (int i = 0; i < store.size(); ++i) {
+                const double height = store.valueAt(i);
+                // No jump yet, or the one before held on.
+                if (height <= 0 || (i > 0 && store.valueAt(i - 1) == height))
+                    continue;
+                jumps.push_back({ serial, store.numberAt(i), height });
+            }
+        }
+    }
+    std::stable_sort(jumps.begin(), jumps.end(),
+                     [](const Jump& a, const Jump& b) { return a.sampleNumber < b.sampleNumber; });
+    QVariantList list;
+    double best = 0;
+    double sum = 0;
+    for (const Jump& jump : jumps) {
+        list.append(QVariantMap {
+            { QStringLiteral("serial"), QString::number(jump.serial, 16) },
+            { QStringLiteral("number"), list.size() + 1 },
+            { QStringLiteral("timeS"), double(jump.sampleNumber) / baseFrequency },
+            { QStringLiteral("heightCm"), jump.heightCm },
+        });
+        best = std::max(best, jump.heightCm);
+        sum += jump.heightCm;
+    }
+    return {
+        { QStringLiteral("jumps"), list },
+        { QStringLiteral("bestCm"), best },
+        { QStringLiteral("meanCm"), jumps.empty() ? 0.0 : sum / double(jumps.size()) },
+        { QStringLiteral("count"), int(jumps.size()) },
+    };
 }

@@ -8,6 +8,7 @@
 #include <QMap>
 #include <QObject>
 #include <QString>
+#include <QVariantMap>
 
 class Measurement;
 class MeasurementsModel;
@@ -56,6 +57,18 @@ public:
     // The processors that derive measurements from the listed ones; not owned.
     void setProcessorController(ProcessorController* processorController);
     ProcessorController* getProcessorController() const { return m_processorController; }
+
+    // What a sprint or an average of sprints came to per foot (see
+    // SprintSummary); empty when it has no contact times or is unknown.
+    Q_INVOKABLE QVariantMap sprintSummary(QString measurementId);
+    // The squat jumps of a measurement, in time order: "jumps" (maps of
+    // "serial", "number" from 1, "timeS", "heightCm"), "bestCm", "meanCm"
+    // and "count". A sensor holds the height of its latest jump in every
+    // sample until the next one: a run of samples with one height is one
+    // jump, at its first sample.
+    Q_INVOKABLE QVariantMap jumpHeights(QString measurementId);
+    // The sample rate times are counted in when a measurement names none.
+    static constexpr int kDefaultBaseFrequency = 1000;
 
 Q_SIGNALS:
     void newMeasurementFound(quint64 DeviceSerial, quint64 MeasurementId);

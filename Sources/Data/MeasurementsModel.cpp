@@ -42,6 +42,12 @@ QVariant MeasurementsModel::data(const QModelIndex& index, int role) const
         return measurement->getSetupName();
     case StartTimeRole:
         return measurement->getStartTimeString();
+    case IsLiveViewRole:
+        return measurement->isLiveView();
+    case DayRole:
+        return measurement->getStartTime().toString(QStringLiteral("yyyy-MM-dd"));
+    case StartTimeTextRole:
+        return measurement->getStartTime().toString(QStringLiteral("yyyy-MM-dd HH:mm"));
     default:
         return QVariant();
     }
@@ -56,6 +62,9 @@ QHash<int, QByteArray> MeasurementsModel::roleNames() const
         { AppNameRole, QByteArrayLiteral("AppName") },
         { SetupNameRole, QByteArrayLiteral("SetupName") },
         { StartTimeRole, QByteArrayLiteral("StartTime") },
+        { IsLiveViewRole, QByteArrayLiteral("IsLiveView") },
+        { DayRole, QByteArrayLiteral("Day") },
+        { StartTimeTextRole, QByteArrayLiteral("StartTimeText") },
     };
 }
 

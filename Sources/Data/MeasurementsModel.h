@@ -16,7 +16,12 @@ public:
         UserNameRole,
         AppNameRole,
         SetupNameRole,
-        StartTimeRole
+        StartTimeRole,
+        IsLiveViewRole,
+        // The start day, "yyyy-MM-dd".
+        DayRole,
+        // The start, "yyyy-MM-dd HH:mm", whatever the locale.
+        StartTimeTextRole
     };
 
     explicit MeasurementsModel(QObject* parent = nullptr);

@@ -1,6 +1,8 @@
 #include "Plotting/SprintPlotter.h"
 
+#include "Data/StepSeries.h"
 #include "Data/Track.h"
+#include "Data/TrackList.h"
 #include "Log/LogCategories.h"
 #include "Plotting/OffscreenPlot.h"
 
@@ -98,14 +100,10 @@ void SprintPlotter::updateGraph(uchar trackNumber)
         return;
     shown = wanted;
 
-    const ScalarSampleStore& store = track->scalarSampleStore();
-    const int count = qMax(0, wanted.end - wanted.start);
-    QVector<double> values(count);
-    QVector<double> keys(count);
-    for (int i = 0; i < count; ++i) {
-        values[i] = store.valueAt(wanted.start + i);
-        keys[i] = double(store.numberAt(wanted.start + i));
-    }
+    QVector<double> values;
+    QVector<double> keys;
+    stepsInWindow(track, wanted, keys, values);
+    const int count = values.size();
     double limit = 0.0;
     if (getMode() == Static) {
         if (isStepSeries()) {
@@ -149,6 +147,37 @@ void SprintPlotter::updateGraph(uchar trackNumber)
     }
     makeRoomForLabels(values);
     markChanged();
+}
+
+void SprintPlotter::stepsInWindow(Track* track, const Window& window, QVector<double>& keys,
+                                  QVector<double>& values) const
+{
+    // A sensor repeats a step's contact time in every sample until its next
+    // step: with the step times at hand, a bar stands for a step, at its
+    // first sample.
+    Track* stepTimes = nullptr;
+    TrackList* list = getTrackList();
+    if (track->getTrackId() == Track::GroundContactTime && list != nullptr
+        && list->getTrackOrder().contains(quint16(Track::GroundContactTimeTime)))
+        stepTimes = list->getTrackById(Track::GroundContactTimeTime);
+    if (stepTimes != nullptr) {
+        const std::vector<StepSeries::Step> steps = StepSeries::fromTracks(track, stepTimes, window.start, window.end);
+        keys.reserve(int(steps.size()));
+        values.reserve(int(steps.size()));
+        for (const StepSeries::Step& step : steps) {
+            keys.append(double(step.sampleNumber));
+            values.append(step.contactMs);
+        }
+        return;
+    }
+    const ScalarSampleStore& store = track->scalarSampleStore();
+    const int count = qMax(0, window.end - window.start);
+    keys.resize(count);
+    values.resize(count);
+    for (int i = 0; i < count; ++i) {
+        values[i] = store.valueAt(window.start + i);
+        keys[i] = double(store.numberAt(window.start + i));
+    }
 }
 
 void SprintPlotter::makeRoomForLabels(const QVector<double>& values)

@@ -36,6 +36,10 @@ private:
     bool isStepSeries() const;
     bool isAverageSeries() const;
     void makeRoomForLabels(const QVector<double>& values);
+    // Keys (sample numbers) and contact times of the bars for the samples
+    // of `window`: one per step where the step times are known, else one
+    // per sample.
+    void stepsInWindow(Track* track, const Window& window, QVector<double>& keys, QVector<double>& values) const;
 
     QHash<QCPBars*, QVector<QPointer<QCPItemText>>> m_valueLabels;
 };

@@ -1,6 +1,7 @@
 #include "Processing/GctAverageProcessor.h"
 
 #include "Data/Measurement.h"
+#include "Data/SprintSummary.h"
 #include "Data/Track.h"
 #include "Data/TrackList.h"
 #include "Data/TrackSettings.h"
@@ -8,11 +9,27 @@
 #include "Processing/GctFilterProcessor.h"
 
 #include <QDebug>
+#include <QMap>
 
 namespace {
 
 // The steps at the start and at the end of a sprint are not run at speed.
 const unsigned char kCutSteps = 3;
+
+// The athlete the sprints were run by: the user name most of them carry
+// (the earlier one in the series on a tie).
+QString athleteOf(const QList<Measurement*>& sprints)
+{
+    QMap<QString, int> counts;
+    QString athlete;
+    for (const Measurement* sprint : sprints) {
+        const QString name = sprint->getUserName();
+        const int count = ++counts[name];
+        if (athlete.isNull() || count > counts.value(athlete))
+            athlete = name;
+    }
+    return athlete;
+}
 
 } // namespace
 
@@ -106,12 +123,24 @@ double GctAverageProcessor::AverageOneFoot(unsigned long long deviceSerial)
     return TrackAverage(filtered, kCutSteps, kCutSteps);
 }
 
+int GctAverageProcessor::averagedSteps(unsigned long long deviceSerial)
+{
+    TrackList* list = m_currentMeasurement->getTrackList(deviceSerial);
+    if (!list->getTrackOrder().contains(static_cast<quint16>(Track::GctFiltered)))
+        return 0;
+    return qMax(0, list->getTrackById(Track::GctFiltered)->numberOfSamples() - 2 * kCutSteps);
+}
+
 void GctAverageProcessor::startProcessing()
 {
+    // Positions count recorded sprints only.
+    dropLiveViews();
     if (m_inputMeasurements.isEmpty()) {
         qCDebug(lcProcessing) << " No measurements assigned to Gct Average Processor";
         return;
     }
+    if (m_outputUserName.isEmpty())
+        setOutputUserName(athleteOf(m_inputMeasurements));
     const quint64 id = createOutputMeasurement();
     Measurement* output = m_outputMeasurement;
     auto* list = new TrackList(output, kOutputDeviceSerial, id);
@@ -128,6 +157,12 @@ void GctAverageProcessor::startProcessing()
     // The inputs run from the last added to the first added; the position
     // counts along that order from 1.
     quint32 position = 0;
+    // The feet as the first sprint with sensors has them, and the steps that
+    // went into the means.
+    QString leftSerial;
+    QString rightSerial;
+    int leftSteps = 0;
+    int rightSteps = 0;
     const QList<Measurement*> inputs = m_inputMeasurements;
     for (Measurement* measurement : inputs) {
         ++position;
@@ -145,6 +180,13 @@ void GctAverageProcessor::startProcessing()
         // Serials ascending: the lower one is the left foot.
         const double leftMean = AverageOneFoot(devices.at(0));
         const double rightMean = devices.size() > 1 ? AverageOneFoot(devices.at(1)) : 0;
+        if (leftSerial.isNull()) {
+            leftSerial = QString::number(devices.at(0), 16);
+            rightSerial = devices.size() > 1 ? QString::number(devices.at(1), 16) : QString(QLatin1String(""));
+        }
+        leftSteps += averagedSteps(devices.at(0));
+        if (devices.size() > 1)
+            rightSteps += averagedSteps(devices.at(1));
         double bothMean = 0;
         if (leftMean > 0 && rightMean > 0)
             bothMean = (leftMean + rightMean) / 2;
@@ -170,5 +212,13 @@ void GctAverageProcessor::startProcessing()
 
     output->saveAllTrackLists();
     output->saveToDisk();
+    SprintSummary::storeAverageFigures(output, {
+        { QStringLiteral("leftSerial"), leftSerial },
+        { QStringLiteral("rightSerial"), rightSerial },
+        { QStringLiteral("leftSteps"), leftSteps },
+        { QStringLiteral("rightSteps"), rightSteps },
+        { QStringLiteral("feedbackRuns"), m_attributes },
+        { QStringLiteral("sprints"), inputs.size() },
+    });
     Q_EMIT OutputMeasurementComplete(output);
 }

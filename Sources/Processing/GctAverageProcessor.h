@@ -33,6 +33,8 @@ public:
     // The mean filtered ground contact time of the sensor in the current
     // measurement, without its first and last three steps.
     double AverageOneFoot(unsigned long long deviceSerial);
+    // How many of the sensor's filtered steps that mean is over.
+    int averagedSteps(unsigned long long deviceSerial);
 
 private:
     QList<unsigned int> m_feedbackCycle;

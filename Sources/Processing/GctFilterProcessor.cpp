@@ -1,6 +1,7 @@
 #include "Processing/GctFilterProcessor.h"
 
 #include "Data/Measurement.h"
+#include "Data/StepSeries.h"
 #include "Data/Track.h"
 #include "Data/TrackList.h"
 #include "Data/TrackSettings.h"
@@ -91,6 +92,7 @@ Track* GctFilterProcessor::freshOutputTrack(TrackList* list, int id)
 
 void GctFilterProcessor::startProcessing()
 {
+    dropLiveViews();
     if (m_inputMeasurements.size() != 1) {
         qCDebug(lcProcessing) << " No measurements assigned to Gct Moving Average Filter Processor";
         return;
@@ -138,55 +140,32 @@ void GctFilterProcessor::FilterGct(unsigned long long deviceSerial)
         return;
     }
 
-    // A step is a sample number that has both a contact time and a time
-    // stamp. Read side by side by position instead, one sample missing from
-    // either track would give every later step another step's time.
-    struct Step {
-        quint32 number;
-        double value;
-        double time;
-    };
-    const ScalarSampleStore& gctStore = gct->scalarSampleStore();
-    const ScalarSampleStore& timeStore = time->scalarSampleStore();
-    std::vector<Step> steps;
-    steps.reserve(static_cast<std::size_t>(std::min(gctStore.size(), timeStore.size())));
-    // Both stores are in ascending sample-number order: one merge walk.
-    for (int g = 0, t = 0; g < gctStore.size() && t < timeStore.size();) {
-        const quint32 gctNumber = gctStore.numberAt(g);
-        const quint32 timeNumber = timeStore.numberAt(t);
-        if (gctNumber < timeNumber) {
-            ++g;
-        } else if (timeNumber < gctNumber) {
-            ++t;
-        } else {
-            steps.push_back({ gctNumber, gctStore.valueAt(g), timeStore.valueAt(t) });
-            ++g;
-            ++t;
-        }
-    }
+    // One entry per step however many samples repeat it; a sample missing
+    // from either track is no step, so later steps keep their own times.
+    const std::vector<StepSeries::Step> steps = StepSeries::fromTracks(gct, time);
 
     const int n = static_cast<int>(steps.size());
     // Three steps before, two after.
     const int neighbours[] = { -3, -2, -1, 1, 2 };
     for (int i = 0; i < n; ++i) {
-        const Step& step = steps[static_cast<std::size_t>(i)];
-        filteredGct->setCurrentSampleNumber(step.number);
-        filteredTime->setCurrentSampleNumber(step.number);
+        const StepSeries::Step& step = steps[static_cast<std::size_t>(i)];
+        filteredGct->setCurrentSampleNumber(step.sampleNumber);
+        filteredTime->setCurrentSampleNumber(step.sampleNumber);
         if (i > 2 && i < n - 2) {
             double sum = 0;
             int counted = 0;
             for (int j : neighbours) {
-                const Step& other = steps[static_cast<std::size_t>(i + j)];
-                const double gap = std::fabs(std::trunc(step.time - other.time)) / std::abs(j);
+                const StepSeries::Step& other = steps[static_cast<std::size_t>(i + j)];
+                const double gap = std::fabs(std::trunc(step.stepTime - other.stepTime)) / std::abs(j);
                 if (m_neighbourTimeLimit > gap) {
-                    sum += other.value;
+                    sum += other.contactMs;
                     ++counted;
                 }
             }
-            if (counted > 0 && std::fabs(std::trunc(step.value - sum / counted)) >= m_outlierLimit)
+            if (counted > 0 && std::fabs(std::trunc(step.contactMs - sum / counted)) >= m_outlierLimit)
                 continue;
         }
-        filteredGct->AddScalarSample(step.value);
-        filteredTime->AddScalarSample(step.time);
+        filteredGct->AddScalarSample(step.contactMs);
+        filteredTime->AddScalarSample(step.stepTime);
     }
 }

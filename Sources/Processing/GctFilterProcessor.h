@@ -22,9 +22,9 @@ public:
     static Track* constructGctTimeTrack();
 
     // Filters the sensor's ground contact times into its two output tracks,
-    // which must be in its track list already. Only sample numbers present
-    // in both the time track and the time-stamp track are steps; the kept
-    // ones keep their sample numbers.
+    // which must be in its track list already. The filter works on steps
+    // (StepSeries): a kept step is stored once, under its first sample
+    // number.
     void FilterGct(unsigned long long deviceSerial);
 
     double neighbourTimeLimit() const { return m_neighbourTimeLimit; }

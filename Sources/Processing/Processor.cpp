@@ -37,6 +37,8 @@ quint64 Processor::createOutputMeasurement()
     const quint64 id = newMeasurementId();
     auto* output = new Measurement(nullptr, id);
     m_outputMeasurement = output;
+    // Before the first save: the user name is part of the file name.
+    output->setUserName(m_outputUserName);
     output->setAppName(AppIdentifier());
     output->setSetupName(SetupIdentifier());
     output->setStartTime(QDateTime::currentDateTime());
@@ -56,6 +58,18 @@ void Processor::addInputMeasurement(Measurement* measurement)
     qCDebug(lcProcessing) << " Adding Measurement " << measurement << " to postprocessor "
                           << AppIdentifier() + QLatin1Char('/') + SetupIdentifier();
     m_inputMeasurements.prepend(measurement);
+}
+
+void Processor::dropLiveViews()
+{
+    for (int i = m_inputMeasurements.size() - 1; i >= 0; --i) {
+        const Measurement* measurement = m_inputMeasurements.at(i);
+        if (!measurement->isLiveView())
+            continue;
+        qCDebug(lcProcessing) << " Measurement " << Qt::hex << measurement->getMeasurementID()
+                              << " is a live view, left out of " << AppIdentifier() + QLatin1Char('/') + SetupIdentifier();
+        m_inputMeasurements.removeAt(i);
+    }
 }
 
 double Processor::TrackAverage(Track* track, unsigned char cutInFront, unsigned char cutAtEnd)

@@ -35,6 +35,10 @@ public:
     void setMeasurementController(MeasurementController* controller) { m_measurementController = controller; }
     MeasurementController* measurementController() const { return m_measurementController; }
 
+    // The user name the output measurement is stored with (the athlete of
+    // its inputs); empty by default.
+    void setOutputUserName(QString name) { m_outputUserName = std::move(name); }
+
     // Whether the processor works on the measurements it is given. One that
     // does not (an import) runs even when there is nothing to give it.
     virtual bool usesInputMeasurements() const { return true; }
@@ -48,6 +52,10 @@ public:
 
     // Mean of the track's values in sample order after dropping `cutInFront`
     // values at the front and `cutAtEnd` at the end; 0 when nothing is left.
+    // Drops the inputs that were made by a live view (no sprint was run
+    // for them), with a line in the log for each.
+    void dropLiveViews();
+
     static double TrackAverage(Track* track, unsigned char cutInFront, unsigned char cutAtEnd);
 
 Q_SIGNALS:
@@ -61,5 +69,6 @@ protected:
     QList<Measurement*> m_inputMeasurements;
     Measurement* m_outputMeasurement = nullptr;
     QString m_attributes;
+    QString m_outputUserName;
     MeasurementController* m_measurementController = nullptr;
 };

@@ -3,21 +3,30 @@
 #include "Application/Helper.h"
 #include "Data/Measurement.h"
 #include "Data/MeasurementController.h"
+#include "Data/StepSeries.h"
 #include "Log/LogCategories.h"
 #include "Processing/CsvImportProcessor.h"
 #include "Processing/GctAverageProcessor.h"
+#include "Processing/GctFilterProcessor.h"
 
 #include <QDebug>
+
+#include <algorithm>
 
 namespace {
 
 // What the sprint app names its recordings and the import its series.
 bool isSprintMeasurement(const Measurement* measurement)
 {
-    if (measurement->getAppName() != QLatin1String("Sprint"))
+    if (measurement->isLiveView() || measurement->getAppName() != QLatin1String("Sprint"))
         return false;
     const QString setup = measurement->getSetupName();
     return setup.contains(QLatin1String("Sprint 1kHz")) || setup.contains(QLatin1String("GCT import"));
+}
+
+QString hex(quint64 id)
+{
+    return QString::number(id, 16);
 }
 
 } // namespace
@@ -102,4 +111,64 @@ void ProcessorController::processMeasurements(QString processorIdStr)
         run(m_processor);
     m_processor->deleteLater();
     m_processor = nullptr;
+}
+
+bool ProcessorController::isSprintWithContactTimes(Measurement* measurement)
+{
+    if (measurement == nullptr || !isSprintMeasurement(measurement))
+        return false;
+    measurement->loadMeasurementDataFromDisk();
+    for (quint64 serial : measurement->getDevicesInMeasurement()) {
+        if (!StepSeries::fromTrackList(measurement->getTrackList(serial)).empty())
+            return true;
+    }
+    return false;
+}
+
+QString ProcessorController::averageSprints(QStringList measurementIds, QString feedbackRuns)
+{
+    if (m_measurementController == nullptr)
+        return QString();
+    QList<Measurement*> sprints;
+    for (const QString& text : qAsConst(measurementIds)) {
+        Measurement* measurement = m_measurementController->getMeasurementOnHostById(Helper::quint64FromHex(text));
+        if (measurement == nullptr || sprints.contains(measurement))
+            continue;
+        if (!isSprintWithContactTimes(measurement)) {
+            qCDebug(lcProcessing) << " Measurement " << text << " is no recorded sprint with contact times, not averaged";
+            continue;
+        }
+        sprints.append(measurement);
+    }
+    if (sprints.isEmpty())
+        return QString();
+    // Position 1 is the oldest sprint; the inputs run from the last added.
+    std::stable_sort(sprints.begin(), sprints.end(), [](const Measurement* a, const Measurement* b) {
+        return b->startTimeOrderKey() < a->startTimeOrderKey();
+    });
+    auto* processor = new GctAverageProcessor(this);
+    processor->setAttributes(feedbackRuns);
+    processor->setMeasurementController(m_measurementController);
+    for (Measurement* sprint : qAsConst(sprints))
+        processor->addInputMeasurement(sprint);
+    run(processor);
+    const Measurement* output = processor->outputMeasurement();
+    const QString id = output != nullptr ? hex(output->getMeasurementID()) : QString();
+    processor->deleteLater();
+    return id;
+}
+
+QString ProcessorController::filterSprint(QString measurementId)
+{
+    Measurement* measurement = m_measurementController != nullptr
+        ? m_measurementController->getMeasurementOnHostById(Helper::quint64FromHex(measurementId))
+        : nullptr;
+    if (!isSprintWithContactTimes(measurement))
+        return QString();
+    auto* filter = new GctFilterProcessor(this);
+    filter->setMeasurementController(m_measurementController);
+    filter->addInputMeasurement(measurement);
+    run(filter);
+    filter->deleteLater();
+    return hex(measurement->getMeasurementID());
 }

@@ -71,6 +71,12 @@ void LiveController::prepareLiveStream()
     m_liveMeasurementId = generateNewMeasurement();
     m_unsaved = QSet<quint64>(m_streamDevices.cbegin(), m_streamDevices.cend());
     MeasurementController* measurements = measurementController();
+    // What a live view keeps is no recording: the processors and the
+    // sprint lists leave it out.
+    if (measurements != nullptr) {
+        if (Measurement* live = measurements->getMeasurementOnHostById(m_liveMeasurementId))
+            live->markAsLiveView();
+    }
     for (const quint64 serial : qAsConst(m_streamDevices)) {
         auto* headerParser = new LiveStreamParseHeader(serial);
         auto* streamParser = new ParseLiveStream(serial, m_liveMeasurementId);

@@ -7,7 +7,11 @@ namespace sensorsim {
 namespace {
 
 constexpr double kTwoPi = 6.283185307179586;
-constexpr double kStepSeconds = 0.45;
+// Each foot touches down every stride; the right foot half a stride after
+// the left.
+constexpr double kStrideSeconds = 0.45;
+// How far a touch-down may come after its place in the rhythm.
+constexpr double kStrideJitterSeconds = 0.02;
 constexpr double kJumpPeriodSeconds = 3.0;
 
 qint16 clamp16(double value)
@@ -46,14 +50,38 @@ quint64 SignalGenerator::hashed(quint64 salt, quint64 index) const
     return z ^ (z >> 31);
 }
 
+qint64 SignalGenerator::stepIndex(double t) const
+{
+    const double offset = m_rightFoot ? kStrideSeconds / 2 : 0.0;
+    const qint64 k = qint64(std::floor((t - offset) / kStrideSeconds));
+    // A touch-down that comes late leaves the step before it running.
+    return t < stepStartSeconds(k) ? k - 1 : k;
+}
+
+double SignalGenerator::stepStartSeconds(qint64 step) const
+{
+    const double offset = m_rightFoot ? kStrideSeconds / 2 : 0.0;
+    const quint64 h = hashed(m_rightFoot ? 0x57E9 : 0x57E8, quint64(step));
+    return offset + double(step) * kStrideSeconds + kStrideJitterSeconds * double(h % 1000) / 1000.0;
+}
+
+int SignalGenerator::contactMsOfStep(qint64 step) const
+{
+    const quint64 h = hashed(m_rightFoot ? 0x6C8 : 0x6C7, quint64(step));
+    // About one step in twenty is an outlier, a contact read too long.
+    if (h % 20 == 0)
+        return 205 + int((h >> 12) % 46);
+    return 110 + int((h >> 8) % 60);
+}
+
 int SignalGenerator::groundContactMs(double t) const
 {
-    const quint64 step = quint64(std::max(0.0, t) / kStepSeconds);
-    const quint64 h = hashed(0x6C7, step);
-    // About one step in twenty is an outlier: a missed or a merged contact.
-    if (h % 20 == 0)
-        return (h & 0x100) ? 12 + int((h >> 12) % 8) : 420 + int((h >> 12) % 80);
-    return 105 + int((h >> 8) % 60);
+    return contactMsOfStep(stepIndex(t));
+}
+
+qint32 SignalGenerator::stepTimeMs(double t) const
+{
+    return clamp32(stepStartSeconds(stepIndex(t)) * 1000.0);
 }
 
 int SignalGenerator::flightTimeMs(double t) const
@@ -116,11 +144,9 @@ qint16 SignalGenerator::scalar(quint16 trackId, double t, double uptime)
     case 0x8014: // ground contact time of the current step, ms
         return qint16(groundContactMs(t));
     case 0x8015: { // 1 while the foot is on the ground
-        const double phase = std::fmod(std::max(0.0, t), kStepSeconds);
-        return phase * 1000.0 < groundContactMs(t) ? 1 : 0;
+        const qint64 step = stepIndex(t);
+        return (t - stepStartSeconds(step)) * 1000.0 < contactMsOfStep(step) ? 1 : 0;
     }
-    case 0x8016: // start of the current step, whole seconds
-        return clamp16(std::floor(std::max(0.0, t) / kStepSeconds) * kStepSeconds);
     default: // user algorithms and channels this sensor does not produce
         return 0;
     }
@@ -156,6 +182,14 @@ void SignalGenerator::appendSample(QByteArray& out, quint16 trackId, double t, d
             out.append(char(raw >> 8));
             out.append(char(raw));
         }
+        return;
+    }
+    if (trackId == kStepTime) {
+        const quint32 raw = quint32(stepTimeMs(t));
+        out.append(char(raw >> 24));
+        out.append(char(raw >> 16));
+        out.append(char(raw >> 8));
+        out.append(char(raw));
         return;
     }
     const quint16 raw = quint16(scalar(trackId, t, uptime));

@@ -18,12 +18,19 @@ public:
     static constexpr quint16 kFusionRaw = 0x0140;
     static constexpr quint16 kFusionWithMag = 0x0141;
     static constexpr double kQuaternionOne = 1073741824.0; // 2^30
+    // The time of the current step, ms since sampling began, 32-bit.
+    static constexpr quint16 kStepTime = 0x8016;
 
     explicit SignalGenerator(quint64 seed);
 
     static bool isFusion(quint16 trackId) { return trackId == kFusionRaw || trackId == kFusionWithMag; }
     // Bytes per sample on the wire.
-    static int sampleWidth(quint16 trackId) { return isFusion(trackId) ? 16 : 2; }
+    static int sampleWidth(quint16 trackId) { return isFusion(trackId) ? 16 : trackId == kStepTime ? 4 : 2; }
+
+    // The foot this sensor is strapped to: the right foot steps half a
+    // stride after the left, with steps of its own.
+    void setRightFoot(bool right) { m_rightFoot = right; }
+    bool isRightFoot() const { return m_rightFoot; }
 
     // t: seconds since sampling began; uptime: seconds since the sensor was switched on.
     qint16 scalar(quint16 trackId, double t, double uptime);
@@ -31,15 +38,22 @@ public:
     // Appends one sample of the track, big-endian.
     void appendSample(QByteArray& out, quint16 trackId, double t, double uptime);
 
-    // Ground contact time in ms of the step running at t (sprints), and of the
-    // jump running at t (flight time in ms): the same for every sample of the step.
+    // Ground contact time in ms of the foot's step running at t (sprints),
+    // and of the jump running at t (flight time in ms): the same for every
+    // sample of the step, as is the step's time.
     int groundContactMs(double t) const;
+    qint32 stepTimeMs(double t) const;
     int flightTimeMs(double t) const;
 
 private:
     quint64 hashed(quint64 salt, quint64 index) const;
+    // The foot's step running at t (negative before its first touch-down).
+    qint64 stepIndex(double t) const;
+    double stepStartSeconds(qint64 step) const;
+    int contactMsOfStep(qint64 step) const;
 
     quint64 m_seed;
+    bool m_rightFoot = false;
     SimRandom m_noise;
 };
 

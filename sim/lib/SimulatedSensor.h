@@ -140,6 +140,9 @@ public:
 
     // State
     quint64 serial() const { return m_serial; }
+    // Which foot the sensor's sprint steps are those of (left by default).
+    void setRightFoot(bool right) { m_signals.setRightFoot(right); }
+    bool isRightFoot() const { return m_signals.isRightFoot(); }
     quint16 firmware() const { return m_firmware; }
     void setFirmware(quint16 revision) { m_firmware = revision; }
     quint8 topState() const { return m_recording ? 1 : 0; }

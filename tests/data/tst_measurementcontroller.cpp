@@ -9,6 +9,7 @@
 
 #include "LogCapture.h"
 #include "ScriptedIds.h"
+#include "SprintRecordings.h"
 #include "StorageFiles.h"
 #include "TemporaryStorage.h"
 
@@ -438,6 +439,91 @@ private Q_SLOTS:
         QCOMPARE(after, before);
         if (takenBy == "folder")
             QCOMPARE(StorageFiles::read(folder + "/9a_ab.ktt"), QByteArray("first recording"));
+    }
+
+    // Steps are held over two samples each; a step counts once.
+    void sprintSummaryCountsStepsPerFoot_data()
+    {
+        QTest::addColumn<QList<quint64>>("serials");
+        QTest::addColumn<QVariantMap>("expected");
+        const QVariantMap both {
+            { "leftSerial", "10" }, { "rightSerial", "20" }, { "leftMs", 160.0 }, { "rightMs", 180.0 },
+            { "bothMs", 168.0 }, { "leftSteps", 3 }, { "rightSteps", 2 },
+            { "differencePercent", 20.0 / 170.0 * 100.0 }, { "feedbackRuns", "" }, { "sprints", 1 },
+        };
+        QTest::newRow("both feet, the lower serial left") << QList<quint64> { 0x20, 0x10 } << both;
+        QTest::newRow("one foot only")
+            << QList<quint64> { 0x10 }
+            << QVariantMap { { "leftSerial", "10" }, { "rightSerial", "" }, { "leftMs", 160.0 }, { "rightMs", 0.0 },
+                             { "bothMs", 160.0 }, { "leftSteps", 3 }, { "rightSteps", 0 },
+                             { "differencePercent", 0.0 }, { "feedbackRuns", "" }, { "sprints", 1 } };
+        QTest::newRow("no contact times") << QList<quint64>() << QVariantMap();
+    }
+
+    void sprintSummaryCountsStepsPerFoot()
+    {
+        QFETCH(QList<quint64>, serials);
+        QFETCH(QVariantMap, expected);
+        TemporaryStorage storage;
+        MeasurementController controller;
+        Measurement* sprint = hostMeasurement(controller, 0x5a, QDateTime::currentDateTime());
+        sprint->getTrackList(0x30)->AddTrack(Track::AccX, 1, 2, 0);
+        for (quint64 serial : serials) {
+            const SprintRecordings::Steps steps = serial == 0x10
+                ? SprintRecordings::Steps { { 150, 160, 170 }, { 1000, 1450, 1900 } }
+                : SprintRecordings::Steps { { 180, 180 }, { 1225, 1675 } };
+            SprintRecordings::addHeldSteps(*sprint, serial, steps, 2);
+        }
+        QCOMPARE(controller.sprintSummary("5a"), expected);
+        QCOMPARE(controller.sprintSummary("5b"), QVariantMap());
+    }
+
+    void jumpHeightsAreOnePerJumpInTimeOrder_data()
+    {
+        QTest::addColumn<int>("samplingRate");
+        QTest::addColumn<bool>("withJumps");
+        QTest::addColumn<QList<double>>("times");
+        QTest::newRow("no rate named: 1 kHz") << 0 << true << QList<double> { 1.0, 1.003, 2.5, 4.0 };
+        QTest::newRow("500 Hz") << 500 << true << QList<double> { 2.0, 2.006, 5.0, 8.0 };
+        QTest::newRow("no jump track") << 0 << false << QList<double>();
+    }
+
+    void jumpHeightsAreOnePerJumpInTimeOrder()
+    {
+        QFETCH(int, samplingRate);
+        QFETCH(bool, withJumps);
+        QFETCH(QList<double>, times);
+        TemporaryStorage storage;
+        MeasurementController controller;
+        Measurement* squat = hostMeasurement(controller, 0x6a, QDateTime::currentDateTime());
+        squat->setSamplingRate(quint16(samplingRate));
+        squat->getTrackList(0x30)->AddTrack(Track::AccX, 1, 2, 0);
+        const auto addHeights = [squat](quint64 serial, const QList<QPair<quint32, double>>& samples) {
+            TrackList* list = squat->getTrackList(serial);
+            list->AddTrack(Track::JumpHeight, 1, 2, 0);
+            Track* track = list->getTrackById(Track::JumpHeight);
+            for (const auto& sample : samples) {
+                track->setCurrentSampleNumber(sample.first);
+                track->AddScalarSample(sample.second);
+            }
+        };
+        if (withJumps) {
+            // Held heights; two jumps in a row; the height before any jump is 0.
+            addHeights(0x10, { { 1000, 30.65625 }, { 1001, 30.65625 }, { 1002, 30.65625 }, { 1003, 25 },
+                               { 1004, 25 }, { 4000, 40 } });
+            addHeights(0x20, { { 100, 0 }, { 2500, 20 }, { 2501, 20 } });
+        }
+        const QVariantMap result = controller.jumpHeights("6a");
+        const QList<QString> serials { "10", "10", "20", "10" };
+        const QList<double> heights { 30.65625, 25, 20, 40 };
+        QVariantList jumps;
+        for (int i = 0; i < times.size(); ++i)
+            jumps.append(QVariantMap { { "serial", serials[i] }, { "number", i + 1 }, { "timeS", times[i] },
+                                       { "heightCm", heights[i] } });
+        QCOMPARE(result.value("jumps").toList(), jumps);
+        QCOMPARE(result.value("count").toInt(), jumps.size());
+        QCOMPARE(result.value("bestCm").toDouble(), withJumps ? 40.0 : 0.0);
+        QCOMPARE(result.value("meanCm").toDouble(), withJumps ? 115.65625 / 4 : 0.0);
     }
 
     void sensorListsAreCreatedOncePerSerial()

@@ -137,6 +137,58 @@ private Q_SLOTS:
             QVERIFY(label->position->coords().y() < plot->yAxis->range().upper);
     }
 
+    // Each step is held over three samples; the step times tell the steps
+    // apart, also when two steps have the same contact time.
+    void barsStandForStepsNotSamples_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QVector<double>>("keys");
+        QTest::addColumn<QStringList>("labels");
+        QTest::addColumn<double>("xUpper");
+        QTest::newRow("stored sprint: steps counted from 0")
+            << int(TrackPlotter::Static) << QVector<double>{0, 1, 2, 3}
+            << QStringList{"188@0,197.6", "201@1,211.2", "201@2,211.2", "200@3,209.5"} << 5.0;
+        // Live: every sample but the newest, so the last step is still on.
+        QTest::newRow("live: steps at their first sample")
+            << int(TrackPlotter::Live) << QVector<double>{100, 103, 106, 109}
+            << QStringList{"188@100,197.6", "201@103,211.2", "201@106,211.2", "200@109,209.5"} << 110.0;
+    }
+
+    void barsStandForStepsNotSamples()
+    {
+        QFETCH(int, mode);
+        QFETCH(QVector<double>, keys);
+        QFETCH(QStringList, labels);
+        QFETCH(double, xUpper);
+        const QList<double> contacts{187.6, 201.2, 201.2, 199.5};
+        Samples held;
+        Samples times;
+        for (int i = 0; i < contacts.size(); ++i) {
+            for (quint32 k = 0; k < 3; ++k) {
+                const quint32 number = 100 + quint32(i) * 3 + k;
+                held.append({number, contacts[i]});
+                times.append({number, 1000.0 + 452.0 * i});
+            }
+        }
+        TrackList list(nullptr, 1, 2);
+        addTrack(list, Track::GroundContactTime, held);
+        addTrack(list, Track::GroundContactTimeTime, times);
+        SprintPlotter plotter;
+        plotter.setSize(QSizeF(400, 300));
+        plotter.setSetupName(QStringLiteral("Sprint 1kHz"));
+        plotter.setMode(TrackPlotter::Modes(mode));
+        plotter.SetupTracks(&list);
+        plotter.stopUpdate();
+        plotter.updateGraphs();
+
+        QCPBars* bars = barsOf(plotter.customPlot(), 0);
+        QVERIFY(bars != nullptr);
+        QCOMPARE(plotter.customPlot()->plottableCount(), 1);
+        QCOMPARE(keysOf(bars), keys);
+        QCOMPARE(labelsOf(plotter, bars), labels);
+        QCOMPARE(plotter.customPlot()->xAxis->range().upper, xUpper);
+    }
+
     void labelsAreReplacedOnEveryUpdate()
     {
         TrackList list(nullptr, 1, 2);

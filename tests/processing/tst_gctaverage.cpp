@@ -126,6 +126,46 @@ private Q_SLOTS:
         QCOMPARE(trackOf(first, 0x20, Track::GctFiltered)->numberOfSamples(), 8);
     }
 
+    // A sensor repeats a step in every sample until its next step; the
+    // average is over steps however many samples each one spans.
+    void stepsHeldOverSeveralSamplesCountOnce_data()
+    {
+        QTest::addColumn<int>("samplesPerStep");
+        QTest::newRow("one sample per step") << 1;
+        QTest::newRow("two samples per step") << 2;
+        QTest::newRow("four samples per step") << 4;
+    }
+
+    void stepsHeldOverSeveralSamplesCountOnce()
+    {
+        QFETCH(int, samplesPerStep);
+        TemporaryStorage storage;
+        // Left: the mean of the middle three steps (150, 152, 154) is 152.
+        // Right: step 4 (220) is an outlier among its neighbouring steps and
+        // dropped; the middle two of the eight left are 160.
+        Measurement sprint(nullptr, 0x71);
+        SprintRecordings::addHeldSteps(sprint, 0x10, Steps { { 140, 145, 150, 150, 152, 154, 150, 145, 140 }, kNineStepTimes },
+                                       samplesPerStep);
+        SprintRecordings::addHeldSteps(sprint, 0x20, Steps { { 160, 160, 160, 160, 220, 160, 160, 160, 160 }, kNineStepTimes },
+                                       samplesPerStep);
+        GctAverageProcessor processor;
+        processor.addInputMeasurement(&sprint);
+        processor.startProcessing();
+        Measurement* output = processor.outputMeasurement();
+        QVERIFY(output != nullptr);
+
+        using Samples = QMap<quint32, double>;
+        QCOMPARE(SprintRecordings::samplesOf(trackOf(*output, 123456, Track::GctMeanLeft)), (Samples { { 1, 152 } }));
+        QCOMPARE(SprintRecordings::samplesOf(trackOf(*output, 123456, Track::GctMeanRight)), (Samples { { 1, 160 } }));
+        QCOMPARE(SprintRecordings::samplesOf(trackOf(*output, 123456, Track::GctMean)), (Samples { { 1, 156 } }));
+        // The filtered steps stand under the first sample of each step.
+        Samples rightSteps;
+        for (quint32 i = 0; i < 9; ++i) {
+            if (i != 4)
+                rightSteps.insert(100 + i * quint32(samplesPerStep), 160);
+        }
+        QCOMPARE(SprintRecordings::samplesOf(trackOf(sprint, 0x20, Track::GctFiltered)), rightSteps);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestGctAverage)

@@ -14,6 +14,8 @@
 #include "TemporaryStorage.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <QtTest>
 
 using SprintRecordings::Steps;
@@ -172,6 +174,90 @@ private Q_SLOTS:
         QCOMPARE(samplesOf(*average, kOutputSerial, Track::GctMeanLeft), (Samples { { 1, 152 }, { 2, 152 } }));
         QCOMPARE(samplesOf(*average, kOutputSerial, Track::GctMeanRight), (Samples { { 1, 0 }, { 2, 0 } }));
         QCOMPARE(samplesOf(*average, kOutputSerial, Track::GctMean), (Samples { { 1, 152 }, { 2, 152 } }));
+    }
+
+    void liveViewsAreNoSprints()
+    {
+        TemporaryStorage storage;
+        SprintRecordings::store(0x71, at(9), { { 0x10, Steps { { 150, 150, 150, 150, 150, 150, 150 }, kStepTimes.mid(0, 7) } } });
+        SprintRecordings::store(0x72, at(10), { { 0x10, Steps { { 190, 190, 190, 190, 190, 190, 190 }, kStepTimes.mid(0, 7) } } });
+        {
+            ProcessingHost host;
+            QVERIFY(host.measurements.getMeasurementOnHostById(0x72)->markAsLiveView());
+        }
+        QVERIFY(QFile::exists(Helper::getDataPath() + "/72/live"));
+        ProcessingHost host;
+        Measurement* live = host.measurements.getMeasurementOnHostById(0x72);
+        QVERIFY(live->isLiveView());
+        QVERIFY(!host.measurements.getMeasurementOnHostById(0x71)->isLiveView());
+
+        const QSet<quint64> before = host.ids();
+        host.processors.processMeasurements("1");
+        Measurement* average = host.added(before);
+        QVERIFY(average != nullptr);
+        QCOMPARE(samplesOf(*average, kOutputSerial, Track::GctMean), (Samples { { 1, 150 } }));
+        QCOMPARE(host.processors.filterSprint("72"), QString());
+        QCOMPARE(host.processors.averageSprints({ "72" }, ""), QString());
+
+        // The mark goes with the measurement.
+        MeasurementsModel* model = host.measurements.getMeasurementsOnHostModel();
+        for (int row = 0; row < model->rowCount(); ++row) {
+            if (model->getMeasurement(row) == live)
+                model->removeRows(row, 1);
+        }
+        QVERIFY(!QFile::exists(Helper::getDataPath() + "/72/live"));
+        QVERIFY(!QDir(Helper::getDataPath() + "/72").exists());
+    }
+
+    void theSprintsPickedAreAveraged()
+    {
+        TemporaryStorage storage;
+        // Left 152 / right 160 at 09:00; left 180 at 10:00 (one sensor).
+        SprintRecordings::store(0x71, at(9),
+                                { { 0x10, Steps { { 140, 145, 150, 150, 152, 154, 150, 145, 140 }, kStepTimes } },
+                                  { 0x20, Steps { { 160, 160, 160, 160, 220, 160, 160, 160, 160 }, kStepTimes } } });
+        SprintRecordings::store(0x72, at(10), { { 0x10, Steps { { 180, 180, 180, 180, 180, 180, 180 }, kStepTimes.mid(0, 7) } } });
+        SprintRecordings::store(0x73, at(11), { { 0x10, Steps { { 100, 100, 100, 100, 100, 100, 100 }, kStepTimes.mid(0, 7) } } });
+        SprintRecordings::store(0x74, at(8), { { 0x10, Steps { { 100, 100, 100 }, { 0, 1, 2 } } } }, "Squat jump");
+        {
+            Measurement empty(nullptr, 0x75);
+            empty.setAppName("Sprint");
+            empty.setSetupName("Sprint 1kHz");
+            empty.getTrackList(0x10)->AddTrack(Track::AccX, 1, 2, 0);
+            empty.saveAllTrackLists();
+            QVERIFY(empty.saveToDisk());
+        }
+        ProcessingHost host;
+        const QSet<quint64> before = host.ids();
+        // 0x73 is not picked; the squat jump, the sprint without contact
+        // times, an unknown and a malformed id are skipped.
+        const QString id = host.processors.averageSprints({ "72", "74", "75", "99", "zz", "71", "72" }, "2");
+        Measurement* average = host.added(before);
+        QVERIFY(average != nullptr);
+        QCOMPARE(id, QString::number(average->getMeasurementID(), 16));
+        QCOMPARE(average->getUserName(), QString("Anna"));
+        QCOMPARE(average->getAppName(), QString("Sprint"));
+        QCOMPARE(average->getSetupName(), QString("GCT average: 2"));
+        // Oldest first.
+        QCOMPARE(samplesOf(*average, kOutputSerial, Track::GctMean), (Samples { { 1, 156 }, { 2, 180 } }));
+        QCOMPARE(samplesOf(*average, kOutputSerial, Track::GctFeedback), (Samples { { 2, 180 } }));
+
+        // Left: 152 (3 steps) and 180 (1 step); right: 160 (2 steps).
+        const QVariantMap expected {
+            { "leftSerial", "10" }, { "rightSerial", "20" }, { "leftMs", 166.0 }, { "rightMs", 160.0 },
+            { "bothMs", 168.0 }, { "leftSteps", 4 }, { "rightSteps", 2 },
+            { "differencePercent", 6.0 / 163.0 * 100.0 }, { "feedbackRuns", "2" }, { "sprints", 2 },
+        };
+        QCOMPARE(host.measurements.sprintSummary(id), expected);
+        // Read again from disk after a restart.
+        ProcessingHost restarted;
+        QCOMPARE(restarted.measurements.sprintSummary(id), expected);
+
+        QCOMPARE(restarted.processors.averageSprints({ "74", "75", "zz" }, ""), QString());
+        QCOMPARE(restarted.processors.filterSprint("73"), QString("73"));
+        Measurement* filtered = restarted.measurements.getMeasurementOnHostById(0x73);
+        QCOMPARE(samplesOf(*filtered, 0x10, Track::GctFiltered).size(), 7);
+        QCOMPARE(restarted.processors.filterSprint("74"), QString());
     }
 
     void requestsThatNameNothingRunNothing_data()

@@ -20,6 +20,22 @@ void addSteps(Measurement& measurement, quint64 serial, const Steps& steps, quin
     addNumberedSteps(measurement, serial, contactTimes, stepTimes);
 }
 
+void addHeldSteps(Measurement& measurement, quint64 serial, const Steps& steps, int samplesPerStep,
+                  quint32 firstSample)
+{
+    Numbered contactTimes;
+    Numbered stepTimes;
+    for (int i = 0; i < steps.contactTimes.size(); ++i) {
+        for (int k = 0; k < samplesPerStep; ++k) {
+            const quint32 number = firstSample + quint32(i * samplesPerStep + k);
+            contactTimes.append({ number, steps.contactTimes.at(i) });
+            if (i < steps.stepTimes.size())
+                stepTimes.append({ number, steps.stepTimes.at(i) });
+        }
+    }
+    addNumberedSteps(measurement, serial, contactTimes, stepTimes);
+}
+
 void addNumberedSteps(Measurement& measurement, quint64 serial, const Numbered& contactTimes,
                       const Numbered& stepTimes)
 {

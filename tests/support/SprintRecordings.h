@@ -25,6 +25,12 @@ struct Steps {
 // Step i is stored under sample number firstSample + i.
 void addSteps(Measurement& measurement, quint64 serial, const Steps& steps, quint32 firstSample = 100);
 
+// As a sensor records them: step i is held over `samplesPerStep` samples
+// from firstSample + i * samplesPerStep on, each carrying the step's contact
+// time and step time.
+void addHeldSteps(Measurement& measurement, quint64 serial, const Steps& steps, int samplesPerStep,
+                  quint32 firstSample = 100);
+
 // (sample number, value) in the order they are added.
 using Numbered = QList<QPair<quint32, double>>;
 // Contact times and step times under sample numbers of their own, as a

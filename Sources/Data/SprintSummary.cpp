@@ -1,0 +1,153 @@
+#include "Data/SprintSummary.h"
+
+#include "Application/Helper.h"
+#include "Data/Measurement.h"
+#include "Data/StepSeries.h"
+#include "Data/Track.h"
+#include "Data/TrackList.h"
+#include "Log/LogCategories.h"
+
+#include <QDebug>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSaveFile>
+
+#include <cmath>
+
+const char SprintSummary::kAverageFileName[] = "sprints.json";
+
+namespace {
+
+QString hex(quint64 value)
+{
+    return QString::number(value, 16);
+}
+
+QString averageFilePath(const Measurement* measurement)
+{
+    return measurement->trackListFolder() + QLatin1Char('/') + QLatin1String(SprintSummary::kAverageFileName);
+}
+
+Track* findTrack(Measurement* measurement, int id)
+{
+    for (quint64 serial : measurement->getDevicesInMeasurement()) {
+        TrackList* list = measurement->getTrackList(serial);
+        if (list->getTrackOrder().contains(quint16(id)))
+            return list->getTrackById(quint64(id));
+    }
+    return nullptr;
+}
+
+// The mean of the values above 0: a sprint without a foot's steps has 0.
+double meanOfPositive(const Track* track)
+{
+    if (track == nullptr)
+        return 0;
+    const ScalarSampleStore& store = track->scalarSampleStore();
+    double sum = 0;
+    int count = 0;
+    for (int i = 0; i < store.size(); ++i) {
+        if (store.valueAt(i) > 0) {
+            sum += store.valueAt(i);
+            ++count;
+        }
+    }
+    return count > 0 ? sum / count : 0;
+}
+
+QVariantMap summary(const QString& leftSerial, const QString& rightSerial, double leftMs, double rightMs,
+                    double bothMs, int leftSteps, int rightSteps, const QString& feedbackRuns, int sprints)
+{
+    return {
+        { QStringLiteral("leftSerial"), leftSerial },
+        { QStringLiteral("rightSerial"), rightSerial },
+        { QStringLiteral("leftMs"), leftMs },
+        { QStringLiteral("rightMs"), rightMs },
+        { QStringLiteral("bothMs"), bothMs },
+        { QStringLiteral("leftSteps"), leftSteps },
+        { QStringLiteral("rightSteps"), rightSteps },
+        { QStringLiteral("differencePercent"), SprintSummary::differencePercent(leftMs, rightMs) },
+        { QStringLiteral("feedbackRuns"), feedbackRuns },
+        { QStringLiteral("sprints"), sprints },
+    };
+}
+
+QVariantMap averageSummary(Measurement* measurement, const Track* both)
+{
+    const double leftMs = meanOfPositive(findTrack(measurement, Track::GctMeanLeft));
+    const double rightMs = meanOfPositive(findTrack(measurement, Track::GctMeanRight));
+    QVariantMap stored;
+    QFile file(averageFilePath(measurement));
+    if (file.open(QIODevice::ReadOnly))
+        stored = QJsonDocument::fromJson(file.read(64 * 1024)).object().toVariantMap();
+    // An average stored without the side file still names its feedback
+    // runs in its setup.
+    QString feedbackRuns = stored.value(QStringLiteral("feedbackRuns")).toString();
+    if (!stored.contains(QStringLiteral("feedbackRuns"))) {
+        const QString setup = measurement->getSetupName();
+        const int colon = setup.indexOf(QLatin1Char(':'));
+        feedbackRuns = colon >= 0 ? setup.mid(colon + 1).trimmed() : QString();
+    }
+    const int sprints = stored.contains(QStringLiteral("sprints")) ? stored.value(QStringLiteral("sprints")).toInt()
+                                                                     : both->numberOfSamples();
+    return summary(stored.value(QStringLiteral("leftSerial")).toString(),
+                   stored.value(QStringLiteral("rightSerial")).toString(), leftMs, rightMs, meanOfPositive(both),
+                   stored.value(QStringLiteral("leftSteps")).toInt(), stored.value(QStringLiteral("rightSteps")).toInt(),
+                   feedbackRuns, sprints);
+}
+
+} // namespace
+
+double SprintSummary::differencePercent(double left, double right)
+{
+    if (left <= 0 || right <= 0)
+        return 0;
+    return std::fabs(left - right) / ((left + right) / 2) * 100;
+}
+
+QVariantMap SprintSummary::of(Measurement* measurement)
+{
+    if (measurement == nullptr)
+        return {};
+    measurement->loadMeasurementDataFromDisk();
+    if (const Track* both = findTrack(measurement, Track::GctMean)) {
+        if (both->numberOfSamples() == 0)
+            return {};
+        return averageSummary(measurement, both);
+    }
+    // Serials ascending: the first sensor with steps is the left foot.
+    QList<quint64> feet;
+    QList<std::vector<StepSeries::Step>> steps;
+    for (quint64 serial : measurement->getDevicesInMeasurement()) {
+        std::vector<StepSeries::Step> footSteps = StepSeries::fromTrackList(measurement->getTrackList(serial));
+        if (footSteps.empty())
+            continue;
+        feet.append(serial);
+        steps.append(std::move(footSteps));
+        if (feet.size() == 2)
+            break;
+    }
+    if (feet.isEmpty())
+        return {};
+    const double leftMs = StepSeries::meanContactMs(steps.at(0));
+    const int leftSteps = int(steps.at(0).size());
+    const double rightMs = feet.size() > 1 ? StepSeries::meanContactMs(steps.at(1)) : 0;
+    const int rightSteps = feet.size() > 1 ? int(steps.at(1).size()) : 0;
+    const double bothMs = (leftMs * leftSteps + rightMs * rightSteps) / (leftSteps + rightSteps);
+    return summary(hex(feet.at(0)), feet.size() > 1 ? hex(feet.at(1)) : QString(), leftMs, rightMs, bothMs,
+                   leftSteps, rightSteps, QString(), 1);
+}
+
+bool SprintSummary::storeAverageFigures(const Measurement* average, const QVariantMap& figures)
+{
+    const QString path = averageFilePath(average);
+    Helper::AssureDirectoryExists(average->trackListFolder());
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)
+        || file.write(QJsonDocument(QJsonObject::fromVariantMap(figures)).toJson()) < 0 || !file.commit()) {
+        qCDebug(lcData) << " Could not store the figures of average " << path;
+        return false;
+    }
+    return true;
+}

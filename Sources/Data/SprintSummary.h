@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QVariantMap>
+
+class Measurement;
+
+// What a sprint, or an average over sprints, comes to per foot: the mean
+// contact time of the left foot (the sensor with the lower serial), of the
+// right foot and of both, how many steps went in, and how far apart the
+// feet are. A single sprint counts every step it recorded once; an average
+// gives the means over its sprints and keeps the rest beside its record.
+class SprintSummary
+{
+public:
+    // The side file of an average, beside its track list.
+    static const char kAverageFileName[];
+
+    // Keys leftSerial, rightSerial, leftMs, rightMs, bothMs, leftSteps,
+    // rightSteps, differencePercent, feedbackRuns, sprints; an empty map
+    // when the measurement has no contact times. Reads the measurement's
+    // data from disk if need be.
+    static QVariantMap of(Measurement* measurement);
+
+    // Stores what an average cannot tell from its tracks: the serials and
+    // step counts of its sprints, the feedback runs and how many sprints.
+    static bool storeAverageFigures(const Measurement* average, const QVariantMap& figures);
+
+    // |left - right| against their mean, in percent; 0 unless both are > 0.
+    static double differencePercent(double left, double right);
+};
