@@ -2,6 +2,7 @@
 #include "Application/NotificationHub.h"
 #include "Data/Measurement.h"
 #include "Data/MeasurementController.h"
+#include "Data/MeasurementFilterModel.h"
 #include "Data/MeasurementsModel.h"
 #include "Data/Track.h"
 #include "Data/TrackList.h"
@@ -118,7 +119,7 @@ private Q_SLOTS:
         QTest::newRow("start") << 262 << QByteArray("StartTime") << QVariant(QString("Wed May 13 09:00:00 2015"))
                                << QVariant(QString(""));
         QTest::newRow("display") << int(Qt::DisplayRole) << QByteArray() << QVariant() << QVariant();
-        QTest::newRow("past the roles") << 263 << QByteArray() << QVariant() << QVariant();
+        QTest::newRow("past the roles") << 266 << QByteArray() << QVariant() << QVariant();
     }
 
     void rolesShowTheMeasurement()
@@ -140,7 +141,7 @@ private Q_SLOTS:
             QVERIFY(model->data(model->index(1, 0), role).toString().isNull());
         QCOMPARE(model->data(model->index(2, 0), role), QVariant());
         QCOMPARE(model->roleNames().value(role), name);
-        QCOMPARE(model->columnCount(), 6);
+        QCOMPARE(model->columnCount(), 9);
     }
 
     void sensorMeasurementsKeepTheirFirstReportUntilClosed()
@@ -524,6 +525,72 @@ private Q_SLOTS:
         QCOMPARE(result.value("count").toInt(), jumps.size());
         QCOMPARE(result.value("bestCm").toDouble(), withJumps ? 40.0 : 0.0);
         QCOMPARE(result.value("meanCm").toDouble(), withJumps ? 115.65625 / 4 : 0.0);
+    }
+
+    void filteredListsShowWhatIsAskedFor_data()
+    {
+        QTest::addColumn<QString>("user");
+        QTest::addColumn<QString>("app");
+        QTest::addColumn<QString>("day");
+        QTest::addColumn<bool>("liveViews");
+        QTest::addColumn<QVariantList>("ids");
+        QTest::newRow("everything") << "" << "" << "" << true << QVariantList { "4", "3", "2", "1" };
+        QTest::newRow("no live views") << "" << "" << "" << false << QVariantList { "4", "3", "1" };
+        QTest::newRow("one athlete") << "Anna" << "" << "" << true << QVariantList { "3", "2", "1" };
+        QTest::newRow("one athlete's sprints, no live views")
+            << "Anna" << "Sprint" << "" << false << QVariantList { "3", "1" };
+        QTest::newRow("one day") << "" << "" << "2015-05-13" << true << QVariantList { "2", "1" };
+        QTest::newRow("names are matched exactly") << "anna" << "" << "" << true << QVariantList();
+    }
+
+    void filteredListsShowWhatIsAskedFor()
+    {
+        QFETCH(QString, user);
+        QFETCH(QString, app);
+        QFETCH(QString, day);
+        QFETCH(bool, liveViews);
+        QFETCH(QVariantList, ids);
+        TemporaryStorage storage;
+        MeasurementController controller;
+        struct Row {
+            quint64 id;
+            const char* user;
+            const char* app;
+            QDateTime start;
+        };
+        const Row rows[] = {
+            { 1, "Anna", "Sprint", QDateTime(QDate(2015, 5, 13), QTime(9, 5)) },
+            { 2, "Anna", "Sprint", QDateTime(QDate(2015, 5, 13), QTime(10, 0)) },
+            { 3, "Anna", "Sprint", QDateTime(QDate(2015, 5, 14), QTime(9, 0)) },
+            { 4, "Ben", "Squat Jump", QDateTime(QDate(2015, 5, 15), QTime(9, 0)) },
+        };
+        for (const Row& row : rows) {
+            Measurement* measurement = hostMeasurement(controller, row.id, row.start);
+            measurement->setUserName(row.user);
+            measurement->setAppName(row.app);
+        }
+        MeasurementsModel* model = controller.getMeasurementsOnHostModel();
+        MeasurementFilterModel filter;
+        filter.setSourceModel(model);
+        QSignalSpy counted(&filter, &MeasurementFilterModel::countChanged);
+        filter.setUserName(user);
+        filter.setAppName(app);
+        filter.setDay(day);
+        filter.setLiveViews(liveViews);
+        // Marked after the filter was set: the list follows.
+        QVERIFY(controller.getMeasurementOnHostById(2)->markAsLiveView());
+        QCOMPARE(filter.ids(), ids);
+        QCOMPARE(filter.count(), ids.size());
+        QCOMPARE(counted.isEmpty(), ids.size() == 4);
+        QCOMPARE(filter.idAt(0), ids.isEmpty() ? QString() : ids.first().toString());
+        QCOMPARE(filter.idAt(ids.size()), QString());
+
+        // The roles the lists show.
+        const QModelIndex second = model->index(2, 0);
+        QCOMPARE(model->data(second, MeasurementsModel::IsLiveViewRole), QVariant(true));
+        QCOMPARE(model->data(second, MeasurementsModel::DayRole), QVariant("2015-05-13"));
+        QCOMPARE(model->data(second, MeasurementsModel::StartTimeTextRole), QVariant("2015-05-13 10:00"));
+        QCOMPARE(model->roleNames().value(MeasurementsModel::StartTimeTextRole), QByteArray("StartTimeText"));
     }
 
     void sensorListsAreCreatedOncePerSerial()
