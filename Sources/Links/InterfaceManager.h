@@ -24,6 +24,7 @@ class InterfaceManager : public QObject
 {
     Q_OBJECT
     Q_PROPERTY(QString btScanStatus READ btScanStatusString NOTIFY btScanStatusChanged)
+    Q_PROPERTY(bool bluetoothScanning READ isBluetoothScanning NOTIFY bluetoothScanningChanged)
 public:
     static constexpr int kFastPollIntervalMs = 1;
     static constexpr int kSlowPollIntervalMs = 100;
@@ -65,6 +66,7 @@ public:
     virtual int numberOfConnectedInterfaces();
     virtual bool btScanStatus();
     virtual QString btScanStatusString();
+    bool isBluetoothScanning() { return btScanStatus(); }
 
     // Whether the identifier names a discovered or an open link.
     bool isConnected(QString identifier);
@@ -117,6 +119,11 @@ public:
 
 Q_SIGNALS:
     void btScanStatusChanged();
+    void bluetoothScanningChanged();
+    // A Bluetooth discovery has ended (or could not start): the number of
+    // sensor addresses it found that were not known before, and what kept
+    // it from working, for the user (empty when nothing did).
+    void bluetoothScanFinished(int found, QString problem);
 
 public Q_SLOTS:
     virtual void startScan() = 0;

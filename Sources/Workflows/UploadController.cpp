@@ -16,6 +16,7 @@
 #include "Protocol/UploadDataPage.h"
 #include "Protocol/UploadHeader.h"
 #include "Workflows/AllocationTables.h"
+#include "Workflows/FlashEraser.h"
 #include "Workflows/SensorIdentifier.h"
 #include "Workflows/UploadAttempts.h"
 
@@ -47,7 +48,24 @@ UploadController::UploadController(QObject* parent, DeviceManager* deviceManager
                                    MeasurementController* measurementController, StateController* stateController)
     : AppController(parent, deviceManager, measurementController, stateController)
 {
-    m_identifier = new SensorIdentifier([this](Message* message) { queue(message); }, this);
+    m_identifier = new SensorIdentifier([this](Message* message) { queue(message); },
+                                        [this](quint64 serial) { return isDeviceOnline(serial); }, this);
+    connect(m_identifier, &SensorIdentifier::started, this,
+            [this](quint64 serial) { Q_EMIT identifyingSensor(hex(serial)); });
+    connect(m_identifier, &SensorIdentifier::finished, this, &UploadController::identifyingFinished);
+    m_eraser = new FlashEraser([this](Message* message) { return queue(message); },
+                               [this](Message* message) { dropMessage(message); }, this);
+    connect(m_eraser, &FlashEraser::erasingChanged, this, &UploadController::erasingChanged);
+    connect(m_eraser, &FlashEraser::progressChanged, this, &UploadController::eraseProgressChanged);
+    connect(m_eraser, &FlashEraser::complete, this, [this](int sensors) {
+        Q_EMIT eraseComplete(sensors);
+        readTablesOf(m_eraser->sensors());
+    });
+    connect(m_eraser, &FlashEraser::failed, this, [this](const QString& serial, const QString& reason) {
+        NotificationHub::instance()->sendWarning(reason);
+        Q_EMIT eraseFailed(serial, reason);
+        readTablesOf(m_eraser->sensors());
+    });
     m_pendingUploadTimer.setInterval(kPendingUploadIntervalMs);
     m_pendingUploadTimer.setSingleShot(false);
     connect(&m_pendingUploadTimer, &QTimer::timeout, this, &UploadController::CheckAllPendingUploads);
@@ -59,42 +77,148 @@ UploadController::UploadController(QObject* parent, DeviceManager* deviceManager
         connect(deviceManager, &DeviceManager::deviceConnected, m_tables, &AllocationTables::sensorJoined);
         connect(deviceManager, &DeviceManager::deviceDisconnected, m_tables, &AllocationTables::sensorLeft);
         connect(deviceManager, &DeviceManager::deviceFirmwareChanged, m_tables, &AllocationTables::sensorKnown);
+        connect(deviceManager, &DeviceManager::deviceDisconnected, this, &UploadController::sensorLost);
     }
 }
 
 // Recording
 
-void UploadController::startRecording()
+QString UploadController::recordingRefusal() const
 {
-    generateNewMeasurement();
+    if (isRecording())
+        return tr("Stop the recording before you start a new one.");
+    if (m_liveViewRunning && m_liveViewRunning())
+        return tr("Stop the live view before you start a recording.");
+    if (m_setupRunning && m_setupRunning())
+        return tr("Wait until the sensors are set up before you start a recording.");
+    if (isErasing())
+        return tr("Wait until the erase has finished before you start a recording.");
+    if (connectedSerials().isEmpty())
+        return tr("Connect a sensor before you start a recording.");
+    return QString();
+}
+
+QString UploadController::startRecording()
+{
+    const QString refusal = recordingRefusal();
+    if (!refusal.isEmpty()) {
+        qCDebug(lcWorkflows) << " Recording not started: " << refusal;
+        NotificationHub::instance()->sendWarning(refusal);
+        return QString();
+    }
+    const quint64 id = generateNewMeasurement();
+    if (id == 0) {
+        NotificationHub::instance()->sendWarning(tr("The recording could not be created."));
+        return QString();
+    }
+    m_recordingId = id;
+    Q_EMIT recordingChanged();
     const QList<quint64> serials = connectedSerials();
     for (const quint64 serial : serials) {
         qCDebug(lcWorkflows) << "Start recording on sensor: " << hex(serial);
         queue(new SetFeature(serial, SetFeature::RecordToFlash, true));
         requestDeviceState(serial);
     }
+    return hex(id);
 }
 
 void UploadController::stopRecording()
 {
+    // A stop asked for again replaces the one before; answers to that one
+    // (or its abort, when it is dropped below) no longer count.
+    m_stopsAwaited.clear();
+    if (m_recordingId != 0)
+        m_stoppingId = m_recordingId;
+    const quint64 generation = ++m_stopGeneration;
+    m_collectingStops = true;
     const QList<quint64> serials = connectedSerials();
     for (const quint64 serial : serials) {
+        auto* stop = new SetFeature(serial, SetFeature::RecordToFlash, false);
+        const auto answered = [this, generation, stop](quint64 DeviceSerial) {
+            if (generation != m_stopGeneration)
+                return;
+            if (stop->failed())
+                NotificationHub::instance()->sendWarning(
+                    tr("Sensor %1 did not confirm the end of the recording.").arg(hex(DeviceSerial)));
+            else if (!stop->done() && isDeviceOnline(DeviceSerial))
+                return; // refused once; it is sent again
+            stopAnswered(DeviceSerial);
+        };
+        connect(stop, &Message::messageDone, this, answered);
+        connect(stop, &Message::messageFailed, this, answered);
+        connect(stop, &Message::messageAborted, this, [this, generation](quint64 DeviceSerial) {
+            if (generation == m_stopGeneration)
+                stopAnswered(DeviceSerial);
+        });
         // Whatever this workflow had queued for the sensor goes first. An
         // upload dropped that way stays pending, and is queued again only
         // behind the stop.
-        queue(new SetFeature(serial, SetFeature::RecordToFlash, false), true);
+        if (queue(stop, true))
+            m_stopsAwaited.insert(serial);
         queue(new GetTopState(serial));
         requestDeviceState(serial);
     }
+    m_collectingStops = false;
+    if (m_stopsAwaited.isEmpty())
+        stopAnswered(0);
+}
+
+void UploadController::stopAnswered(quint64 DeviceSerial)
+{
+    m_stopsAwaited.remove(DeviceSerial);
+    if (m_collectingStops || !m_stopsAwaited.isEmpty())
+        return;
+    ++m_stopGeneration;
+    const quint64 id = m_stoppingId;
+    m_stoppingId = 0;
+    if (m_recordingId != 0) {
+        m_recordingId = 0;
+        Q_EMIT recordingChanged();
+    }
+    // The new recording is in the sensors' tables now.
+    uploadMATfromAllDevices();
+    Q_EMIT recordingStopped(id != 0 ? hex(id) : QString());
 }
 
 // Erasing
 
 void UploadController::deleteAllDataBlocks()
 {
-    const QList<quint64> serials = connectedSerials();
-    for (const quint64 serial : serials)
-        queue(new DeleteFlashBlock(serial, kFirstErasedBlock, kLastErasedBlock));
+    QString refusal;
+    if (isErasing())
+        refusal = tr("The sensors are being erased already.");
+    else if (isRecording())
+        refusal = tr("Stop the recording before you erase the sensors.");
+    else if (connectedSerials().isEmpty())
+        refusal = tr("Connect a sensor before you erase its recordings.");
+    if (!refusal.isEmpty()) {
+        NotificationHub::instance()->sendWarning(refusal);
+        return;
+    }
+    m_eraser->start(connectedSerials(), kFirstErasedBlock.toQuint32(), kLastErasedBlock.toQuint32());
+}
+
+bool UploadController::isErasing() const
+{
+    return m_eraser->isErasing();
+}
+
+double UploadController::eraseProgress() const
+{
+    return m_eraser->progress();
+}
+
+void UploadController::readTablesOf(const QList<quint64>& serials)
+{
+    for (const quint64 serial : serials) {
+        if (isDeviceOnline(serial))
+            m_tables->read(serial);
+    }
+}
+
+void UploadController::sensorLost(quint64 deviceSerial)
+{
+    m_eraser->sensorLost(deviceSerial);
 }
 
 // Allocation tables
@@ -397,21 +521,32 @@ void UploadController::announceProgress(quint64 serial, double fraction)
     const ActiveUploads::Upload* upload = m_active.find(serial);
     if (upload == nullptr)
         return;
+    refreshCard(serial, upload->measurementId);
     Q_EMIT uploadProgress(hex(serial), hex(upload->measurementId), fraction);
 }
 
 void UploadController::dropActiveReader(quint64 serial)
 {
     const ActiveUploads::Upload* upload = m_active.find(serial);
-    if (upload == nullptr || upload->reader.isNull())
-        return;
-    UploadDataPage* reader = upload->reader.data();
-    if (scheduledMessages(serial)->contains(reader)) {
-        removeScheduledMessage(reader);
-        reader->disposalHook();
-    } else if (activeMessages(serial)->contains(reader)) {
-        removeActiveMessage(reader);
+    if (upload != nullptr && !upload->reader.isNull())
+        dropMessage(upload->reader.data());
+}
+
+void UploadController::dropMessage(Message* message)
+{
+    const quint64 serial = message->getDeviceSerial();
+    if (scheduledMessages(serial)->contains(message)) {
+        removeScheduledMessage(message);
+        message->disposalHook();
+    } else if (activeMessages(serial)->contains(message)) {
+        removeActiveMessage(message);
     }
+}
+
+void UploadController::refreshCard(quint64 serial, quint64 id)
+{
+    if (MeasurementController* measurements = measurementController())
+        measurements->getMeasurementsOnDeviceModel(serial)->refreshUploadState(id);
 }
 
 bool UploadController::saveUpload(quint64 serial, quint64 id)
@@ -435,6 +570,7 @@ void UploadController::giveUp(quint64 serial, quint64 id, const QString& reason)
     qCDebug(lcWorkflows) << " Upload of measurement " << hex(id) << " from device " << hex(serial)
                          << " given up: " << reason;
     NotificationHub::instance()->sendWarning(reason);
+    refreshCard(serial, id);
     Q_EMIT uploadFailed(hex(serial), hex(id), reason);
 }
 
@@ -465,10 +601,12 @@ void UploadController::readerFinished(quint64 DeviceSerial, quint64 MeasurementI
                tr("The upload of measurement %1 from sensor %2 ended before its last page.")
                    .arg(hex(MeasurementId), hex(DeviceSerial)));
     } else {
+        // The error about the disk has been shown already.
         Q_EMIT uploadFailed(hex(DeviceSerial), hex(MeasurementId),
                             tr("The upload of measurement %1 from sensor %2 could not be saved.")
                                 .arg(hex(MeasurementId), hex(DeviceSerial)));
     }
+    refreshCard(DeviceSerial, MeasurementId);
     removeFromActiveUploads(DeviceSerial, MeasurementId);
 }
 
@@ -503,6 +641,7 @@ void UploadController::uploadAborted(quint64 DeviceSerial, quint64 MeasurementId
     m_active.end(DeviceSerial);
     // What arrived is kept.
     const bool saved = saveUpload(DeviceSerial, MeasurementId);
+    refreshCard(DeviceSerial, MeasurementId);
 
     // The rest is fetched once the sensor can be reached again, unless it
     // has had its chances.
@@ -568,6 +707,12 @@ void UploadController::identifySensor(QString deviceSerial)
 {
     qCDebug(lcWorkflows) << " Identify Sensor: " << deviceSerial;
     m_identifier->identify(Helper::quint64FromHex(deviceSerial));
+}
+
+void UploadController::identifySensors(QStringList deviceSerials)
+{
+    for (const QString& serial : qAsConst(deviceSerials))
+        identifySensor(serial);
 }
 
 void UploadController::identifySensorSlot()

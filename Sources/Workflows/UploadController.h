@@ -11,9 +11,13 @@
 #include <QPointer>
 #include <QSet>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 
+#include <functional>
+
 class AllocationTables;
+class FlashEraser;
 class Measurement;
 class SensorIdentifier;
 class UploadDataPage;
@@ -38,7 +42,12 @@ class UploadController : public AppController
 {
     Q_OBJECT
     Q_PROPERTY(int pagesToUpload READ pagesToUpload NOTIFY pagesToUploadChanged)
+    Q_PROPERTY(bool erasing READ isErasing NOTIFY erasingChanged)
+    Q_PROPERTY(double eraseProgress READ eraseProgress NOTIFY eraseProgressChanged)
+    Q_PROPERTY(bool recording READ isRecording NOTIFY recordingChanged)
 public:
+    using ActivityQuery = std::function<bool()>;
+
     static constexpr int kPendingUploadIntervalMs = 1000;
     // Pages one request asks for: long enough that the time between the
     // last page of one run and the first of the next is small beside the
@@ -63,6 +72,15 @@ public:
     bool isCheckingPendingUploads() const { return m_pendingUploadTimer.isActive(); }
     bool isIdentifying() const;
 
+    bool isErasing() const;
+    double eraseProgress() const;
+    // From an accepted start until the sensors have answered the stop.
+    bool isRecording() const { return m_recordingId != 0; }
+    quint64 recordingId() const { return m_recordingId; }
+    // What runs elsewhere and forbids a recording: a live view, a setup.
+    void setLiveViewQuery(ActivityQuery query) { m_liveViewRunning = std::move(query); }
+    void setSetupQuery(ActivityQuery query) { m_setupRunning = std::move(query); }
+
 Q_SIGNALS:
     // Pages stored of the range being uploaded, from 0 to 1; 1 once the
     // stop page is stored and saved.
@@ -75,10 +93,27 @@ Q_SIGNALS:
     // a sentence for the user.
     void uploadFailed(QString deviceSerial, QString measurementId, QString reason);
 
+    void erasingChanged();
+    void eraseProgressChanged();
+    // Every block of every sensor of the erase has been confirmed erased.
+    void eraseComplete(int sensors);
+    // The erase has ended without completing: the sensor was lost or did
+    // not confirm a block.
+    void eraseFailed(QString deviceSerial, QString reason);
+
+    void recordingChanged();
+    // The sensors have answered the stop of the recording (or are gone).
+    void recordingStopped(QString measurementId);
+
+    void identifyingSensor(QString deviceSerial);
+    void identifyingFinished();
+
 public Q_SLOTS:
     void DeviceTracksParsed();
     void stopRecording();
-    void startRecording();
+    // The new recording's id, or empty (with a warning saying why) when it
+    // cannot start.
+    QString startRecording();
     void uploadMATfromAllDevices();
     void deleteAllDataBlocks();
     void uploadAllMeasurementsFromDevice(QString deviceSerialString);
@@ -87,6 +122,8 @@ public Q_SLOTS:
     void uploadMeasurementFromDeviceFailed(quint64 DeviceSerial, quint64 MeasurementId);
     void uploadMatFromDevice(QString deviceSerial);
     void identifySensor(QString deviceSerial);
+    // One after another, each for its whole colour cycle.
+    void identifySensors(QStringList deviceSerials);
     void uploadMeasurement(QString measurementIdStr);
     void scheduleUpload(quint64 deviceId, quint64 measurementId);
     void removeFromActiveUploads(quint64 DeviceSerial, quint64 MeasurementId);
@@ -101,6 +138,8 @@ private Q_SLOTS:
     void pageEmpty(quint64 DeviceSerial, quint64 MeasurementId, quint32 Address);
     void readingAgain(quint64 DeviceSerial, quint64 MeasurementId, quint32 Address);
     void readerFinished(quint64 DeviceSerial, quint64 MeasurementId);
+    void sensorLost(quint64 deviceSerial);
+    void stopAnswered(quint64 DeviceSerial);
 
 private:
     using UploadKey = QPair<quint64, quint64>; // device serial, measurement id
@@ -121,12 +160,29 @@ private:
     // it could not be written.
     bool saveUpload(quint64 serial, quint64 id);
     void giveUp(quint64 serial, quint64 id, const QString& reason);
+    // Takes the message out of this workflow's queues; it reports aborted.
+    void dropMessage(Message* message);
+    // Tells the sensor's card what the host now holds of the recording.
+    void refreshCard(quint64 serial, quint64 id);
+    // Reads the tables of the sensors among these that are still there.
+    void readTablesOf(const QList<quint64>& serials);
+    // Why a recording cannot start now; empty when it can.
+    QString recordingRefusal() const;
 
     AllocationTables* m_tables = nullptr;
     QMultiMap<quint64, quint64> m_pendingUploads;
     ActiveUploads m_active;
     QTimer m_pendingUploadTimer;
     SensorIdentifier* m_identifier = nullptr;
+    FlashEraser* m_eraser = nullptr;
+    ActivityQuery m_liveViewRunning;
+    ActivityQuery m_setupRunning;
+    quint64 m_recordingId = 0;
+    // Sensors whose answer to the stop of the recording is awaited.
+    QSet<quint64> m_stopsAwaited;
+    quint64 m_stoppingId = 0;
+    quint64 m_stopGeneration = 0;
+    bool m_collectingStops = false;
 
     UploadAttempts m_attempts;
     int m_pagesToUpload = 0;
