@@ -45,6 +45,8 @@ QVariant MeasurementsModel::data(const QModelIndex& index, int role) const
         return measurement->getStartTimeString();
     case OnHostRole:
     case UploadStateRole: {
+        if (!m_hostLookup)
+            return QVariant();
         // Remembered as shown, so that a refresh tells only of changes.
         const UploadState state = uploadState(measurement);
         m_shownStates.insert(measurement->getMeasurementID(), state);
@@ -59,16 +61,20 @@ QVariant MeasurementsModel::data(const QModelIndex& index, int role) const
 
 QHash<int, QByteArray> MeasurementsModel::roleNames() const
 {
-    return {
+    QHash<int, QByteArray> names {
         { MeasurementIDRole, QByteArrayLiteral("MeasurementID") },
         { SizeRole, QByteArrayLiteral("Size") },
         { UserNameRole, QByteArrayLiteral("UserName") },
         { AppNameRole, QByteArrayLiteral("AppName") },
         { SetupNameRole, QByteArrayLiteral("SetupName") },
         { StartTimeRole, QByteArrayLiteral("StartTime") },
-        { OnHostRole, QByteArrayLiteral("OnHost") },
-        { UploadStateRole, QByteArrayLiteral("UploadState") },
     };
+    // Only a sensor's list knows of a host copy.
+    if (m_hostLookup) {
+        names.insert(OnHostRole, QByteArrayLiteral("OnHost"));
+        names.insert(UploadStateRole, QByteArrayLiteral("UploadState"));
+    }
+    return names;
 }
 
 void MeasurementsModel::setDeviceSerial(quint64 serial, HostLookup hostLookup)

@@ -17,6 +17,7 @@
 #include "Protocol/UploadHeader.h"
 #include "Workflows/AllocationTables.h"
 #include "Workflows/FlashEraser.h"
+#include "Workflows/RecordingControl.h"
 #include "Workflows/SensorIdentifier.h"
 #include "Workflows/UploadAttempts.h"
 
@@ -47,12 +48,25 @@ bool parseHex(const QString& text, quint64& value)
 UploadController::UploadController(QObject* parent, DeviceManager* deviceManager,
                                    MeasurementController* measurementController, StateController* stateController)
     : AppController(parent, deviceManager, measurementController, stateController)
+    , m_readers(measurementController, deviceManager)
 {
     m_identifier = new SensorIdentifier([this](Message* message) { queue(message); },
                                         [this](quint64 serial) { return isDeviceOnline(serial); }, this);
     connect(m_identifier, &SensorIdentifier::started, this,
             [this](quint64 serial) { Q_EMIT identifyingSensor(hex(serial)); });
     connect(m_identifier, &SensorIdentifier::finished, this, &UploadController::identifyingFinished);
+    m_recording = new RecordingControl(this);
+    m_recording->setEraseQuery([this] { return isErasing(); });
+    connect(m_recording, &RecordingControl::recordingChanged, this, &UploadController::recordingChanged);
+    connect(m_recording, &RecordingControl::stopNotConfirmed, this, [](quint64 serial) {
+        NotificationHub::instance()->sendWarning(
+            tr("Sensor %1 did not confirm the end of the recording.").arg(hex(serial)));
+    });
+    connect(m_recording, &RecordingControl::stopped, this, [this](quint64 id) {
+        // The new recording is in the sensors' tables now.
+        uploadMATfromAllDevices();
+        Q_EMIT recordingStopped(id != 0 ? hex(id) : QString());
+    });
     m_eraser = new FlashEraser([this](Message* message) { return queue(message); },
                                [this](Message* message) { dropMessage(message); }, this);
     connect(m_eraser, &FlashEraser::erasingChanged, this, &UploadController::erasingChanged);
@@ -83,24 +97,9 @@ UploadController::UploadController(QObject* parent, DeviceManager* deviceManager
 
 // Recording
 
-QString UploadController::recordingRefusal() const
-{
-    if (isRecording())
-        return tr("Stop the recording before you start a new one.");
-    if (m_liveViewRunning && m_liveViewRunning())
-        return tr("Stop the live view before you start a recording.");
-    if (m_setupRunning && m_setupRunning())
-        return tr("Wait until the sensors are set up before you start a recording.");
-    if (isErasing())
-        return tr("Wait until the erase has finished before you start a recording.");
-    if (connectedSerials().isEmpty())
-        return tr("Connect a sensor before you start a recording.");
-    return QString();
-}
-
 QString UploadController::startRecording()
 {
-    const QString refusal = recordingRefusal();
+    const QString refusal = m_recording->refusal(!connectedSerials().isEmpty());
     if (!refusal.isEmpty()) {
         qCDebug(lcWorkflows) << " Recording not started: " << refusal;
         NotificationHub::instance()->sendWarning(refusal);
@@ -111,8 +110,7 @@ QString UploadController::startRecording()
         NotificationHub::instance()->sendWarning(tr("The recording could not be created."));
         return QString();
     }
-    m_recordingId = id;
-    Q_EMIT recordingChanged();
+    m_recording->started(id);
     const QList<quint64> serials = connectedSerials();
     for (const quint64 serial : serials) {
         qCDebug(lcWorkflows) << "Start recording on sensor: " << hex(serial);
@@ -124,60 +122,33 @@ QString UploadController::startRecording()
 
 void UploadController::stopRecording()
 {
-    // A stop asked for again replaces the one before; answers to that one
-    // (or its abort, when it is dropped below) no longer count.
-    m_stopsAwaited.clear();
-    if (m_recordingId != 0)
-        m_stoppingId = m_recordingId;
-    const quint64 generation = ++m_stopGeneration;
-    m_collectingStops = true;
+    m_recording->beginStop();
     const QList<quint64> serials = connectedSerials();
     for (const quint64 serial : serials) {
-        auto* stop = new SetFeature(serial, SetFeature::RecordToFlash, false);
-        const auto answered = [this, generation, stop](quint64 DeviceSerial) {
-            if (generation != m_stopGeneration)
-                return;
-            if (stop->failed())
-                NotificationHub::instance()->sendWarning(
-                    tr("Sensor %1 did not confirm the end of the recording.").arg(hex(DeviceSerial)));
-            else if (!stop->done() && isDeviceOnline(DeviceSerial))
-                return; // refused once; it is sent again
-            stopAnswered(DeviceSerial);
-        };
-        connect(stop, &Message::messageDone, this, answered);
-        connect(stop, &Message::messageFailed, this, answered);
-        connect(stop, &Message::messageAborted, this, [this, generation](quint64 DeviceSerial) {
-            if (generation == m_stopGeneration)
-                stopAnswered(DeviceSerial);
-        });
         // Whatever this workflow had queued for the sensor goes first. An
         // upload dropped that way stays pending, and is queued again only
         // behind the stop.
-        if (queue(stop, true))
-            m_stopsAwaited.insert(serial);
+        if (queue(m_recording->stopCommand(serial), true))
+            m_recording->awaitAnswer(serial);
         queue(new GetTopState(serial));
         requestDeviceState(serial);
     }
-    m_collectingStops = false;
-    if (m_stopsAwaited.isEmpty())
-        stopAnswered(0);
+    m_recording->endStop();
 }
 
-void UploadController::stopAnswered(quint64 DeviceSerial)
+bool UploadController::isRecording() const
 {
-    m_stopsAwaited.remove(DeviceSerial);
-    if (m_collectingStops || !m_stopsAwaited.isEmpty())
-        return;
-    ++m_stopGeneration;
-    const quint64 id = m_stoppingId;
-    m_stoppingId = 0;
-    if (m_recordingId != 0) {
-        m_recordingId = 0;
-        Q_EMIT recordingChanged();
-    }
-    // The new recording is in the sensors' tables now.
-    uploadMATfromAllDevices();
-    Q_EMIT recordingStopped(id != 0 ? hex(id) : QString());
+    return m_recording->isRecording();
+}
+
+void UploadController::setLiveViewQuery(ActivityQuery query)
+{
+    m_recording->setLiveViewQuery(std::move(query));
+}
+
+void UploadController::setSetupQuery(ActivityQuery query)
+{
+    m_recording->setSetupQuery(std::move(query));
 }
 
 // Erasing
@@ -367,108 +338,19 @@ bool UploadController::uploadMeasurementFromDevice(QString deviceSerial, QString
         uploadMeasurementFromDeviceFailed(serial, id);
         return false;
     }
-    Measurement* host = measurements->getMeasurementOnHostById(id);
-    if (host == nullptr) {
-        measurements->addMeasurementOnHost(id);
-        host = measurements->getMeasurementOnHostById(id);
-    }
-    if (host == nullptr)
+    UploadReaders::Plan plan;
+    if (!m_readers.plan(serial, deviceMeasurement, plan))
         return false;
-
-    FlashAddress first(deviceMeasurement->getStartAddress(serial));
-    first.incrementAddressByOnePage();
-    const FlashAddress from = resumeAddress(host, deviceMeasurement, serial);
-    host->setStartAddress(serial, deviceMeasurement->getStartAddress(serial));
-    host->setStopAddress(serial, deviceMeasurement->getStopAddress(serial));
-
-    UploadHeader* header = headerUploader(serial, deviceMeasurement);
-    const bool headerQueued = queue(header);
-    UploadDataPage* reader = dataUploader(serial, deviceMeasurement, from);
-    // A resumed upload first reads the page its progress names once more,
-    // which must be stored already; if it is not, the reader goes back to
-    // the first page before it reads anything else.
-    reader->setResumeCheck(first);
-    if (!queue(reader))
-        return false;
-
-    const FlashAddress stop(deviceMeasurement->getStopAddress(serial));
-    ActiveUploads::Upload upload;
-    upload.measurementId = id;
-    upload.firstPage = first.pageIndex();
-    upload.stopPage = stop.pageIndex();
-    upload.nextPage = from.pageIndex();
-    upload.openEnded = deviceMeasurement->getStopAddress(serial) == MeasurementController::kOpenStopAddress;
-    upload.reader = reader;
-    if (from != first)
-        qCDebug(lcWorkflows) << " Upload of measurement " << hex(id) << " from device " << hex(serial)
-                             << " goes on from page " << from;
-    m_active.begin(serial, upload);
-    const double fraction = ActiveUploads::fraction(upload);
-    if (fraction >= 0.0 && fraction < 1.0)
-        announceProgress(serial, fraction);
-    return headerQueued;
-}
-
-FlashAddress UploadController::resumeAddress(Measurement* host, Measurement* deviceMeasurement, quint64 serial)
-{
-    FlashAddress first(deviceMeasurement->getStartAddress(serial));
-    first.incrementAddressByOnePage();
-    if (!host->hasLastUploadAddress(serial))
-        return first;
-    // Progress of another recording under the same id says nothing here.
-    if (host->getStartAddress(serial) != deviceMeasurement->getStartAddress(serial))
-        return first;
-    const FlashAddress last(host->getLastUploadAddress(serial));
-    const FlashAddress stop(deviceMeasurement->getStopAddress(serial));
-    // Nothing of the data stored yet, or all of it: read everything.
-    if (last < first || !(last < stop))
-        return first;
-    if (!host->getDevicesInMeasurement().contains(serial) || !host->loadStoredTrackList(serial)
-        || host->getTrackList(serial)->numberOfSamples() == 0)
-        return first;
-    return last;
-}
-
-int UploadController::pagesPerRequest(quint64 serial) const
-{
-    const KtDevice* device = deviceManager() != nullptr ? deviceManager()->getDeviceBySerial(serial) : nullptr;
-    // Pages go over the cable whenever the sensor has one.
-    if (device != nullptr && !device->getUsbConnected() && device->getBtConnected())
-        return kBluetoothPagesPerRequest;
-    return kUsbPagesPerRequest;
-}
-
-UploadHeader* UploadController::headerUploader(quint64 serial, Measurement* deviceMeasurement)
-{
-    auto* header = new UploadHeader(serial, FlashAddress(deviceMeasurement->getStartAddress(serial)));
-    if (MeasurementController* measurements = measurementController()) {
-        connect(header, &ParseHeader::DeviceTrackFound, measurements, &MeasurementController::DeviceTrackFound);
-        connect(header, &ParseHeader::DeviceTracksParsed, measurements, &MeasurementController::trackListComplete);
-    }
     // A header page that cannot be read leaves the data pages nowhere to
     // go: the upload breaks off (and is tried again) instead of ending as
     // if it had been read.
+    UploadHeader* header = plan.header;
     connect(header, &Message::messageFailed, this, [this, header, serial] {
         if (header->failed())
             dropActiveReader(serial);
     });
-    return header;
-}
-
-UploadDataPage* UploadController::dataUploader(quint64 serial, Measurement* deviceMeasurement, FlashAddress from)
-{
-    const quint64 id = deviceMeasurement->getMeasurementID();
-    auto* reader = new UploadDataPage(serial, id);
-    reader->setStartAddress(from);
-    reader->setStopAddress(deviceMeasurement->getStopAddress(serial));
-    reader->setMeasurementId(id);
-    reader->setPagesPerRequest(pagesPerRequest(serial));
-    reader->setOpenEnded(deviceMeasurement->getStopAddress(serial) == MeasurementController::kOpenStopAddress);
-    if (MeasurementController* measurements = measurementController()) {
-        connect(measurements, &MeasurementController::DeviceTrackListChanged, reader,
-                &ParseDataStream::DeviceTrackListChanged, Qt::UniqueConnection);
-        connect(reader, &UploadDataPage::uploadPageDone, measurements, &MeasurementController::uploadPageDone);
-    }
+    const bool headerQueued = queue(header);
+    UploadDataPage* reader = plan.reader;
     // Saving is done here rather than by the registry on its own, so that
     // the end of an upload is reported from what was written.
     connect(reader, &UploadDataPage::uploadDone, this, &UploadController::readerFinished, Qt::UniqueConnection);
@@ -476,7 +358,14 @@ UploadDataPage* UploadController::dataUploader(quint64 serial, Measurement* devi
     connect(reader, &UploadDataPage::uploadPageDone, this, &UploadController::pageStored);
     connect(reader, &UploadDataPage::uploadPageEmpty, this, &UploadController::pageEmpty);
     connect(reader, &UploadDataPage::uploadRewound, this, &UploadController::readingAgain);
-    return reader;
+    if (!queue(reader))
+        return false;
+
+    m_active.begin(serial, plan.upload);
+    const double fraction = ActiveUploads::fraction(plan.upload);
+    if (fraction >= 0.0 && fraction < 1.0)
+        announceProgress(serial, fraction);
+    return headerQueued;
 }
 
 void UploadController::pageStored(quint64 DeviceSerial, quint64 MeasurementId, quint32 Address)
@@ -670,25 +559,7 @@ void UploadController::uploadAborted(quint64 DeviceSerial, quint64 MeasurementId
 
 int UploadController::pagesToUpload() const
 {
-    qint64 pages = m_active.pagesLeft();
-    MeasurementController* measurements = measurementController();
-    if (measurements != nullptr) {
-        QSet<UploadKey> counted;
-        for (auto it = m_pendingUploads.cbegin(); it != m_pendingUploads.cend(); ++it) {
-            const UploadKey key(it.key(), it.value());
-            if (counted.contains(key) || m_active.measurementOf(it.key()) == it.value())
-                continue;
-            counted.insert(key);
-            const Measurement* listed = measurements->findMeasurementOnDevice(it.key(), it.value());
-            if (listed == nullptr)
-                continue;
-            const quint32 start = listed->getStartAddress(it.key());
-            const quint32 stop = listed->getStopAddress(it.key());
-            if (stop == MeasurementController::kOpenStopAddress || !(start < stop))
-                continue;
-            pages += FlashAddress(stop).pageIndex() - FlashAddress(start).pageIndex();
-        }
-    }
+    const qint64 pages = m_active.pagesLeft() + m_readers.pendingPages(m_pendingUploads, m_active);
     return int(qMin<qint64>(pages, std::numeric_limits<int>::max()));
 }
 

@@ -4,6 +4,7 @@
 #include "Protocol/FlashAddress.h"
 #include "Workflows/ActiveUploads.h"
 #include "Workflows/UploadAttempts.h"
+#include "Workflows/UploadReaders.h"
 
 #include <QMap>
 #include <QMultiMap>
@@ -18,6 +19,7 @@
 
 class AllocationTables;
 class FlashEraser;
+class RecordingControl;
 class Measurement;
 class SensorIdentifier;
 class UploadDataPage;
@@ -52,8 +54,8 @@ public:
     // Pages one request asks for: long enough that the time between the
     // last page of one run and the first of the next is small beside the
     // run (about a millisecond on a cable, tens of them over Bluetooth).
-    static constexpr int kUsbPagesPerRequest = 64;
-    static constexpr int kBluetoothPagesPerRequest = 64;
+    static constexpr int kUsbPagesPerRequest = UploadReaders::kUsbPagesPerRequest;
+    static constexpr int kBluetoothPagesPerRequest = UploadReaders::kBluetoothPagesPerRequest;
     // Attempts in a row that store no page, or that stop at the same page
     // without samples, before an upload is given up.
     static constexpr int kMaxFruitlessAttempts = UploadAttempts::kMaxAttempts;
@@ -75,11 +77,10 @@ public:
     bool isErasing() const;
     double eraseProgress() const;
     // From an accepted start until the sensors have answered the stop.
-    bool isRecording() const { return m_recordingId != 0; }
-    quint64 recordingId() const { return m_recordingId; }
+    bool isRecording() const;
     // What runs elsewhere and forbids a recording: a live view, a setup.
-    void setLiveViewQuery(ActivityQuery query) { m_liveViewRunning = std::move(query); }
-    void setSetupQuery(ActivityQuery query) { m_setupRunning = std::move(query); }
+    void setLiveViewQuery(ActivityQuery query);
+    void setSetupQuery(ActivityQuery query);
 
 Q_SIGNALS:
     // Pages stored of the range being uploaded, from 0 to 1; 1 once the
@@ -139,18 +140,8 @@ private Q_SLOTS:
     void readingAgain(quint64 DeviceSerial, quint64 MeasurementId, quint32 Address);
     void readerFinished(quint64 DeviceSerial, quint64 MeasurementId);
     void sensorLost(quint64 deviceSerial);
-    void stopAnswered(quint64 DeviceSerial);
 
 private:
-    using UploadKey = QPair<quint64, quint64>; // device serial, measurement id
-
-    UploadHeader* headerUploader(quint64 serial, Measurement* deviceMeasurement);
-    UploadDataPage* dataUploader(quint64 serial, Measurement* deviceMeasurement, FlashAddress from);
-    // Where an upload of the device's part goes on: the page of the stored
-    // progress (read once more to check it), or the first data page when
-    // nothing usable is stored.
-    FlashAddress resumeAddress(Measurement* host, Measurement* deviceMeasurement, quint64 serial);
-    int pagesPerRequest(quint64 serial) const;
     void removePendingEntries(quint64 serial, quint64 id);
     // Drops the device's active upload reader; it reports aborted.
     void dropActiveReader(quint64 serial);
@@ -166,8 +157,6 @@ private:
     void refreshCard(quint64 serial, quint64 id);
     // Reads the tables of the sensors among these that are still there.
     void readTablesOf(const QList<quint64>& serials);
-    // Why a recording cannot start now; empty when it can.
-    QString recordingRefusal() const;
 
     AllocationTables* m_tables = nullptr;
     QMultiMap<quint64, quint64> m_pendingUploads;
@@ -175,14 +164,8 @@ private:
     QTimer m_pendingUploadTimer;
     SensorIdentifier* m_identifier = nullptr;
     FlashEraser* m_eraser = nullptr;
-    ActivityQuery m_liveViewRunning;
-    ActivityQuery m_setupRunning;
-    quint64 m_recordingId = 0;
-    // Sensors whose answer to the stop of the recording is awaited.
-    QSet<quint64> m_stopsAwaited;
-    quint64 m_stoppingId = 0;
-    quint64 m_stopGeneration = 0;
-    bool m_collectingStops = false;
+    RecordingControl* m_recording = nullptr;
+    UploadReaders m_readers;
 
     UploadAttempts m_attempts;
     int m_pagesToUpload = 0;
