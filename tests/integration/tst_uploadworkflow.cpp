@@ -237,6 +237,8 @@ private Q_SLOTS:
         {
             UploadRig rig(folder.path());
             QSignalSpy progress(&rig.upload, &UploadController::uploadProgress);
+            // A sensor that goes away is not a failed upload: it goes on.
+            QSignalSpy failed(&rig.upload, &UploadController::uploadFailed);
             sensor = uploadAndPullAThirdIn(rig, id);
             QVERIFY(sensor);
             // What arrived is on disk.
@@ -258,6 +260,7 @@ private Q_SLOTS:
             rig.plugAgain(sensor);
             QVERIFY(rig.pumpUntil([&] { return UploadRig::progress(progress, kA) >= 0.6; }));
             QCOMPARE(firstDataRequest(*sensor, requestsBefore, id), progressAddress);
+            QCOMPARE(failed.count(), 0);
 
             rig.linkOf[kA]->unplug();
             QVERIFY(rig.pumpUntil([&] { return !rig.online(kA); }));
@@ -275,8 +278,12 @@ private Q_SLOTS:
             const int requestsBefore = sensor->requestLog().size();
             rig.plugAgain(sensor);
             QVERIFY(rig.pumpUntil([&] { return rig.ready(kA) && rig.settled(); }));
+            QSignalSpy complete(&rig.upload, &UploadController::uploadComplete);
+            QSignalSpy failed(&rig.upload, &UploadController::uploadFailed);
             rig.upload.uploadMeasurement(hex(id));
             QVERIFY(rig.pumpUntil([&] { return rig.uploaded(kA, id); }));
+            QCOMPARE(complete.count(), 1);
+            QCOMPARE(failed.count(), 0);
             QCOMPARE(firstDataRequest(*sensor, requestsBefore, id), progressBeforeRestart);
             TrackList* list = rig.measurements.getMeasurementOnHostById(id)->getTrackList(kA);
             QVERIFY(list->getTrackById(0x110)->numberOfSamples() >= storedBeforeRestart);
@@ -578,6 +585,19 @@ private Q_SLOTS:
         QCOMPARE(card->data(row, MeasurementsModel::UploadStateRole).toString(), QStringLiteral("uploaded"));
         QCOMPARE(card->roleNames().value(MeasurementsModel::UploadStateRole), QByteArray("UploadState"));
         QCOMPARE(card->roleNames().value(MeasurementsModel::OnHostRole), QByteArray("OnHost"));
+
+        // Once the recording is over, the live view may start; it refuses a
+        // recording in turn.
+        live.startLiveStream();
+        QVERIFY(live.isStreaming());
+        QVERIFY(rig.pumpUntil([&] { return a->isStreaming(); }));
+        QCOMPARE(hex(a->measurementId()), QString::number(live.liveMeasurementId(), 16));
+        QVERIFY(hex(a->measurementId()) != id);
+        QCOMPARE(rig.upload.startRecording(), QString());
+        QCOMPARE(warnings.last().at(0).toString(), QStringLiteral("Stop the live view before you start a recording."));
+        live.stopLiveStream();
+        QVERIFY(!live.isStreaming());
+        QVERIFY(rig.pumpUntil([&] { return !a->isStreaming(); }));
     }
 
     // An erase ends complete only when every block of every sensor is
