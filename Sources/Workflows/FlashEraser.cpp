@@ -58,6 +58,17 @@ bool FlashEraser::start(const QList<quint64>& serials, quint32 first, quint32 la
     return true;
 }
 
+QString FlashEraser::refusal(bool recording, bool anySensor) const
+{
+    if (m_erasing)
+        return tr("The sensors are being erased already.");
+    if (recording)
+        return tr("Stop the recording before you erase the sensors.");
+    if (!anySensor)
+        return tr("Connect a sensor before you erase its recordings.");
+    return QString();
+}
+
 void FlashEraser::sensorLost(quint64 serial)
 {
     if (m_erasing && m_done.contains(serial) && !m_done.value(serial))

@@ -33,6 +33,8 @@ public:
     // one is running already or there is no sensor to erase.
     bool start(const QList<quint64>& serials, quint32 first, quint32 last);
     bool isErasing() const { return m_erasing; }
+    // Why an erase cannot start now, for the user; empty when it can.
+    QString refusal(bool recording, bool anySensor) const;
     // Confirmed blocks of all sensors over all their blocks; 1 only once
     // the erase is complete.
     double progress() const { return m_progress; }

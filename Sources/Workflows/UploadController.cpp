@@ -17,6 +17,7 @@
 #include "Protocol/UploadHeader.h"
 #include "Workflows/AllocationTables.h"
 #include "Workflows/FlashEraser.h"
+#include "Workflows/PendingUploads.h"
 #include "Workflows/RecordingControl.h"
 #include "Workflows/SensorIdentifier.h"
 #include "Workflows/UploadAttempts.h"
@@ -80,10 +81,12 @@ UploadController::UploadController(QObject* parent, DeviceManager* deviceManager
         Q_EMIT eraseFailed(serial, reason);
         readTablesOf(m_eraser->sensors());
     });
-    m_pendingUploadTimer.setInterval(kPendingUploadIntervalMs);
-    m_pendingUploadTimer.setSingleShot(false);
-    connect(&m_pendingUploadTimer, &QTimer::timeout, this, &UploadController::CheckAllPendingUploads);
     m_tables = new AllocationTables(this, measurementController, this);
+    m_pending = new PendingUploads(
+        m_active, m_tables, [this](quint64 serial) { return isDeviceOnline(serial); },
+        [this](quint64 serial, quint64 id) { return uploadMeasurementFromDevice(hex(serial), hex(id)); }, this);
+    connect(m_pending, &PendingUploads::checkDue, this, &UploadController::CheckAllPendingUploads);
+    connect(m_pending, &PendingUploads::changed, this, &UploadController::updatePagesToUpload);
     connect(m_tables, &AllocationTables::tableParsed, this, &UploadController::deviceMATcomplete);
     if (deviceManager != nullptr) {
         // Made before anyone else hears of the connection, so that a table
@@ -91,7 +94,7 @@ UploadController::UploadController(QObject* parent, DeviceManager* deviceManager
         connect(deviceManager, &DeviceManager::deviceConnected, m_tables, &AllocationTables::sensorJoined);
         connect(deviceManager, &DeviceManager::deviceDisconnected, m_tables, &AllocationTables::sensorLeft);
         connect(deviceManager, &DeviceManager::deviceFirmwareChanged, m_tables, &AllocationTables::sensorKnown);
-        connect(deviceManager, &DeviceManager::deviceDisconnected, this, &UploadController::sensorLost);
+        connect(deviceManager, &DeviceManager::deviceDisconnected, m_eraser, &FlashEraser::sensorLost);
     }
 }
 
@@ -136,47 +139,16 @@ void UploadController::stopRecording()
     m_recording->endStop();
 }
 
-bool UploadController::isRecording() const
-{
-    return m_recording->isRecording();
-}
-
-void UploadController::setLiveViewQuery(ActivityQuery query)
-{
-    m_recording->setLiveViewQuery(std::move(query));
-}
-
-void UploadController::setSetupQuery(ActivityQuery query)
-{
-    m_recording->setSetupQuery(std::move(query));
-}
-
 // Erasing
 
 void UploadController::deleteAllDataBlocks()
 {
-    QString refusal;
-    if (isErasing())
-        refusal = tr("The sensors are being erased already.");
-    else if (isRecording())
-        refusal = tr("Stop the recording before you erase the sensors.");
-    else if (connectedSerials().isEmpty())
-        refusal = tr("Connect a sensor before you erase its recordings.");
+    const QString refusal = m_eraser->refusal(isRecording(), !connectedSerials().isEmpty());
     if (!refusal.isEmpty()) {
         NotificationHub::instance()->sendWarning(refusal);
         return;
     }
     m_eraser->start(connectedSerials(), kFirstErasedBlock.toQuint32(), kLastErasedBlock.toQuint32());
-}
-
-bool UploadController::isErasing() const
-{
-    return m_eraser->isErasing();
-}
-
-double UploadController::eraseProgress() const
-{
-    return m_eraser->progress();
 }
 
 void UploadController::readTablesOf(const QList<quint64>& serials)
@@ -185,11 +157,6 @@ void UploadController::readTablesOf(const QList<quint64>& serials)
         if (isDeviceOnline(serial))
             m_tables->read(serial);
     }
-}
-
-void UploadController::sensorLost(quint64 deviceSerial)
-{
-    m_eraser->sensorLost(deviceSerial);
 }
 
 // Allocation tables
@@ -250,13 +217,9 @@ void UploadController::uploadMeasurement(QString measurementIdStr)
 
 void UploadController::scheduleUpload(quint64 deviceId, quint64 measurementId)
 {
-    m_pendingUploads.insert(deviceId, measurementId);
     // A fresh request from the user gets fresh chances.
     m_attempts.forget(deviceId, measurementId);
-    qCDebug(lcWorkflows) << "scheduled upload for device: " << hex(deviceId)
-                         << " and measuerement: " << hex(measurementId);
-    m_pendingUploadTimer.start();
-    updatePagesToUpload();
+    m_pending->add(deviceId, measurementId);
 }
 
 void UploadController::CheckAllPendingUploads()
@@ -269,47 +232,13 @@ void UploadController::CheckAllPendingUploads()
     }
     if (!pending) {
         qCDebug(lcWorkflows) << " No more uploads pending, stop upload timer.";
-        m_pendingUploadTimer.stop();
+        m_pending->stopChecking();
     }
 }
 
 bool UploadController::CheckPendingUploads(quint64 deviceSerial)
 {
-    const QList<quint64> pending = m_pendingUploads.values(deviceSerial);
-    QStringList pendingText;
-    for (const quint64 id : pending)
-        pendingText.append(QString::number(id));
-    qCDebug(lcWorkflows) << "UploadController, check PendingUploads for device: " << hex(deviceSerial);
-    qCDebug(lcWorkflows) << "Device " << hex(deviceSerial) << " active upload: " << m_active.measurementOf(deviceSerial)
-                         << " pending uploads: " << pendingText.join(QStringLiteral(", "));
-    if (pending.isEmpty())
-        return false;
-    qCDebug(lcWorkflows) << "Device " << hex(deviceSerial) << " has pending uploads: ";
-    if (m_active.find(deviceSerial) != nullptr)
-        return true;
-    // A sensor that is away keeps its entries for when it is back.
-    if (!isDeviceOnline(deviceSerial))
-        return false;
-    if (!m_pendingUploadTimer.isActive())
-        m_pendingUploadTimer.start();
-    // Until the sensor's table has been read, nobody can tell whether it
-    // holds the measurement; trying now would drop the entry as failed.
-    if (!m_tables->isReadAndSettled(deviceSerial)) {
-        if (!m_tables->isReading(deviceSerial) && !m_tables->isDeferred(deviceSerial))
-            m_tables->read(deviceSerial);
-        qCDebug(lcWorkflows) << " Waiting for the table of device: " << hex(deviceSerial);
-        return true;
-    }
-    qCDebug(lcWorkflows) << " Uploads remaining for device " << hex(deviceSerial) << " : " << pending.size();
-    const quint64 id = pending.first();
-    qCDebug(lcWorkflows) << "PendingUpload found, try to upload measurement " << hex(id)
-                         << " for device: " << hex(deviceSerial);
-    // The upload is listed as active as soon as its readers are queued.
-    if (uploadMeasurementFromDevice(hex(deviceSerial), hex(id))) {
-        removePendingEntries(deviceSerial, id);
-        updatePagesToUpload();
-    }
-    return true;
+    return m_pending->check(deviceSerial);
 }
 
 bool UploadController::uploadMeasurementFromDevice(QString deviceSerial, QString measurementIdStr)
@@ -370,11 +299,9 @@ bool UploadController::uploadMeasurementFromDevice(QString deviceSerial, QString
 
 void UploadController::pageStored(quint64 DeviceSerial, quint64 MeasurementId, quint32 Address)
 {
-    ActiveUploads::Upload* upload = m_active.find(DeviceSerial, MeasurementId);
+    const ActiveUploads::Upload* upload = m_active.pageStored(DeviceSerial, MeasurementId, Address);
     if (upload == nullptr)
         return;
-    ++upload->pagesStored;
-    upload->nextPage = FlashAddress(Address).pageIndex() + 1;
     // The whole of it is announced once it is saved as well.
     const double fraction = ActiveUploads::fraction(*upload);
     if (fraction >= 0.0 && fraction < 1.0)
@@ -384,21 +311,16 @@ void UploadController::pageStored(quint64 DeviceSerial, quint64 MeasurementId, q
 
 void UploadController::pageEmpty(quint64 DeviceSerial, quint64 MeasurementId, quint32 Address)
 {
-    ActiveUploads::Upload* upload = m_active.find(DeviceSerial, MeasurementId);
-    if (upload == nullptr)
-        return;
-    upload->emptyPageFound = true;
-    upload->emptyPage = Address;
+    m_active.pageEmpty(DeviceSerial, MeasurementId, Address);
 }
 
 void UploadController::readingAgain(quint64 DeviceSerial, quint64 MeasurementId, quint32 Address)
 {
-    ActiveUploads::Upload* upload = m_active.find(DeviceSerial, MeasurementId);
+    const ActiveUploads::Upload* upload = m_active.rewound(DeviceSerial, MeasurementId, Address);
     if (upload == nullptr)
         return;
     qCDebug(lcWorkflows) << " Stored data of measurement " << hex(MeasurementId) << " from device "
                          << hex(DeviceSerial) << " does not match its progress, reading it all again.";
-    upload->nextPage = FlashAddress(Address).pageIndex();
     const double fraction = ActiveUploads::fraction(*upload);
     if (fraction >= 0.0)
         announceProgress(DeviceSerial, fraction);
@@ -503,13 +425,7 @@ void UploadController::uploadMeasurementFromDeviceFailed(quint64 DeviceSerial, q
 {
     qCDebug(lcWorkflows) << " Upload failed for measurement " << hex(MeasurementId) << " and device "
                          << hex(DeviceSerial);
-    removePendingEntries(DeviceSerial, MeasurementId);
-    updatePagesToUpload();
-}
-
-void UploadController::removePendingEntries(quint64 serial, quint64 id)
-{
-    m_pendingUploads.remove(serial, id);
+    m_pending->remove(DeviceSerial, MeasurementId);
 }
 
 void UploadController::removeFromActiveUploads(quint64 DeviceSerial, quint64 MeasurementId)
@@ -543,12 +459,9 @@ void UploadController::uploadAborted(quint64 DeviceSerial, quint64 MeasurementId
                      .arg(hex(MeasurementId), hex(DeviceSerial));
 
     if (reason.isEmpty()) {
-        if (!m_pendingUploads.contains(DeviceSerial, MeasurementId))
-            m_pendingUploads.insert(DeviceSerial, MeasurementId);
         qCDebug(lcWorkflows) << " Upload of measurement " << hex(MeasurementId) << " from device "
                              << hex(DeviceSerial) << " broke off; it goes on when the device can be reached.";
-        if (!m_pendingUploadTimer.isActive())
-            m_pendingUploadTimer.start();
+        m_pending->resume(DeviceSerial, MeasurementId);
     } else {
         m_attempts.forget(DeviceSerial, MeasurementId);
         giveUp(DeviceSerial, MeasurementId, reason);
@@ -559,7 +472,7 @@ void UploadController::uploadAborted(quint64 DeviceSerial, quint64 MeasurementId
 
 int UploadController::pagesToUpload() const
 {
-    const qint64 pages = m_active.pagesLeft() + m_readers.pendingPages(m_pendingUploads, m_active);
+    const qint64 pages = m_active.pagesLeft() + m_readers.pendingPages(m_pending->entries(), m_active);
     return int(qMin<qint64>(pages, std::numeric_limits<int>::max()));
 }
 
@@ -589,11 +502,6 @@ void UploadController::identifySensors(QStringList deviceSerials)
 void UploadController::identifySensorSlot()
 {
     m_identifier->step();
-}
-
-bool UploadController::isIdentifying() const
-{
-    return m_identifier->isRunning();
 }
 
 void UploadController::DeviceTracksParsed()

@@ -3,6 +3,10 @@
 #include "Protocol/AppController.h"
 #include "Protocol/FlashAddress.h"
 #include "Workflows/ActiveUploads.h"
+#include "Workflows/FlashEraser.h"
+#include "Workflows/PendingUploads.h"
+#include "Workflows/RecordingControl.h"
+#include "Workflows/SensorIdentifier.h"
 #include "Workflows/UploadAttempts.h"
 #include "Workflows/UploadReaders.h"
 
@@ -18,10 +22,7 @@
 #include <functional>
 
 class AllocationTables;
-class FlashEraser;
-class RecordingControl;
 class Measurement;
-class SensorIdentifier;
 class UploadDataPage;
 class UploadHeader;
 class UploadMAT;
@@ -50,7 +51,7 @@ class UploadController : public AppController
 public:
     using ActivityQuery = std::function<bool()>;
 
-    static constexpr int kPendingUploadIntervalMs = 1000;
+    static constexpr int kPendingUploadIntervalMs = PendingUploads::kCheckIntervalMs;
     // Pages one request asks for: long enough that the time between the
     // last page of one run and the first of the next is small beside the
     // run (about a millisecond on a cable, tens of them over Bluetooth).
@@ -68,19 +69,19 @@ public:
     int pagesToUpload() const;
     quint64 activeUpload(quint64 deviceSerial) const { return m_active.measurementOf(deviceSerial); }
     // The device's pending ids, the one scheduled last first.
-    QList<quint64> pendingUploads(quint64 deviceSerial) const { return m_pendingUploads.values(deviceSerial); }
+    QList<quint64> pendingUploads(quint64 deviceSerial) const { return m_pending->of(deviceSerial); }
     // Whether the device's table has been read since it connected.
     bool hasReadTable(quint64 deviceSerial) const;
-    bool isCheckingPendingUploads() const { return m_pendingUploadTimer.isActive(); }
-    bool isIdentifying() const;
+    bool isCheckingPendingUploads() const { return m_pending->isChecking(); }
+    bool isIdentifying() const { return m_identifier->isRunning(); }
 
-    bool isErasing() const;
-    double eraseProgress() const;
+    bool isErasing() const { return m_eraser->isErasing(); }
+    double eraseProgress() const { return m_eraser->progress(); }
     // From an accepted start until the sensors have answered the stop.
-    bool isRecording() const;
+    bool isRecording() const { return m_recording->isRecording(); }
     // What runs elsewhere and forbids a recording: a live view, a setup.
-    void setLiveViewQuery(ActivityQuery query);
-    void setSetupQuery(ActivityQuery query);
+    void setLiveViewQuery(ActivityQuery query) { m_recording->setLiveViewQuery(std::move(query)); }
+    void setSetupQuery(ActivityQuery query) { m_recording->setSetupQuery(std::move(query)); }
 
 Q_SIGNALS:
     // Pages stored of the range being uploaded, from 0 to 1; 1 once the
@@ -139,10 +140,8 @@ private Q_SLOTS:
     void pageEmpty(quint64 DeviceSerial, quint64 MeasurementId, quint32 Address);
     void readingAgain(quint64 DeviceSerial, quint64 MeasurementId, quint32 Address);
     void readerFinished(quint64 DeviceSerial, quint64 MeasurementId);
-    void sensorLost(quint64 deviceSerial);
 
 private:
-    void removePendingEntries(quint64 serial, quint64 id);
     // Drops the device's active upload reader; it reports aborted.
     void dropActiveReader(quint64 serial);
     void announceProgress(quint64 serial, double fraction);
@@ -159,9 +158,8 @@ private:
     void readTablesOf(const QList<quint64>& serials);
 
     AllocationTables* m_tables = nullptr;
-    QMultiMap<quint64, quint64> m_pendingUploads;
+    PendingUploads* m_pending = nullptr;
     ActiveUploads m_active;
-    QTimer m_pendingUploadTimer;
     SensorIdentifier* m_identifier = nullptr;
     FlashEraser* m_eraser = nullptr;
     RecordingControl* m_recording = nullptr;
