@@ -11,9 +11,9 @@
 #include <QTimer>
 
 #include "Links/ReceiveBuffers.h"
+#include "Links/SerialProbes.h"
 
 class DeviceManager;
-class GetSerial;
 class RemoteInterface;
 
 // Owns every link to a sensor: takes in discovered links, opens them, asks
@@ -41,7 +41,7 @@ public:
     // Connect ticks (seconds) after which a link that no sensor has claimed
     // yet is asked again who it is: a sensor that boots slowly, or that
     // shares its serial with one already bound, is not left for ever.
-    static constexpr int kReprobeAfterTicks = 5;
+    static constexpr int kReprobeAfterTicks = SerialProbes::kReprobeAfterTicks;
 
     explicit InterfaceManager(QObject* parent = nullptr);
     ~InterfaceManager() override;
@@ -147,8 +147,8 @@ protected:
     // over several links at once.
     QMultiMap<quint64, RemoteInterface*> serialToInterfaces;
     QMap<RemoteInterface*, quint64> interfaceToSerial;
-    // Serial requests sent and not yet answered (children of this object).
-    QList<GetSerial*> pendingSerialRequests;
+    // The questions for the serial of each open, unbound link.
+    SerialProbes* serialProbes() const { return m_probes; }
 
     ReceiveBuffers m_buffers;
 
@@ -163,11 +163,8 @@ protected:
 
 private:
     void bindInterface(RemoteInterface* link, quint64 serial);
-    void releaseSerialRequests(const QString& identifier);
     void retireInterface(RemoteInterface* link);
-    void startSerialProbe(const QString& identifier);
     void reprobeUnboundLinks();
-    GetSerial* pendingRequestFor(const QString& identifier) const;
     // The links bound to a serial, oldest binding first.
     QList<RemoteInterface*> linksBoundTo(quint64 serial) const;
     // The link that carries a sensor's frames: the best rank, and among
@@ -182,8 +179,7 @@ private:
 
     QPointer<DeviceManager> m_deviceManager;
     QString m_deliveringLink;
-    // Connect ticks each open, unbound link has waited without a probe running.
-    QMap<QString, int> m_unboundTicks;
+    SerialProbes* m_probes = nullptr;
     // Links already reported for claiming a serial that another sensor
     // holds, with that serial.
     QMap<QString, quint64> m_reportedClaims;

@@ -17,14 +17,19 @@ SensorIdentifier::SensorIdentifier(Sink sink, OnlineQuery online, QObject* paren
 
 void SensorIdentifier::identify(quint64 serial)
 {
-    if (serial == 0)
-        return;
     if (m_timer.isActive()) {
+        if (serial == 0)
+            return;
         if (serial != m_serial && !m_waiting.contains(serial))
             m_waiting.append(serial);
         return;
     }
     m_waiting.removeAll(serial);
+    // Nobody to blink: the request is over at once.
+    if (serial == 0 || (m_online && !m_online(serial))) {
+        Q_EMIT finished();
+        return;
+    }
     begin(serial);
 }
 
