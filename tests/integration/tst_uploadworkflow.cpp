@@ -9,6 +9,7 @@
 
 #include "FlashRecording.h"
 #include "ManualClock.h"
+#include "RequestLog.h"
 #include "SimFlash.h"
 #include "UploadRig.h"
 #include "WireBytes.h"
@@ -165,14 +166,9 @@ private Q_SLOTS:
         // Bluetooth asks for runs of pages; both sensors recorded from the
         // feature switch.
         QVERIFY(b->requestCount("<GetFlashPages>") > 0);
-        for (const auto& sensor : {a, b}) {
-            QList<QByteArray> features;
-            for (const RequestRecord& record : sensor->requestLog()) {
-                if (record.token == "<SetFeature>")
-                    features.append(record.payload);
-            }
-            QCOMPARE(features, QList<QByteArray>({WireBytes::bytes({6, 1}), WireBytes::bytes({6, 0})}));
-        }
+        for (const auto& sensor : {a, b})
+            QCOMPARE(RequestLog::featureRequests(*sensor),
+                     QList<QByteArray>({WireBytes::bytes({6, 1}), WireBytes::bytes({6, 0})}));
 
         // What was uploaded is there after a restart.
         WorkflowRig restarted(rig.storage.path());
@@ -704,15 +700,8 @@ private Q_SLOTS:
         QMap<quint64, QList<quint32>> colours;
         QMap<quint64, QList<QByteArray>> features;
         for (const auto& [sensor, from] : {std::make_pair(a, beforeA), std::make_pair(b, beforeB)}) {
-            for (int i = from; i < sensor->requestLog().size(); ++i) {
-                const RequestRecord& record = sensor->requestLog().at(i);
-                if (record.token == "<SetFeature>")
-                    features[sensor->serial()].append(record.payload);
-                else if (record.token == "<SetDeviceColor>")
-                    colours[sensor->serial()].append(quint32(quint8(record.payload[1])) << 16
-                                                     | quint32(quint8(record.payload[2])) << 8
-                                                     | quint8(record.payload[3]));
-            }
+            colours[sensor->serial()] = RequestLog::colourRequests(*sensor, from);
+            features[sensor->serial()] = RequestLog::featureRequests(*sensor, from);
         }
         const QList<QByteArray> onOff({WireBytes::bytes({15, 1}), WireBytes::bytes({15, 0})});
         QCOMPARE(features[kA], onOff);
