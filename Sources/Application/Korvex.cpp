@@ -83,6 +83,18 @@ Korvex::Korvex(QObject* parent)
     connect(m_liveController, &LiveController::liveStreamStopped, m_plotController,
             &PlotController::stopLivePlotters);
 
+    // One thing at a time on the sensors: a recording, a live view or a
+    // setup each refuses to start while another one runs.
+    UploadController* upload = m_uploadController;
+    LiveController* live = m_liveController;
+    SetupController* setup = m_setupController;
+    upload->setLiveViewQuery([live] { return live->isStreaming(); });
+    upload->setSetupQuery([setup] { return setup->isRunning(); });
+    live->setRecordingQuery([upload] { return upload->isRecording(); });
+    live->setSetupQuery([setup] { return setup->isRunning(); });
+    setup->setRecordingQuery([upload] { return upload->isRecording(); });
+    setup->setLiveViewQuery([live] { return live->isStreaming(); });
+
     // The scene comes last: it sees every controller and every connection.
     m_guiManager = new GuiManager(m_deviceManager, m_appManager, m_setupController, m_liveController,
                                   m_uploadController, m_stateController, m_measurementController,

@@ -121,9 +121,25 @@ MeasurementsModel* MeasurementController::getMeasurementsOnDeviceModel(quint64 s
     // host's copy of the upload, whose files a removed row must not take.
     model->setEraseFileOnRemove(false);
     model->setUpdateFileOnChange(false);
+    // Its cards tell whether each recording is on the host already.
+    model->setDeviceSerial(serial, [this](quint64 id) { return getMeasurementOnHostById(id); });
     m_measurementsOnDevices.insert(serial, model);
     qCDebug(lcData) << "Created Measurements Model for device: " << Qt::hex << serial;
     return model;
+}
+
+void MeasurementController::retainMeasurementsOnDevice(quint64 serial, const QSet<quint64>& listedIds)
+{
+    MeasurementsModel* model = getMeasurementsOnDeviceModel(serial);
+    for (int row = model->rowCount() - 1; row >= 0; --row) {
+        Measurement* measurement = model->getMeasurement(row);
+        if (measurement == nullptr || listedIds.contains(measurement->getMeasurementID()))
+            continue;
+        qCDebug(lcData) << "Measurement " << Qt::hex << measurement->getMeasurementID()
+                        << " is no longer on device " << serial;
+        model->removeRows(row, 1);
+        measurement->deleteLater();
+    }
 }
 
 Measurement* MeasurementController::getMeasurementOnDeviceByIndex(quint64 serial, int index) const

@@ -6,6 +6,7 @@
 
 #include <QList>
 #include <QMap>
+#include <QSet>
 #include <QObject>
 #include <QString>
 #include <QVariantMap>
@@ -47,6 +48,9 @@ public:
 
     // The sensor's list, created empty on first use.
     MeasurementsModel* getMeasurementsOnDeviceModel(quint64 serial);
+    // After a table read: the sensor's list keeps only the recordings its
+    // table still names (an erase leaves none).
+    void retainMeasurementsOnDevice(quint64 serial, const QSet<quint64>& listedIds);
     Measurement* getMeasurementOnDeviceByIndex(quint64 serial, int index) const;
     Measurement* getMeasurementOnDeviceById(quint64 serial, quint64 id) const;
     QList<quint64> getDeviceSerialsWithMeasurementId(quint64 id) const;

@@ -1,6 +1,7 @@
 #include "Data/MeasurementsModel.h"
 
 #include "Data/Measurement.h"
+#include "Data/MeasurementController.h"
 #include "Log/LogCategories.h"
 
 #include <QDebug>
@@ -48,6 +49,17 @@ QVariant MeasurementsModel::data(const QModelIndex& index, int role) const
         return measurement->getStartTime().toString(QStringLiteral("yyyy-MM-dd"));
     case StartTimeTextRole:
         return measurement->getStartTime().toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+    case OnHostRole:
+    case UploadStateRole: {
+        if (!m_hostLookup)
+            return QVariant();
+        // Remembered as shown, so that a refresh tells only of changes.
+        const UploadState state = uploadState(measurement);
+        m_shownStates.insert(measurement->getMeasurementID(), state);
+        if (role == OnHostRole)
+            return state != UploadState::NotUploaded;
+        return uploadStateText(state);
+    }
     default:
         return QVariant();
     }
@@ -55,7 +67,7 @@ QVariant MeasurementsModel::data(const QModelIndex& index, int role) const
 
 QHash<int, QByteArray> MeasurementsModel::roleNames() const
 {
-    return {
+    QHash<int, QByteArray> names {
         { MeasurementIDRole, QByteArrayLiteral("MeasurementID") },
         { SizeRole, QByteArrayLiteral("Size") },
         { UserNameRole, QByteArrayLiteral("UserName") },
@@ -66,6 +78,67 @@ QHash<int, QByteArray> MeasurementsModel::roleNames() const
         { DayRole, QByteArrayLiteral("Day") },
         { StartTimeTextRole, QByteArrayLiteral("StartTimeText") },
     };
+    // Only a sensor's list knows of a host copy.
+    if (m_hostLookup) {
+        names.insert(OnHostRole, QByteArrayLiteral("OnHost"));
+        names.insert(UploadStateRole, QByteArrayLiteral("UploadState"));
+    }
+    return names;
+}
+
+void MeasurementsModel::setDeviceSerial(quint64 serial, HostLookup hostLookup)
+{
+    m_deviceSerial = serial;
+    m_hostLookup = std::move(hostLookup);
+}
+
+MeasurementsModel::UploadState MeasurementsModel::uploadState(const Measurement* listed) const
+{
+    if (listed == nullptr || !m_hostLookup)
+        return UploadState::NotUploaded;
+    const Measurement* host = m_hostLookup(listed->getMeasurementID());
+    // A recording's host copy exists from its start; only pages stored
+    // from this sensor put any of it on the host.
+    if (host == nullptr || !host->hasLastUploadAddress(m_deviceSerial))
+        return UploadState::NotUploaded;
+    const quint32 stop = listed->getStopAddress(m_deviceSerial);
+    // Whole only up to the stop page of the recording the sensor lists:
+    // progress of another recording under the same id does not count.
+    const bool sameRecording = host->getStartAddress(m_deviceSerial) == listed->getStartAddress(m_deviceSerial)
+        && host->getStopAddress(m_deviceSerial) == stop;
+    if (sameRecording && stop != MeasurementController::kOpenStopAddress && !(host->getLastUploadAddress(m_deviceSerial) < stop))
+        return UploadState::Uploaded;
+    return UploadState::PartlyUploaded;
+}
+
+QString MeasurementsModel::uploadStateText(UploadState state)
+{
+    switch (state) {
+    case UploadState::Uploaded:
+        return tr("uploaded");
+    case UploadState::PartlyUploaded:
+        return tr("partly uploaded");
+    case UploadState::NotUploaded:
+        break;
+    }
+    return tr("not uploaded");
+}
+
+void MeasurementsModel::refreshUploadState(quint64 measurementId)
+{
+    for (int row = 0; row < m_items.size(); ++row) {
+        const Measurement* listed = getMeasurement(row);
+        if (listed == nullptr || listed->getMeasurementID() != measurementId)
+            continue;
+        const UploadState state = uploadState(listed);
+        const auto shown = m_shownStates.constFind(measurementId);
+        if (shown != m_shownStates.cend() && shown.value() == state)
+            return;
+        m_shownStates.insert(measurementId, state);
+        const QModelIndex changed = index(row, 0);
+        Q_EMIT dataChanged(changed, changed, {OnHostRole, UploadStateRole});
+        return;
+    }
 }
 
 Measurement* MeasurementsModel::getMeasurement(int row) const

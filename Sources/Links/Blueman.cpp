@@ -8,6 +8,8 @@
 #include <QBluetoothUuid>
 #include <QDir>
 
+#include <utility>
+
 namespace {
 
 // Asking the Bluetooth stack for adapters on a machine that has none makes it
@@ -76,6 +78,8 @@ void Blueman::startScan()
 {
     if (!m_discoveryAgent || m_discoveryAgent->isActive())
         return;
+    m_foundSensors.clear();
+    m_discoveryProblem.clear();
     m_discoveryAgent->start(QBluetoothServiceDiscoveryAgent::MinimalDiscovery);
     qCDebug(lcLinks) << " discovery agent started. ";
     m_scanRunning = true;
@@ -187,6 +191,7 @@ void Blueman::errorHasHappened(QBluetoothLocalDevice::Error error)
 void Blueman::discoveryError()
 {
     qCDebug(lcLinks) << " Error has happened. " << int(m_discoveryAgent->error()) << m_discoveryAgent->errorString();
+    m_discoveryProblem = tr("The Bluetooth scan failed: %1").arg(m_discoveryAgent->errorString());
     if (m_scanRunning && !m_discoveryAgent->isActive())
         discoveryFinished();
 }
@@ -202,6 +207,9 @@ void Blueman::serviceDiscovered(QBluetoothServiceInfo serviceInfo)
     qCDebug(lcLinks) << " foundSPP: " << match.foundSPP;
     if (!match.isSensorPort())
         return;
+    const quint64 address = serviceInfo.device().address().toUInt64();
+    if (!m_foundSensors.contains(address))
+        m_foundSensors.append(address);
 
     qCDebug(lcLinks) << " Found Bluetooth KINEtrak: " << deviceName;
     qCDebug(lcLinks) << "======================== BT attributes: =================================";
@@ -222,6 +230,8 @@ void Blueman::discoveryFinished()
     m_scanRunning = false;
     Q_EMIT btScanStatusChanged();
     qCDebug(lcLinks) << "Bluetooth device discovery finished";
+    const QList<quint64> found = std::exchange(m_foundSensors, {});
+    Q_EMIT discoveryEnded(found, std::exchange(m_discoveryProblem, {}));
 }
 
 void Blueman::btInterfaceConnected()

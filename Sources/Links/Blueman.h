@@ -52,6 +52,9 @@ Q_SIGNALS:
     void newBTinterface(QString);
     // The address in lower-case hexadecimal without colons: a link identifier.
     void btInterfaceHasDisconnected(QString);
+    // The discovery has ended: the sensors it found (their addresses, each
+    // once) and, when it broke off, why.
+    void discoveryEnded(QList<quint64> sensorAddresses, QString problem);
 
 protected:
     // Adopts a socket that reports itself connected to `peer`.
@@ -80,4 +83,6 @@ private:
     QBluetoothServiceDiscoveryAgent* m_discoveryAgent = nullptr;
     QMap<quint64, QBluetoothSocket*> m_sockets;
     bool m_scanRunning = false;
+    QList<quint64> m_foundSensors;
+    QString m_discoveryProblem;
 };

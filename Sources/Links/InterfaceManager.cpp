@@ -6,8 +6,8 @@
 #include "Devices/DeviceManager.h"
 #include "Devices/KtDevice.h"
 #include "Links/RemoteInterface.h"
+#include "Links/SerialProbes.h"
 #include "Log/LogCategories.h"
-#include "Protocol/GetSerial.h"
 
 #include <QDataStream>
 #include <QDebug>
@@ -16,6 +16,9 @@
 
 InterfaceManager::InterfaceManager(QObject* parent)
     : QObject(parent)
+    , m_probes(new SerialProbes([this](const QString& identifier,
+                                       const QByteArray& frame) { writeToInterface(identifier, frame); },
+                                [this](const QString& identifier) { return endPosition(identifier); }, this))
 {
     m_pollTimer.setInterval(kSlowPollIntervalMs);
     connect(&m_pollTimer, &QTimer::timeout, this, &InterfaceManager::pollComm);
@@ -294,86 +297,33 @@ void InterfaceManager::tryConnectDevices()
         pollComm();
         if (connectedInterfaces.value(identifier, nullptr) != link)
             continue; // lost while being polled
-        startSerialProbe(identifier);
+        m_probes->start(identifier);
     }
     reprobeUnboundLinks();
-}
-
-void InterfaceManager::startSerialProbe(const QString& identifier)
-{
-    auto* request = new GetSerial(identifier);
-    request->setParent(this);
-    // What the link delivered before the first question cannot be the
-    // answer: a link that comes back under its old name still holds the
-    // bytes of whatever sat behind it before.
-    request->setReplyNotBefore(endPosition(identifier));
-    // Listed before it goes out, so that whatever the write sets off
-    // finds it (and a loss on the way releases it).
-    pendingSerialRequests.append(request);
-    writeToInterface(identifier, request->Compose());
-}
-
-GetSerial* InterfaceManager::pendingRequestFor(const QString& identifier) const
-{
-    for (GetSerial* request : pendingSerialRequests) {
-        if (request->getInterfaceIdentifier() == identifier)
-            return request;
-    }
-    return nullptr;
 }
 
 void InterfaceManager::reprobeUnboundLinks()
 {
     const QMap<QString, RemoteInterface*> snapshot = connectedInterfaces;
     for (auto it = snapshot.cbegin(); it != snapshot.cend(); ++it) {
-        const QString& identifier = it.key();
-        if (connectedInterfaces.value(identifier, nullptr) != it.value())
-            continue;
-        GetSerial* pending = pendingRequestFor(identifier);
-        if (interfaceToSerial.contains(it.value()) || (pending != nullptr && !pending->failed())) {
-            m_unboundTicks.remove(identifier);
-            continue;
-        }
-        int& ticks = m_unboundTicks[identifier];
-        if (++ticks < kReprobeAfterTicks)
-            continue;
-        ticks = 0;
-        qCDebug(lcLinks) << " Asking interface " << identifier << " again for its serial.";
-        if (pending != nullptr) {
-            pendingSerialRequests.removeAll(pending);
-            pending->disposalHook();
-        }
-        startSerialProbe(identifier);
+        if (connectedInterfaces.value(it.key(), nullptr) == it.value())
+            m_probes->tick(it.key(), interfaceToSerial.contains(it.value()));
     }
 }
 
 void InterfaceManager::checkPendingIdMessages(QString identifier, QByteArray buffer, quint64 offset)
 {
-    const QList<GetSerial*> snapshot = pendingSerialRequests;
-    for (GetSerial* request : snapshot) {
-        if (!pendingSerialRequests.contains(request) || request->getInterfaceIdentifier() != identifier)
-            continue;
-        if (request->tryToParse(buffer, offset)) {
-            const quint64 serial = request->getReceivedSerial();
-            qCDebug(lcLinks) << "Got valid serial message add mappings, remove request";
-            qCDebug(lcLinks) << " Current message serial number: " << Qt::hex << serial;
-            // Off the list before the registry hears of it: the registry's
-            // listeners may send, and every send polls again.
-            pendingSerialRequests.removeAll(request);
-            request->disposalHook();
-            RemoteInterface* link = connectedInterfaces.value(identifier, nullptr);
-            if (link == nullptr)
-                continue;
-            if (serial == 0) {
-                // 0 stands for "not bound"; a sensor claiming it cannot be told apart.
-                qCDebug(lcLinks) << " Interface " << identifier << " answered with serial 0, left unbound.";
-                continue;
-            }
-            bindInterface(link, serial);
-        } else if (request->wantsToRetry()) {
-            writeToInterface(request->getInterfaceIdentifier(), request->Compose());
+    m_probes->offer(identifier, buffer, offset, [this, identifier](quint64 serial) {
+        RemoteInterface* link = connectedInterfaces.value(identifier, nullptr);
+        if (link == nullptr)
+            return;
+        if (serial == 0) {
+            // 0 stands for "not bound"; a sensor claiming it cannot be told apart.
+            qCDebug(lcLinks) << " Interface " << identifier << " answered with serial 0, left unbound.";
+            return;
         }
-    }
+        bindInterface(link, serial);
+    });
 }
 
 void InterfaceManager::bindInterface(RemoteInterface* link, quint64 serial)
@@ -447,7 +397,7 @@ void InterfaceManager::InterfaceDisconnected(QString identifier)
     qCDebug(lcLinks) << " Interface did disconnect: " << identifier;
     if (RemoteInterface* link = connectedInterfaces.value(identifier, nullptr)) {
         connectedInterfaces.remove(identifier);
-        releaseSerialRequests(identifier);
+        m_probes->release(identifier);
         const auto binding = interfaceToSerial.constFind(link);
         if (binding != interfaceToSerial.constEnd()) {
             const quint64 serial = binding.value();
@@ -475,7 +425,7 @@ void InterfaceManager::InterfaceDisconnected(QString identifier)
         qCDebug(lcLinks) << " deleteing unconnected interface: " << link;
         retireInterface(link);
     }
-    m_unboundTicks.remove(identifier);
+    m_probes->release(identifier);
     m_reportedClaims.remove(identifier);
     // Links that come and go under ever new names (renumbered ports,
     // pseudo-terminals) would otherwise each keep two files open and a
@@ -483,17 +433,6 @@ void InterfaceManager::InterfaceDisconnected(QString identifier)
     if (!isConnected(identifier)) {
         Store::instance()->closeCommLogs(identifier);
         m_buffers.release(identifier);
-    }
-}
-
-void InterfaceManager::releaseSerialRequests(const QString& identifier)
-{
-    const QList<GetSerial*> snapshot = pendingSerialRequests;
-    for (GetSerial* request : snapshot) {
-        if (request->getInterfaceIdentifier() != identifier)
-            continue;
-        pendingSerialRequests.removeAll(request);
-        request->disposalHook();
     }
 }
 
@@ -532,6 +471,5 @@ QStringList InterfaceManager::interfacesForSerial(quint64 serial) const
 
 int InterfaceManager::pendingSerialRequestCount(const QString& identifier) const
 {
-    return int(std::count_if(pendingSerialRequests.cbegin(), pendingSerialRequests.cend(),
-                             [&](GetSerial* request) { return request->getInterfaceIdentifier() == identifier; }));
+    return m_probes->count(identifier);
 }

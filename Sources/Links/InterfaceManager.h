@@ -11,9 +11,9 @@
 #include <QTimer>
 
 #include "Links/ReceiveBuffers.h"
+#include "Links/SerialProbes.h"
 
 class DeviceManager;
-class GetSerial;
 class RemoteInterface;
 
 // Owns every link to a sensor: takes in discovered links, opens them, asks
@@ -24,6 +24,7 @@ class InterfaceManager : public QObject
 {
     Q_OBJECT
     Q_PROPERTY(QString btScanStatus READ btScanStatusString NOTIFY btScanStatusChanged)
+    Q_PROPERTY(bool bluetoothScanning READ isBluetoothScanning NOTIFY bluetoothScanningChanged)
 public:
     static constexpr int kFastPollIntervalMs = 1;
     static constexpr int kSlowPollIntervalMs = 100;
@@ -40,7 +41,7 @@ public:
     // Connect ticks (seconds) after which a link that no sensor has claimed
     // yet is asked again who it is: a sensor that boots slowly, or that
     // shares its serial with one already bound, is not left for ever.
-    static constexpr int kReprobeAfterTicks = 5;
+    static constexpr int kReprobeAfterTicks = SerialProbes::kReprobeAfterTicks;
 
     explicit InterfaceManager(QObject* parent = nullptr);
     ~InterfaceManager() override;
@@ -65,6 +66,7 @@ public:
     virtual int numberOfConnectedInterfaces();
     virtual bool btScanStatus();
     virtual QString btScanStatusString();
+    bool isBluetoothScanning() { return btScanStatus(); }
 
     // Whether the identifier names a discovered or an open link.
     bool isConnected(QString identifier);
@@ -117,6 +119,11 @@ public:
 
 Q_SIGNALS:
     void btScanStatusChanged();
+    void bluetoothScanningChanged();
+    // A Bluetooth discovery has ended (or could not start): the number of
+    // sensor addresses it found that were not known before, and what kept
+    // it from working, for the user (empty when nothing did).
+    void bluetoothScanFinished(int found, QString problem);
 
 public Q_SLOTS:
     virtual void startScan() = 0;
@@ -140,8 +147,8 @@ protected:
     // over several links at once.
     QMultiMap<quint64, RemoteInterface*> serialToInterfaces;
     QMap<RemoteInterface*, quint64> interfaceToSerial;
-    // Serial requests sent and not yet answered (children of this object).
-    QList<GetSerial*> pendingSerialRequests;
+    // The questions for the serial of each open, unbound link.
+    SerialProbes* serialProbes() const { return m_probes; }
 
     ReceiveBuffers m_buffers;
 
@@ -156,11 +163,8 @@ protected:
 
 private:
     void bindInterface(RemoteInterface* link, quint64 serial);
-    void releaseSerialRequests(const QString& identifier);
     void retireInterface(RemoteInterface* link);
-    void startSerialProbe(const QString& identifier);
     void reprobeUnboundLinks();
-    GetSerial* pendingRequestFor(const QString& identifier) const;
     // The links bound to a serial, oldest binding first.
     QList<RemoteInterface*> linksBoundTo(quint64 serial) const;
     // The link that carries a sensor's frames: the best rank, and among
@@ -175,8 +179,7 @@ private:
 
     QPointer<DeviceManager> m_deviceManager;
     QString m_deliveringLink;
-    // Connect ticks each open, unbound link has waited without a probe running.
-    QMap<QString, int> m_unboundTicks;
+    SerialProbes* m_probes = nullptr;
     // Links already reported for claiming a serial that another sensor
     // holds, with that serial.
     QMap<QString, quint64> m_reportedClaims;

@@ -31,6 +31,8 @@ InterfaceManagerPC::InterfaceManagerPC(QObject* parent)
     , m_blueman(new Blueman(this))
 {
     connect(m_blueman, &Blueman::btScanStatusChanged, this, &InterfaceManager::btScanStatusChanged);
+    connect(m_blueman, &Blueman::btScanStatusChanged, this, &InterfaceManager::bluetoothScanningChanged);
+    connect(m_blueman, &Blueman::discoveryEnded, this, &InterfaceManagerPC::bluetoothDiscoveryEnded);
 
     // The first scan runs as soon as the event loop does.
     m_scanTimer.setInterval(1);
@@ -110,6 +112,25 @@ void InterfaceManagerPC::newBTinterface(QString addressText)
 
 void InterfaceManagerPC::scanBluetoothInterfaces()
 {
+    if (!m_blueman->hasAdapter()) {
+        qCDebug(lcLinks) << " No Bluetooth adapter, no scan.";
+        Q_EMIT bluetoothScanFinished(0, tr("No Bluetooth adapter found."));
+        return;
+    }
     if (!m_blueman->scanRunning())
         m_blueman->startScan();
+}
+
+void InterfaceManagerPC::bluetoothDiscoveryEnded(QList<quint64> sensorAddresses, QString problem)
+{
+    int found = 0;
+    for (const quint64 address : qAsConst(sensorAddresses)) {
+        if (knownBtAddresses.contains(address))
+            continue;
+        ++found;
+        // Found once, it is tried by address from now on, like a stored one.
+        knownBtAddresses.insert(address);
+    }
+    qCDebug(lcLinks) << " Bluetooth scan found " << found << " new sensors. " << problem;
+    Q_EMIT bluetoothScanFinished(found, problem);
 }

@@ -38,6 +38,9 @@ public Q_SLOTS:
     void scanBluetoothInterfaces() override;
     void tryKnownBluetooth();
 
+private Q_SLOTS:
+    void bluetoothDiscoveryEnded(QList<quint64> sensorAddresses, QString problem);
+
 protected:
     // The serial ports the system lists, in its order.
     virtual QList<SerialPortEntry> listSerialPorts() const;

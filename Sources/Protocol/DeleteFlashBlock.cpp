@@ -31,8 +31,20 @@ void DeleteFlashBlock::successfullyParsedHook()
     }
     rescheduleRequested = more;
     isDone = !more;
+    ++erasedBlocks;
     qCDebug(lcProtocol) << " Deleted flash lun / block: " << unsigned(currentAddress.getLun()) << "/"
                         << currentAddress.getBlock();
+    Q_EMIT blockErased(deviceSerial);
+    if (isDone)
+        Q_EMIT messageDone(deviceSerial);
+}
+
+int DeleteFlashBlock::blocksTotal() const
+{
+    if (stopAddress < startAddress)
+        return 1;
+    const quint32 pagesPerBlock = FlashAddress::kMaxPage + 1u;
+    return int(stopAddress.pageIndex() / pagesPerBlock - startAddress.pageIndex() / pagesPerBlock) + 1;
 }
 
 int DeleteFlashBlock::iterationsNeeded()

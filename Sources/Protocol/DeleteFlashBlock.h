@@ -18,9 +18,17 @@ public:
     int iterationsLeft() override;
 
     FlashAddress getCurrentAddress() const { return currentAddress; }
+    // Blocks of the range, and those the sensor has confirmed erased.
+    int blocksTotal() const;
+    int blocksErased() const { return erasedBlocks; }
+
+Q_SIGNALS:
+    // One more block confirmed; messageDone follows the last one.
+    void blockErased(quint64 DeviceSerial);
 
 private:
     FlashAddress currentAddress;
     FlashAddress startAddress;
     FlashAddress stopAddress;
+    int erasedBlocks = 0;
 };

@@ -1,5 +1,7 @@
 #include "Workflows/ActiveUploads.h"
 
+#include "Protocol/FlashAddress.h"
+
 #include <QtGlobal>
 
 ActiveUploads::Upload* ActiveUploads::find(quint64 serial, quint64 measurementId)
@@ -42,4 +44,32 @@ qint64 ActiveUploads::pagesLeft() const
             pages += upload.stopPage - upload.nextPage + 1;
     }
     return pages;
+}
+
+const ActiveUploads::Upload* ActiveUploads::pageStored(quint64 serial, quint64 measurementId, quint32 address)
+{
+    Upload* upload = find(serial, measurementId);
+    if (upload != nullptr) {
+        ++upload->pagesStored;
+        upload->nextPage = FlashAddress(address).pageIndex() + 1;
+    }
+    return upload;
+}
+
+const ActiveUploads::Upload* ActiveUploads::pageEmpty(quint64 serial, quint64 measurementId, quint32 address)
+{
+    Upload* upload = find(serial, measurementId);
+    if (upload != nullptr) {
+        upload->emptyPageFound = true;
+        upload->emptyPage = address;
+    }
+    return upload;
+}
+
+const ActiveUploads::Upload* ActiveUploads::rewound(quint64 serial, quint64 measurementId, quint32 address)
+{
+    Upload* upload = find(serial, measurementId);
+    if (upload != nullptr)
+        upload->nextPage = FlashAddress(address).pageIndex();
+    return upload;
 }

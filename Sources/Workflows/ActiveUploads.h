@@ -30,6 +30,11 @@ public:
     // The sensor's active upload if it is of that measurement.
     Upload* find(quint64 serial, quint64 measurementId);
     const Upload* find(quint64 serial) const;
+    // What the reader of the sensor's upload of that measurement reports;
+    // the upload, or null when it is not the one running.
+    const Upload* pageStored(quint64 serial, quint64 measurementId, quint32 address);
+    const Upload* pageEmpty(quint64 serial, quint64 measurementId, quint32 address);
+    const Upload* rewound(quint64 serial, quint64 measurementId, quint32 address);
     // The measurement the sensor uploads, 0 for none.
     quint64 measurementOf(quint64 serial) const;
 

@@ -56,7 +56,11 @@ UploadMAT* AllocationTables::readerFor(quint64 serial)
         connect(reader, &UploadMAT::foundCompleteMeasurement, m_measurements,
                 &MeasurementController::foundCompleteMeasurement, queued);
     }
-    connect(reader, &UploadMAT::parsingOfMATcomplete, this, &AllocationTables::tableParsed, queued);
+    // Behind the registry's reports, so that the sensor's list is trimmed
+    // to the table after every entry has been listed.
+    connect(reader, &UploadMAT::foundStartedMeasurement, this, &AllocationTables::entryListed, queued);
+    connect(reader, &UploadMAT::foundCompleteMeasurement, this, &AllocationTables::entryListed, queued);
+    connect(reader, &UploadMAT::parsingOfMATcomplete, this, &AllocationTables::tableDone, queued);
     return reader;
 }
 
@@ -83,8 +87,22 @@ void AllocationTables::read(quint64 serial)
     m_scheduler->activeMessages(serial)->removeAll(reader);
     reader->reset();
     reader->setSerial(serial);
+    m_listed[serial].clear();
     if (!m_scheduler->scheduleMessage(reader, false))
         qCDebug(lcWorkflows) << " Table read not scheduled for device: " << hex(serial);
+}
+
+void AllocationTables::entryListed(quint64 DeviceSerial, quint64 MeasurementId)
+{
+    m_listed[DeviceSerial].insert(MeasurementId);
+}
+
+void AllocationTables::tableDone(quint64 DeviceSerial)
+{
+    // Recordings the table no longer names (erased) leave the sensor's list.
+    if (m_measurements != nullptr)
+        m_measurements->retainMeasurementsOnDevice(DeviceSerial, m_listed.value(DeviceSerial));
+    Q_EMIT tableParsed(DeviceSerial);
 }
 
 void AllocationTables::readOnceKnown(quint64 serial)

@@ -49,6 +49,10 @@ Q_SIGNALS:
     // Queued behind the registry's reports of the table's entries.
     void tableParsed(quint64 deviceSerial);
 
+private Q_SLOTS:
+    void entryListed(quint64 DeviceSerial, quint64 MeasurementId);
+    void tableDone(quint64 DeviceSerial);
+
 private:
     UploadMAT* readerFor(quint64 serial);
 
@@ -56,6 +60,8 @@ private:
     MeasurementController* m_measurements;
     QMap<quint64, UploadMAT*> m_readers;
     QSet<quint64> m_read;
+    // The recordings the table being read has named so far.
+    QMap<quint64, QSet<quint64>> m_listed;
     // Connected sensors that have not yet said who they are, and those of
     // them whose table read waits for it.
     QSet<quint64> m_awaitingIdentity;

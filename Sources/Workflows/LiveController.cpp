@@ -1,5 +1,6 @@
 #include "Workflows/LiveController.h"
 
+#include "Application/NotificationHub.h"
 #include "Data/Measurement.h"
 #include "Data/MeasurementController.h"
 #include "Devices/DeviceManager.h"
@@ -38,6 +39,19 @@ LiveController::LiveController(QObject* parent, DeviceManager* deviceManager,
 
 void LiveController::startLiveStream()
 {
+    // A new stream would give the sensors a new measurement id in the
+    // middle of their recording, and switch a setup's sensors to streaming.
+    QString refusal;
+    if (m_recordingRunning && m_recordingRunning())
+        refusal = tr("Stop the recording before you start the live view.");
+    else if (m_setupRunning && m_setupRunning())
+        refusal = tr("Wait until the sensors are set up before you start the live view.");
+    if (!refusal.isEmpty()) {
+        qCDebug(lcWorkflows) << " Live view not started: " << refusal;
+        NotificationHub::instance()->sendWarning(refusal);
+        return;
+    }
+    const bool wasStreaming = isStreaming();
     prepareLiveStream();
     if (deviceManager() != nullptr) {
         for (const quint64 serial : qAsConst(m_streamDevices)) {
@@ -52,6 +66,8 @@ void LiveController::startLiveStream()
     }
     m_keepAliveTimer.setInterval(kKeepAliveIntervalMs);
     m_keepAliveTimer.start();
+    if (!wasStreaming)
+        Q_EMIT streamingChanged();
 }
 
 void LiveController::prepareLiveStream()
@@ -119,7 +135,10 @@ void LiveController::StreamKeepAlive()
 
 void LiveController::stopLiveStream()
 {
+    const bool wasStreaming = isStreaming();
     m_keepAliveTimer.stop();
+    if (wasStreaming)
+        Q_EMIT streamingChanged();
     const QList<quint64> serials = connectedSerials();
     for (const quint64 serial : serials) {
         auto* usbOff = new SetFeature(serial, SetFeature::LiveStreamUsb, false);

@@ -7,6 +7,8 @@
 #include <QString>
 #include <QTimer>
 
+#include <functional>
+
 class Message;
 
 // Starts and stops the live stream of every connected sensor. A start makes
@@ -23,8 +25,10 @@ class Message;
 class LiveController : public AppController
 {
     Q_OBJECT
+    Q_PROPERTY(bool streaming READ isStreaming NOTIFY streamingChanged)
 public:
     static constexpr int kKeepAliveIntervalMs = 500;
+    using ActivityQuery = std::function<bool()>;
 
     LiveController(QObject* parent, DeviceManager* deviceManager, MeasurementController* measurementController,
                    StateController* stateController);
@@ -34,6 +38,9 @@ public:
     // Saves what the current or last stream holds that is not saved yet.
     // The root calls it on the way out.
     void saveStreamedData();
+    // What runs elsewhere and forbids a live view: a recording, a setup.
+    void setRecordingQuery(ActivityQuery query) { m_recordingRunning = std::move(query); }
+    void setSetupQuery(ActivityQuery query) { m_setupRunning = std::move(query); }
 
 Q_SIGNALS:
     void liveStreamStarted(QString streamID, QString deviceSerial);
@@ -41,6 +48,7 @@ Q_SIGNALS:
     // stop redrawing.
     void liveStreamStopped(QString streamID);
     void newLiveValue(quint32 id, double value);
+    void streamingChanged();
 
 public Q_SLOTS:
     void startLiveStream();
@@ -63,6 +71,8 @@ private:
     // The stream of the sensor is over: its window is emptied and its list saved.
     void endStream(quint64 serial);
 
+    ActivityQuery m_recordingRunning;
+    ActivityQuery m_setupRunning;
     QTimer m_keepAliveTimer;
     quint64 m_liveMeasurementId = 0;
     // The sensors the current or last stream was started on, and those of

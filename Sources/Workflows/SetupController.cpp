@@ -31,12 +31,26 @@ SetupController::SetupController(QObject* parent, DeviceManager* deviceManager,
 
 void SetupController::queue(Message* message)
 {
-    if (!scheduleMessage(message, false)) {
+    if (m_refused || !scheduleMessage(message, false)) {
         delete message; // refused before it was ever sent; nothing refers to it
         return;
     }
     m_setupCommands.insert(message);
     connect(message, &QObject::destroyed, this, [this, message]() { m_setupCommands.remove(message); });
+    // Dropped before it was done: its sensor was lost (or the queues were
+    // flushed), and that sensor is not set up.
+    connect(message, &Message::messageAborted, this, &SetupController::setupCommandAborted);
+}
+
+void SetupController::setupCommandAborted(quint64 DeviceSerial)
+{
+    if (!m_setupRunning)
+        return;
+    qCDebug(lcWorkflows) << " SetupController, setup of device " << Qt::hex << DeviceSerial << " broke off.";
+    // Ended first: the flush aborts the others, which are no news then.
+    endSetup();
+    FlushAllMessages();
+    Q_EMIT setupFailed();
 }
 
 int SetupController::scheduledSetupCommands() const
@@ -48,9 +62,17 @@ int SetupController::scheduledSetupCommands() const
 
 void SetupController::endSetup()
 {
-    m_setupRunning = false;
     m_setupFinishing = false;
     m_setupTaskTotal = 0;
+    setRunning(false);
+}
+
+void SetupController::setRunning(bool running)
+{
+    if (m_setupRunning == running)
+        return;
+    m_setupRunning = running;
+    Q_EMIT runningChanged();
 }
 
 void SetupController::addTracks(std::initializer_list<TrackRequest> tracks, quint32 dsf)
@@ -71,10 +93,24 @@ void SetupController::reportProgress(const QString& text, double progress)
 
 void SetupController::prepareForSetup()
 {
+    // Reconfiguring a sensor stops its recording or stream; the user stops
+    // that first.
+    QString refusal;
+    if (m_recordingRunning && m_recordingRunning())
+        refusal = tr("Stop the recording before you set the sensors up.");
+    else if (m_liveViewRunning && m_liveViewRunning())
+        refusal = tr("Stop the live view before you set the sensors up.");
+    m_refused = !refusal.isEmpty();
+    if (m_refused) {
+        qCDebug(lcWorkflows) << " Setup not started: " << refusal;
+        NotificationHub::instance()->sendWarning(refusal);
+        Q_EMIT setupFailed();
+        return;
+    }
     m_setupStarted = true;
-    m_setupRunning = true;
     m_setupFinishing = false;
     m_setupTaskTotal = 0;
+    setRunning(true);
     const QList<quint64> serials = connectedSerials();
     for (const quint64 serial : serials) {
         queue(new SetFeature(serial, SetFeature::ConfigurationMode, true));
@@ -89,6 +125,11 @@ void SetupController::prepareForSetup()
 void SetupController::finishSetup()
 {
     qCDebug(lcWorkflows) << "Finishing Setup";
+    if (m_refused) {
+        // The setup that was refused ends here, without commands.
+        m_refused = false;
+        return;
+    }
     const QList<quint64> serials = connectedSerials();
     for (const quint64 serial : serials) {
         queue(new SetFeature(serial, SetFeature::ConfigurationMode, false));
@@ -245,11 +286,11 @@ void SetupController::messageFailed(quint64 DeviceSerial)
         return;
     // A half-configured sensor is worse than an unconfigured one: drop the
     // rest everywhere and let the user repeat the setup.
+    const bool wasRunning = m_setupRunning;
+    endSetup();
     FlushAllMessages();
-    if (m_setupRunning) {
-        endSetup();
+    if (wasRunning)
         Q_EMIT setupFailed();
-    }
 }
 
 void SetupController::updateNumberOfTasks()

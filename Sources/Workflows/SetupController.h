@@ -4,6 +4,8 @@
 
 #include <QSet>
 
+#include <functional>
+
 class Message;
 
 // Configures every connected sensor before a recording: configuration mode
@@ -19,18 +21,26 @@ class Message;
 class SetupController : public AppController
 {
     Q_OBJECT
+    Q_PROPERTY(bool running READ isRunning NOTIFY runningChanged)
 public:
+    using ActivityQuery = std::function<bool()>;
+
     SetupController(QObject* parent, DeviceManager* deviceManager, MeasurementController* measurementController,
                     StateController* stateController);
 
     bool isSetupStarted() const { return m_setupStarted; }
     // From prepareForSetup() until the setup is done or has failed.
     bool isSetupRunning() const { return m_setupRunning; }
+    bool isRunning() const { return m_setupRunning; }
+    // What runs elsewhere and forbids a setup: a recording, a live view.
+    void setRecordingQuery(ActivityQuery query) { m_recordingRunning = std::move(query); }
+    void setLiveViewQuery(ActivityQuery query) { m_liveViewRunning = std::move(query); }
     quint32 setupTaskTotal() const { return m_setupTaskTotal; }
 
 Q_SIGNALS:
     void setupDone();
     void setupFailed();
+    void runningChanged();
 
 public Q_SLOTS:
     void prepareForSetup();
@@ -55,6 +65,9 @@ public Q_SLOTS:
     void queryInitialState(quint64 DeviceSerial);
     void messageFailed(quint64 DeviceSerial) override;
 
+private Q_SLOTS:
+    void setupCommandAborted(quint64 DeviceSerial);
+
 protected:
     void updateNumberOfTasks() override;
     void idleHook() override;
@@ -74,6 +87,13 @@ private:
     void addTracks(std::initializer_list<TrackRequest> tracks, quint32 dsf);
     void reportProgress(const QString& text, double progress);
 
+    void setRunning(bool running);
+
+    ActivityQuery m_recordingRunning;
+    ActivityQuery m_liveViewRunning;
+    // A setup refused at its start: its commands are not sent, up to the
+    // next prepareForSetup().
+    bool m_refused = false;
     bool m_setupStarted = false;
     bool m_setupRunning = false;
     // finishSetup() has been called: the next idle moment ends the setup.

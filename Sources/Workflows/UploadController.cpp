@@ -16,6 +16,9 @@
 #include "Protocol/UploadDataPage.h"
 #include "Protocol/UploadHeader.h"
 #include "Workflows/AllocationTables.h"
+#include "Workflows/FlashEraser.h"
+#include "Workflows/PendingUploads.h"
+#include "Workflows/RecordingControl.h"
 #include "Workflows/SensorIdentifier.h"
 #include "Workflows/UploadAttempts.h"
 
@@ -46,12 +49,44 @@ bool parseHex(const QString& text, quint64& value)
 UploadController::UploadController(QObject* parent, DeviceManager* deviceManager,
                                    MeasurementController* measurementController, StateController* stateController)
     : AppController(parent, deviceManager, measurementController, stateController)
+    , m_readers(measurementController, deviceManager)
 {
-    m_identifier = new SensorIdentifier([this](Message* message) { queue(message); }, this);
-    m_pendingUploadTimer.setInterval(kPendingUploadIntervalMs);
-    m_pendingUploadTimer.setSingleShot(false);
-    connect(&m_pendingUploadTimer, &QTimer::timeout, this, &UploadController::CheckAllPendingUploads);
+    m_identifier = new SensorIdentifier([this](Message* message) { queue(message); },
+                                        [this](quint64 serial) { return isDeviceOnline(serial); }, this);
+    connect(m_identifier, &SensorIdentifier::started, this,
+            [this](quint64 serial) { Q_EMIT identifyingSensor(hex(serial)); });
+    connect(m_identifier, &SensorIdentifier::finished, this, &UploadController::identifyingFinished);
+    m_recording = new RecordingControl(this);
+    m_recording->setEraseQuery([this] { return isErasing(); });
+    connect(m_recording, &RecordingControl::recordingChanged, this, &UploadController::recordingChanged);
+    connect(m_recording, &RecordingControl::stopNotConfirmed, this, [](quint64 serial) {
+        NotificationHub::instance()->sendWarning(
+            tr("Sensor %1 did not confirm the end of the recording.").arg(hex(serial)));
+    });
+    connect(m_recording, &RecordingControl::stopped, this, [this](quint64 id) {
+        // The new recording is in the sensors' tables now.
+        uploadMATfromAllDevices();
+        Q_EMIT recordingStopped(id != 0 ? hex(id) : QString());
+    });
+    m_eraser = new FlashEraser([this](Message* message) { return queue(message); },
+                               [this](Message* message) { dropMessage(message); }, this);
+    connect(m_eraser, &FlashEraser::erasingChanged, this, &UploadController::erasingChanged);
+    connect(m_eraser, &FlashEraser::progressChanged, this, &UploadController::eraseProgressChanged);
+    connect(m_eraser, &FlashEraser::complete, this, [this](int sensors) {
+        Q_EMIT eraseComplete(sensors);
+        readTablesOf(m_eraser->sensors());
+    });
+    connect(m_eraser, &FlashEraser::failed, this, [this](const QString& serial, const QString& reason) {
+        NotificationHub::instance()->sendWarning(reason);
+        Q_EMIT eraseFailed(serial, reason);
+        readTablesOf(m_eraser->sensors());
+    });
     m_tables = new AllocationTables(this, measurementController, this);
+    m_pending = new PendingUploads(
+        m_active, m_tables, [this](quint64 serial) { return isDeviceOnline(serial); },
+        [this](quint64 serial, quint64 id) { return uploadMeasurementFromDevice(hex(serial), hex(id)); }, this);
+    connect(m_pending, &PendingUploads::checkDue, this, &UploadController::CheckAllPendingUploads);
+    connect(m_pending, &PendingUploads::changed, this, &UploadController::updatePagesToUpload);
     connect(m_tables, &AllocationTables::tableParsed, this, &UploadController::deviceMATcomplete);
     if (deviceManager != nullptr) {
         // Made before anyone else hears of the connection, so that a table
@@ -59,42 +94,69 @@ UploadController::UploadController(QObject* parent, DeviceManager* deviceManager
         connect(deviceManager, &DeviceManager::deviceConnected, m_tables, &AllocationTables::sensorJoined);
         connect(deviceManager, &DeviceManager::deviceDisconnected, m_tables, &AllocationTables::sensorLeft);
         connect(deviceManager, &DeviceManager::deviceFirmwareChanged, m_tables, &AllocationTables::sensorKnown);
+        connect(deviceManager, &DeviceManager::deviceDisconnected, m_eraser, &FlashEraser::sensorLost);
     }
 }
 
 // Recording
 
-void UploadController::startRecording()
+QString UploadController::startRecording()
 {
-    generateNewMeasurement();
+    const QString refusal = m_recording->refusal(!connectedSerials().isEmpty());
+    if (!refusal.isEmpty()) {
+        qCDebug(lcWorkflows) << " Recording not started: " << refusal;
+        NotificationHub::instance()->sendWarning(refusal);
+        return QString();
+    }
+    const quint64 id = generateNewMeasurement();
+    if (id == 0) {
+        NotificationHub::instance()->sendWarning(tr("The recording could not be created."));
+        return QString();
+    }
+    m_recording->started(id);
     const QList<quint64> serials = connectedSerials();
     for (const quint64 serial : serials) {
         qCDebug(lcWorkflows) << "Start recording on sensor: " << hex(serial);
         queue(new SetFeature(serial, SetFeature::RecordToFlash, true));
         requestDeviceState(serial);
     }
+    return hex(id);
 }
 
 void UploadController::stopRecording()
 {
+    m_recording->beginStop();
     const QList<quint64> serials = connectedSerials();
     for (const quint64 serial : serials) {
         // Whatever this workflow had queued for the sensor goes first. An
         // upload dropped that way stays pending, and is queued again only
         // behind the stop.
-        queue(new SetFeature(serial, SetFeature::RecordToFlash, false), true);
+        if (queue(m_recording->stopCommand(serial), true))
+            m_recording->awaitAnswer(serial);
         queue(new GetTopState(serial));
         requestDeviceState(serial);
     }
+    m_recording->endStop();
 }
 
 // Erasing
 
 void UploadController::deleteAllDataBlocks()
 {
-    const QList<quint64> serials = connectedSerials();
-    for (const quint64 serial : serials)
-        queue(new DeleteFlashBlock(serial, kFirstErasedBlock, kLastErasedBlock));
+    const QString refusal = m_eraser->refusal(isRecording(), !connectedSerials().isEmpty());
+    if (!refusal.isEmpty()) {
+        NotificationHub::instance()->sendWarning(refusal);
+        return;
+    }
+    m_eraser->start(connectedSerials(), kFirstErasedBlock.toQuint32(), kLastErasedBlock.toQuint32());
+}
+
+void UploadController::readTablesOf(const QList<quint64>& serials)
+{
+    for (const quint64 serial : serials) {
+        if (isDeviceOnline(serial))
+            m_tables->read(serial);
+    }
 }
 
 // Allocation tables
@@ -155,13 +217,9 @@ void UploadController::uploadMeasurement(QString measurementIdStr)
 
 void UploadController::scheduleUpload(quint64 deviceId, quint64 measurementId)
 {
-    m_pendingUploads.insert(deviceId, measurementId);
     // A fresh request from the user gets fresh chances.
     m_attempts.forget(deviceId, measurementId);
-    qCDebug(lcWorkflows) << "scheduled upload for device: " << hex(deviceId)
-                         << " and measuerement: " << hex(measurementId);
-    m_pendingUploadTimer.start();
-    updatePagesToUpload();
+    m_pending->add(deviceId, measurementId);
 }
 
 void UploadController::CheckAllPendingUploads()
@@ -174,47 +232,13 @@ void UploadController::CheckAllPendingUploads()
     }
     if (!pending) {
         qCDebug(lcWorkflows) << " No more uploads pending, stop upload timer.";
-        m_pendingUploadTimer.stop();
+        m_pending->stopChecking();
     }
 }
 
 bool UploadController::CheckPendingUploads(quint64 deviceSerial)
 {
-    const QList<quint64> pending = m_pendingUploads.values(deviceSerial);
-    QStringList pendingText;
-    for (const quint64 id : pending)
-        pendingText.append(QString::number(id));
-    qCDebug(lcWorkflows) << "UploadController, check PendingUploads for device: " << hex(deviceSerial);
-    qCDebug(lcWorkflows) << "Device " << hex(deviceSerial) << " active upload: " << m_active.measurementOf(deviceSerial)
-                         << " pending uploads: " << pendingText.join(QStringLiteral(", "));
-    if (pending.isEmpty())
-        return false;
-    qCDebug(lcWorkflows) << "Device " << hex(deviceSerial) << " has pending uploads: ";
-    if (m_active.find(deviceSerial) != nullptr)
-        return true;
-    // A sensor that is away keeps its entries for when it is back.
-    if (!isDeviceOnline(deviceSerial))
-        return false;
-    if (!m_pendingUploadTimer.isActive())
-        m_pendingUploadTimer.start();
-    // Until the sensor's table has been read, nobody can tell whether it
-    // holds the measurement; trying now would drop the entry as failed.
-    if (!m_tables->isReadAndSettled(deviceSerial)) {
-        if (!m_tables->isReading(deviceSerial) && !m_tables->isDeferred(deviceSerial))
-            m_tables->read(deviceSerial);
-        qCDebug(lcWorkflows) << " Waiting for the table of device: " << hex(deviceSerial);
-        return true;
-    }
-    qCDebug(lcWorkflows) << " Uploads remaining for device " << hex(deviceSerial) << " : " << pending.size();
-    const quint64 id = pending.first();
-    qCDebug(lcWorkflows) << "PendingUpload found, try to upload measurement " << hex(id)
-                         << " for device: " << hex(deviceSerial);
-    // The upload is listed as active as soon as its readers are queued.
-    if (uploadMeasurementFromDevice(hex(deviceSerial), hex(id))) {
-        removePendingEntries(deviceSerial, id);
-        updatePagesToUpload();
-    }
-    return true;
+    return m_pending->check(deviceSerial);
 }
 
 bool UploadController::uploadMeasurementFromDevice(QString deviceSerial, QString measurementIdStr)
@@ -243,108 +267,19 @@ bool UploadController::uploadMeasurementFromDevice(QString deviceSerial, QString
         uploadMeasurementFromDeviceFailed(serial, id);
         return false;
     }
-    Measurement* host = measurements->getMeasurementOnHostById(id);
-    if (host == nullptr) {
-        measurements->addMeasurementOnHost(id);
-        host = measurements->getMeasurementOnHostById(id);
-    }
-    if (host == nullptr)
+    UploadReaders::Plan plan;
+    if (!m_readers.plan(serial, deviceMeasurement, plan))
         return false;
-
-    FlashAddress first(deviceMeasurement->getStartAddress(serial));
-    first.incrementAddressByOnePage();
-    const FlashAddress from = resumeAddress(host, deviceMeasurement, serial);
-    host->setStartAddress(serial, deviceMeasurement->getStartAddress(serial));
-    host->setStopAddress(serial, deviceMeasurement->getStopAddress(serial));
-
-    UploadHeader* header = headerUploader(serial, deviceMeasurement);
-    const bool headerQueued = queue(header);
-    UploadDataPage* reader = dataUploader(serial, deviceMeasurement, from);
-    // A resumed upload first reads the page its progress names once more,
-    // which must be stored already; if it is not, the reader goes back to
-    // the first page before it reads anything else.
-    reader->setResumeCheck(first);
-    if (!queue(reader))
-        return false;
-
-    const FlashAddress stop(deviceMeasurement->getStopAddress(serial));
-    ActiveUploads::Upload upload;
-    upload.measurementId = id;
-    upload.firstPage = first.pageIndex();
-    upload.stopPage = stop.pageIndex();
-    upload.nextPage = from.pageIndex();
-    upload.openEnded = deviceMeasurement->getStopAddress(serial) == MeasurementController::kOpenStopAddress;
-    upload.reader = reader;
-    if (from != first)
-        qCDebug(lcWorkflows) << " Upload of measurement " << hex(id) << " from device " << hex(serial)
-                             << " goes on from page " << from;
-    m_active.begin(serial, upload);
-    const double fraction = ActiveUploads::fraction(upload);
-    if (fraction >= 0.0 && fraction < 1.0)
-        announceProgress(serial, fraction);
-    return headerQueued;
-}
-
-FlashAddress UploadController::resumeAddress(Measurement* host, Measurement* deviceMeasurement, quint64 serial)
-{
-    FlashAddress first(deviceMeasurement->getStartAddress(serial));
-    first.incrementAddressByOnePage();
-    if (!host->hasLastUploadAddress(serial))
-        return first;
-    // Progress of another recording under the same id says nothing here.
-    if (host->getStartAddress(serial) != deviceMeasurement->getStartAddress(serial))
-        return first;
-    const FlashAddress last(host->getLastUploadAddress(serial));
-    const FlashAddress stop(deviceMeasurement->getStopAddress(serial));
-    // Nothing of the data stored yet, or all of it: read everything.
-    if (last < first || !(last < stop))
-        return first;
-    if (!host->getDevicesInMeasurement().contains(serial) || !host->loadStoredTrackList(serial)
-        || host->getTrackList(serial)->numberOfSamples() == 0)
-        return first;
-    return last;
-}
-
-int UploadController::pagesPerRequest(quint64 serial) const
-{
-    const KtDevice* device = deviceManager() != nullptr ? deviceManager()->getDeviceBySerial(serial) : nullptr;
-    // Pages go over the cable whenever the sensor has one.
-    if (device != nullptr && !device->getUsbConnected() && device->getBtConnected())
-        return kBluetoothPagesPerRequest;
-    return kUsbPagesPerRequest;
-}
-
-UploadHeader* UploadController::headerUploader(quint64 serial, Measurement* deviceMeasurement)
-{
-    auto* header = new UploadHeader(serial, FlashAddress(deviceMeasurement->getStartAddress(serial)));
-    if (MeasurementController* measurements = measurementController()) {
-        connect(header, &ParseHeader::DeviceTrackFound, measurements, &MeasurementController::DeviceTrackFound);
-        connect(header, &ParseHeader::DeviceTracksParsed, measurements, &MeasurementController::trackListComplete);
-    }
     // A header page that cannot be read leaves the data pages nowhere to
     // go: the upload breaks off (and is tried again) instead of ending as
     // if it had been read.
+    UploadHeader* header = plan.header;
     connect(header, &Message::messageFailed, this, [this, header, serial] {
         if (header->failed())
             dropActiveReader(serial);
     });
-    return header;
-}
-
-UploadDataPage* UploadController::dataUploader(quint64 serial, Measurement* deviceMeasurement, FlashAddress from)
-{
-    const quint64 id = deviceMeasurement->getMeasurementID();
-    auto* reader = new UploadDataPage(serial, id);
-    reader->setStartAddress(from);
-    reader->setStopAddress(deviceMeasurement->getStopAddress(serial));
-    reader->setMeasurementId(id);
-    reader->setPagesPerRequest(pagesPerRequest(serial));
-    reader->setOpenEnded(deviceMeasurement->getStopAddress(serial) == MeasurementController::kOpenStopAddress);
-    if (MeasurementController* measurements = measurementController()) {
-        connect(measurements, &MeasurementController::DeviceTrackListChanged, reader,
-                &ParseDataStream::DeviceTrackListChanged, Qt::UniqueConnection);
-        connect(reader, &UploadDataPage::uploadPageDone, measurements, &MeasurementController::uploadPageDone);
-    }
+    const bool headerQueued = queue(header);
+    UploadDataPage* reader = plan.reader;
     // Saving is done here rather than by the registry on its own, so that
     // the end of an upload is reported from what was written.
     connect(reader, &UploadDataPage::uploadDone, this, &UploadController::readerFinished, Qt::UniqueConnection);
@@ -352,16 +287,21 @@ UploadDataPage* UploadController::dataUploader(quint64 serial, Measurement* devi
     connect(reader, &UploadDataPage::uploadPageDone, this, &UploadController::pageStored);
     connect(reader, &UploadDataPage::uploadPageEmpty, this, &UploadController::pageEmpty);
     connect(reader, &UploadDataPage::uploadRewound, this, &UploadController::readingAgain);
-    return reader;
+    if (!queue(reader))
+        return false;
+
+    m_active.begin(serial, plan.upload);
+    const double fraction = ActiveUploads::fraction(plan.upload);
+    if (fraction >= 0.0 && fraction < 1.0)
+        announceProgress(serial, fraction);
+    return headerQueued;
 }
 
 void UploadController::pageStored(quint64 DeviceSerial, quint64 MeasurementId, quint32 Address)
 {
-    ActiveUploads::Upload* upload = m_active.find(DeviceSerial, MeasurementId);
+    const ActiveUploads::Upload* upload = m_active.pageStored(DeviceSerial, MeasurementId, Address);
     if (upload == nullptr)
         return;
-    ++upload->pagesStored;
-    upload->nextPage = FlashAddress(Address).pageIndex() + 1;
     // The whole of it is announced once it is saved as well.
     const double fraction = ActiveUploads::fraction(*upload);
     if (fraction >= 0.0 && fraction < 1.0)
@@ -371,21 +311,16 @@ void UploadController::pageStored(quint64 DeviceSerial, quint64 MeasurementId, q
 
 void UploadController::pageEmpty(quint64 DeviceSerial, quint64 MeasurementId, quint32 Address)
 {
-    ActiveUploads::Upload* upload = m_active.find(DeviceSerial, MeasurementId);
-    if (upload == nullptr)
-        return;
-    upload->emptyPageFound = true;
-    upload->emptyPage = Address;
+    m_active.pageEmpty(DeviceSerial, MeasurementId, Address);
 }
 
 void UploadController::readingAgain(quint64 DeviceSerial, quint64 MeasurementId, quint32 Address)
 {
-    ActiveUploads::Upload* upload = m_active.find(DeviceSerial, MeasurementId);
+    const ActiveUploads::Upload* upload = m_active.rewound(DeviceSerial, MeasurementId, Address);
     if (upload == nullptr)
         return;
     qCDebug(lcWorkflows) << " Stored data of measurement " << hex(MeasurementId) << " from device "
                          << hex(DeviceSerial) << " does not match its progress, reading it all again.";
-    upload->nextPage = FlashAddress(Address).pageIndex();
     const double fraction = ActiveUploads::fraction(*upload);
     if (fraction >= 0.0)
         announceProgress(DeviceSerial, fraction);
@@ -397,21 +332,32 @@ void UploadController::announceProgress(quint64 serial, double fraction)
     const ActiveUploads::Upload* upload = m_active.find(serial);
     if (upload == nullptr)
         return;
+    refreshCard(serial, upload->measurementId);
     Q_EMIT uploadProgress(hex(serial), hex(upload->measurementId), fraction);
 }
 
 void UploadController::dropActiveReader(quint64 serial)
 {
     const ActiveUploads::Upload* upload = m_active.find(serial);
-    if (upload == nullptr || upload->reader.isNull())
-        return;
-    UploadDataPage* reader = upload->reader.data();
-    if (scheduledMessages(serial)->contains(reader)) {
-        removeScheduledMessage(reader);
-        reader->disposalHook();
-    } else if (activeMessages(serial)->contains(reader)) {
-        removeActiveMessage(reader);
+    if (upload != nullptr && !upload->reader.isNull())
+        dropMessage(upload->reader.data());
+}
+
+void UploadController::dropMessage(Message* message)
+{
+    const quint64 serial = message->getDeviceSerial();
+    if (scheduledMessages(serial)->contains(message)) {
+        removeScheduledMessage(message);
+        message->disposalHook();
+    } else if (activeMessages(serial)->contains(message)) {
+        removeActiveMessage(message);
     }
+}
+
+void UploadController::refreshCard(quint64 serial, quint64 id)
+{
+    if (MeasurementController* measurements = measurementController())
+        measurements->getMeasurementsOnDeviceModel(serial)->refreshUploadState(id);
 }
 
 bool UploadController::saveUpload(quint64 serial, quint64 id)
@@ -435,6 +381,7 @@ void UploadController::giveUp(quint64 serial, quint64 id, const QString& reason)
     qCDebug(lcWorkflows) << " Upload of measurement " << hex(id) << " from device " << hex(serial)
                          << " given up: " << reason;
     NotificationHub::instance()->sendWarning(reason);
+    refreshCard(serial, id);
     Q_EMIT uploadFailed(hex(serial), hex(id), reason);
 }
 
@@ -465,10 +412,12 @@ void UploadController::readerFinished(quint64 DeviceSerial, quint64 MeasurementI
                tr("The upload of measurement %1 from sensor %2 ended before its last page.")
                    .arg(hex(MeasurementId), hex(DeviceSerial)));
     } else {
+        // The error about the disk has been shown already.
         Q_EMIT uploadFailed(hex(DeviceSerial), hex(MeasurementId),
                             tr("The upload of measurement %1 from sensor %2 could not be saved.")
                                 .arg(hex(MeasurementId), hex(DeviceSerial)));
     }
+    refreshCard(DeviceSerial, MeasurementId);
     removeFromActiveUploads(DeviceSerial, MeasurementId);
 }
 
@@ -476,13 +425,7 @@ void UploadController::uploadMeasurementFromDeviceFailed(quint64 DeviceSerial, q
 {
     qCDebug(lcWorkflows) << " Upload failed for measurement " << hex(MeasurementId) << " and device "
                          << hex(DeviceSerial);
-    removePendingEntries(DeviceSerial, MeasurementId);
-    updatePagesToUpload();
-}
-
-void UploadController::removePendingEntries(quint64 serial, quint64 id)
-{
-    m_pendingUploads.remove(serial, id);
+    m_pending->remove(DeviceSerial, MeasurementId);
 }
 
 void UploadController::removeFromActiveUploads(quint64 DeviceSerial, quint64 MeasurementId)
@@ -503,6 +446,7 @@ void UploadController::uploadAborted(quint64 DeviceSerial, quint64 MeasurementId
     m_active.end(DeviceSerial);
     // What arrived is kept.
     const bool saved = saveUpload(DeviceSerial, MeasurementId);
+    refreshCard(DeviceSerial, MeasurementId);
 
     // The rest is fetched once the sensor can be reached again, unless it
     // has had its chances.
@@ -515,12 +459,9 @@ void UploadController::uploadAborted(quint64 DeviceSerial, quint64 MeasurementId
                      .arg(hex(MeasurementId), hex(DeviceSerial));
 
     if (reason.isEmpty()) {
-        if (!m_pendingUploads.contains(DeviceSerial, MeasurementId))
-            m_pendingUploads.insert(DeviceSerial, MeasurementId);
         qCDebug(lcWorkflows) << " Upload of measurement " << hex(MeasurementId) << " from device "
                              << hex(DeviceSerial) << " broke off; it goes on when the device can be reached.";
-        if (!m_pendingUploadTimer.isActive())
-            m_pendingUploadTimer.start();
+        m_pending->resume(DeviceSerial, MeasurementId);
     } else {
         m_attempts.forget(DeviceSerial, MeasurementId);
         giveUp(DeviceSerial, MeasurementId, reason);
@@ -531,25 +472,7 @@ void UploadController::uploadAborted(quint64 DeviceSerial, quint64 MeasurementId
 
 int UploadController::pagesToUpload() const
 {
-    qint64 pages = m_active.pagesLeft();
-    MeasurementController* measurements = measurementController();
-    if (measurements != nullptr) {
-        QSet<UploadKey> counted;
-        for (auto it = m_pendingUploads.cbegin(); it != m_pendingUploads.cend(); ++it) {
-            const UploadKey key(it.key(), it.value());
-            if (counted.contains(key) || m_active.measurementOf(it.key()) == it.value())
-                continue;
-            counted.insert(key);
-            const Measurement* listed = measurements->findMeasurementOnDevice(it.key(), it.value());
-            if (listed == nullptr)
-                continue;
-            const quint32 start = listed->getStartAddress(it.key());
-            const quint32 stop = listed->getStopAddress(it.key());
-            if (stop == MeasurementController::kOpenStopAddress || !(start < stop))
-                continue;
-            pages += FlashAddress(stop).pageIndex() - FlashAddress(start).pageIndex();
-        }
-    }
+    const qint64 pages = m_active.pagesLeft() + m_readers.pendingPages(m_pending->entries(), m_active);
     return int(qMin<qint64>(pages, std::numeric_limits<int>::max()));
 }
 
@@ -570,14 +493,15 @@ void UploadController::identifySensor(QString deviceSerial)
     m_identifier->identify(Helper::quint64FromHex(deviceSerial));
 }
 
+void UploadController::identifySensors(QStringList deviceSerials)
+{
+    for (const QString& serial : qAsConst(deviceSerials))
+        identifySensor(serial);
+}
+
 void UploadController::identifySensorSlot()
 {
     m_identifier->step();
-}
-
-bool UploadController::isIdentifying() const
-{
-    return m_identifier->isRunning();
 }
 
 void UploadController::DeviceTracksParsed()

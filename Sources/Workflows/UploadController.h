@@ -3,7 +3,12 @@
 #include "Protocol/AppController.h"
 #include "Protocol/FlashAddress.h"
 #include "Workflows/ActiveUploads.h"
+#include "Workflows/FlashEraser.h"
+#include "Workflows/PendingUploads.h"
+#include "Workflows/RecordingControl.h"
+#include "Workflows/SensorIdentifier.h"
 #include "Workflows/UploadAttempts.h"
+#include "Workflows/UploadReaders.h"
 
 #include <QMap>
 #include <QMultiMap>
@@ -11,11 +16,13 @@
 #include <QPointer>
 #include <QSet>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
+
+#include <functional>
 
 class AllocationTables;
 class Measurement;
-class SensorIdentifier;
 class UploadDataPage;
 class UploadHeader;
 class UploadMAT;
@@ -38,13 +45,18 @@ class UploadController : public AppController
 {
     Q_OBJECT
     Q_PROPERTY(int pagesToUpload READ pagesToUpload NOTIFY pagesToUploadChanged)
+    Q_PROPERTY(bool erasing READ isErasing NOTIFY erasingChanged)
+    Q_PROPERTY(double eraseProgress READ eraseProgress NOTIFY eraseProgressChanged)
+    Q_PROPERTY(bool recording READ isRecording NOTIFY recordingChanged)
 public:
-    static constexpr int kPendingUploadIntervalMs = 1000;
+    using ActivityQuery = std::function<bool()>;
+
+    static constexpr int kPendingUploadIntervalMs = PendingUploads::kCheckIntervalMs;
     // Pages one request asks for: long enough that the time between the
     // last page of one run and the first of the next is small beside the
     // run (about a millisecond on a cable, tens of them over Bluetooth).
-    static constexpr int kUsbPagesPerRequest = 64;
-    static constexpr int kBluetoothPagesPerRequest = 64;
+    static constexpr int kUsbPagesPerRequest = UploadReaders::kUsbPagesPerRequest;
+    static constexpr int kBluetoothPagesPerRequest = UploadReaders::kBluetoothPagesPerRequest;
     // Attempts in a row that store no page, or that stop at the same page
     // without samples, before an upload is given up.
     static constexpr int kMaxFruitlessAttempts = UploadAttempts::kMaxAttempts;
@@ -57,11 +69,19 @@ public:
     int pagesToUpload() const;
     quint64 activeUpload(quint64 deviceSerial) const { return m_active.measurementOf(deviceSerial); }
     // The device's pending ids, the one scheduled last first.
-    QList<quint64> pendingUploads(quint64 deviceSerial) const { return m_pendingUploads.values(deviceSerial); }
+    QList<quint64> pendingUploads(quint64 deviceSerial) const { return m_pending->of(deviceSerial); }
     // Whether the device's table has been read since it connected.
     bool hasReadTable(quint64 deviceSerial) const;
-    bool isCheckingPendingUploads() const { return m_pendingUploadTimer.isActive(); }
-    bool isIdentifying() const;
+    bool isCheckingPendingUploads() const { return m_pending->isChecking(); }
+    bool isIdentifying() const { return m_identifier->isRunning(); }
+
+    bool isErasing() const { return m_eraser->isErasing(); }
+    double eraseProgress() const { return m_eraser->progress(); }
+    // From an accepted start until the sensors have answered the stop.
+    bool isRecording() const { return m_recording->isRecording(); }
+    // What runs elsewhere and forbids a recording: a live view, a setup.
+    void setLiveViewQuery(ActivityQuery query) { m_recording->setLiveViewQuery(std::move(query)); }
+    void setSetupQuery(ActivityQuery query) { m_recording->setSetupQuery(std::move(query)); }
 
 Q_SIGNALS:
     // Pages stored of the range being uploaded, from 0 to 1; 1 once the
@@ -75,10 +95,27 @@ Q_SIGNALS:
     // a sentence for the user.
     void uploadFailed(QString deviceSerial, QString measurementId, QString reason);
 
+    void erasingChanged();
+    void eraseProgressChanged();
+    // Every block of every sensor of the erase has been confirmed erased.
+    void eraseComplete(int sensors);
+    // The erase has ended without completing: the sensor was lost or did
+    // not confirm a block.
+    void eraseFailed(QString deviceSerial, QString reason);
+
+    void recordingChanged();
+    // The sensors have answered the stop of the recording (or are gone).
+    void recordingStopped(QString measurementId);
+
+    void identifyingSensor(QString deviceSerial);
+    void identifyingFinished();
+
 public Q_SLOTS:
     void DeviceTracksParsed();
     void stopRecording();
-    void startRecording();
+    // The new recording's id, or empty (with a warning saying why) when it
+    // cannot start.
+    QString startRecording();
     void uploadMATfromAllDevices();
     void deleteAllDataBlocks();
     void uploadAllMeasurementsFromDevice(QString deviceSerialString);
@@ -87,6 +124,8 @@ public Q_SLOTS:
     void uploadMeasurementFromDeviceFailed(quint64 DeviceSerial, quint64 MeasurementId);
     void uploadMatFromDevice(QString deviceSerial);
     void identifySensor(QString deviceSerial);
+    // One after another, each for its whole colour cycle.
+    void identifySensors(QStringList deviceSerials);
     void uploadMeasurement(QString measurementIdStr);
     void scheduleUpload(quint64 deviceId, quint64 measurementId);
     void removeFromActiveUploads(quint64 DeviceSerial, quint64 MeasurementId);
@@ -103,16 +142,6 @@ private Q_SLOTS:
     void readerFinished(quint64 DeviceSerial, quint64 MeasurementId);
 
 private:
-    using UploadKey = QPair<quint64, quint64>; // device serial, measurement id
-
-    UploadHeader* headerUploader(quint64 serial, Measurement* deviceMeasurement);
-    UploadDataPage* dataUploader(quint64 serial, Measurement* deviceMeasurement, FlashAddress from);
-    // Where an upload of the device's part goes on: the page of the stored
-    // progress (read once more to check it), or the first data page when
-    // nothing usable is stored.
-    FlashAddress resumeAddress(Measurement* host, Measurement* deviceMeasurement, quint64 serial);
-    int pagesPerRequest(quint64 serial) const;
-    void removePendingEntries(quint64 serial, quint64 id);
     // Drops the device's active upload reader; it reports aborted.
     void dropActiveReader(quint64 serial);
     void announceProgress(quint64 serial, double fraction);
@@ -121,12 +150,20 @@ private:
     // it could not be written.
     bool saveUpload(quint64 serial, quint64 id);
     void giveUp(quint64 serial, quint64 id, const QString& reason);
+    // Takes the message out of this workflow's queues; it reports aborted.
+    void dropMessage(Message* message);
+    // Tells the sensor's card what the host now holds of the recording.
+    void refreshCard(quint64 serial, quint64 id);
+    // Reads the tables of the sensors among these that are still there.
+    void readTablesOf(const QList<quint64>& serials);
 
     AllocationTables* m_tables = nullptr;
-    QMultiMap<quint64, quint64> m_pendingUploads;
+    PendingUploads* m_pending = nullptr;
     ActiveUploads m_active;
-    QTimer m_pendingUploadTimer;
     SensorIdentifier* m_identifier = nullptr;
+    FlashEraser* m_eraser = nullptr;
+    RecordingControl* m_recording = nullptr;
+    UploadReaders m_readers;
 
     UploadAttempts m_attempts;
     int m_pagesToUpload = 0;

@@ -7,6 +7,7 @@
 
 #include "LivePackets.h"
 #include "ManualClock.h"
+#include "RequestLog.h"
 #include "WireBytes.h"
 #include "WorkflowRig.h"
 
@@ -20,6 +21,7 @@ using sensorsim::RequestRecord;
 using sensorsim::SensorSettings;
 using sensorsim::SimulatedSensor;
 using sensorsim::TrackEntry;
+using RequestLog::featureRequests;
 
 namespace {
 
@@ -35,16 +37,6 @@ struct LiveRig : WorkflowRig
 
     bool liveSettled() { return live.numberOfScheduledMessages() + live.numberOfActiveMessages() == 0; }
 };
-
-QList<QByteArray> featureRequests(const SimulatedSensor& sensor)
-{
-    QList<QByteArray> result;
-    for (const RequestRecord& record : sensor.requestLog()) {
-        if (record.token == "<SetFeature>")
-            result.append(record.payload);
-    }
-    return result;
-}
 
 // Checks one track list against what the sensor put on the wire: the same
 // sample numbers, and each value the raw sample times one factor per track.

@@ -1,12 +1,15 @@
 #include "Application/NotificationHub.h"
 #include "Data/Measurement.h"
+#include "Data/MeasurementsModel.h"
 #include "Data/Store.h"
 #include "Data/Track.h"
 #include "Data/TrackList.h"
 #include "Protocol/DeleteFlashBlock.h"
+#include "Workflows/LiveController.h"
 
 #include "FlashRecording.h"
 #include "ManualClock.h"
+#include "RequestLog.h"
 #include "SimFlash.h"
 #include "UploadRig.h"
 #include "WireBytes.h"
@@ -163,14 +166,9 @@ private Q_SLOTS:
         // Bluetooth asks for runs of pages; both sensors recorded from the
         // feature switch.
         QVERIFY(b->requestCount("<GetFlashPages>") > 0);
-        for (const auto& sensor : {a, b}) {
-            QList<QByteArray> features;
-            for (const RequestRecord& record : sensor->requestLog()) {
-                if (record.token == "<SetFeature>")
-                    features.append(record.payload);
-            }
-            QCOMPARE(features, QList<QByteArray>({WireBytes::bytes({6, 1}), WireBytes::bytes({6, 0})}));
-        }
+        for (const auto& sensor : {a, b})
+            QCOMPARE(RequestLog::featureRequests(*sensor),
+                     QList<QByteArray>({WireBytes::bytes({6, 1}), WireBytes::bytes({6, 0})}));
 
         // What was uploaded is there after a restart.
         WorkflowRig restarted(rig.storage.path());
@@ -235,6 +233,8 @@ private Q_SLOTS:
         {
             UploadRig rig(folder.path());
             QSignalSpy progress(&rig.upload, &UploadController::uploadProgress);
+            // A sensor that goes away is not a failed upload: it goes on.
+            QSignalSpy failed(&rig.upload, &UploadController::uploadFailed);
             sensor = uploadAndPullAThirdIn(rig, id);
             QVERIFY(sensor);
             // What arrived is on disk.
@@ -256,6 +256,7 @@ private Q_SLOTS:
             rig.plugAgain(sensor);
             QVERIFY(rig.pumpUntil([&] { return UploadRig::progress(progress, kA) >= 0.6; }));
             QCOMPARE(firstDataRequest(*sensor, requestsBefore, id), progressAddress);
+            QCOMPARE(failed.count(), 0);
 
             rig.linkOf[kA]->unplug();
             QVERIFY(rig.pumpUntil([&] { return !rig.online(kA); }));
@@ -273,8 +274,12 @@ private Q_SLOTS:
             const int requestsBefore = sensor->requestLog().size();
             rig.plugAgain(sensor);
             QVERIFY(rig.pumpUntil([&] { return rig.ready(kA) && rig.settled(); }));
+            QSignalSpy complete(&rig.upload, &UploadController::uploadComplete);
+            QSignalSpy failed(&rig.upload, &UploadController::uploadFailed);
             rig.upload.uploadMeasurement(hex(id));
             QVERIFY(rig.pumpUntil([&] { return rig.uploaded(kA, id); }));
+            QCOMPARE(complete.count(), 1);
+            QCOMPARE(failed.count(), 0);
             QCOMPARE(firstDataRequest(*sensor, requestsBefore, id), progressBeforeRestart);
             TrackList* list = rig.measurements.getMeasurementOnHostById(id)->getTrackList(kA);
             QVERIFY(list->getTrackById(0x110)->numberOfSamples() >= storedBeforeRestart);
@@ -504,48 +509,204 @@ private Q_SLOTS:
         QVERIFY(rig.upload.scheduleMessage(new DeleteFlashBlock(kA, FlashAddress(0, 2, 0), FlashAddress(0, 4, 0)), false));
         QVERIFY(rig.pumpUntil([&] { return rig.uploadSettled(); }));
         QList<QByteArray> erased;
-        for (int i = before; i < a->requestLog().size(); ++i)
-            erased.append(a->requestLog().at(i).payload);
+        for (int i = before; i < a->requestLog().size(); ++i) {
+            if (a->requestLog().at(i).token == "<DeleteBlock>")
+                erased.append(a->requestLog().at(i).payload);
+        }
         QCOMPARE(erased, QList<QByteArray>({WireBytes::bytes({0, 0, 2, 0}), WireBytes::bytes({0, 0, 3, 0}),
                                            WireBytes::bytes({0, 0, 4, 0})}));
         QVERIFY(a->flash().isBlockErased(0, 2) && a->flash().isBlockErased(0, 3));
         QCOMPARE(tasks.last().at(0).toInt(), 0);
     }
 
-    void identifyRunsTheColourRoundTwiceAndHandsOver()
+    // A recording keeps the live view and a setup away; once stopped, the
+    // sensor's card lists it and follows its upload.
+    void aRecordingRunsAloneAndItsCardFollowsTheUpload()
     {
+        UploadRig rig;
+        LiveController live {nullptr, &rig.devices, &rig.measurements, &rig.state};
+        rig.upload.setLiveViewQuery([&] { return live.isStreaming(); });
+        live.setRecordingQuery([&] { return rig.upload.isRecording(); });
+        rig.setup.setRecordingQuery([&] { return rig.upload.isRecording(); });
+        QSharedPointer<SimulatedSensor> a = rig.plug(kA);
+        configure(*a, 500);
+        a->faults().bytesPerSecond = 200000;
+        QVERIFY(rig.pumpUntil([&] { return rig.ready(kA) && rig.settled(); }));
+        QSignalSpy warnings(NotificationHub::instance(), &NotificationHub::warning);
+        QSignalSpy setupFailed(&rig.setup, &SetupController::setupFailed);
+        QSignalSpy stopped(&rig.upload, &UploadController::recordingStopped);
+
+        const QString id = rig.upload.startRecording();
+        QVERIFY(rig.upload.isRecording());
+        QVERIFY(rig.pumpUntil([&] { return a->isRecording(); }));
+        QCOMPARE(hex(a->measurementId()), id);
+        QCOMPARE(rig.upload.startRecording(), QString());
+        QCOMPARE(warnings.last().at(0).toString(), QStringLiteral("Stop the recording before you start a new one."));
+
+        live.startLiveStream();
+        QCOMPARE(warnings.last().at(0).toString(), QStringLiteral("Stop the recording before you start the live view."));
+        rig.setup.prepareForSetup();
+        QCOMPARE(warnings.last().at(0).toString(), QStringLiteral("Stop the recording before you set the sensors up."));
+        QCOMPARE(setupFailed.count(), 1);
+        QVERIFY(!rig.setup.isRunning());
+        QTest::qWait(50);
+        QVERIFY(!live.isStreaming() && !a->isStreaming());
+        QCOMPARE(hex(a->measurementId()), id);
+        QCOMPARE(a->requestCount("<SetMeasID>"), 1);
+        QCOMPARE(a->requestCount("<ResetTracks>"), 0);
+
+        for (int step = 0; step < 40; ++step)
+            QTest::qWait(20);
+        rig.upload.stopRecording();
+        QVERIFY(rig.pumpUntil([&] { return !stopped.isEmpty(); }));
+        QCOMPARE(stopped.first().at(0).toString(), id);
+        QVERIFY(!rig.upload.isRecording() && !a->isRecording());
+        MeasurementsModel* card = rig.measurements.getMeasurementsOnDeviceModel(kA);
+        QVERIFY(rig.pumpUntil([&] { return card->rowCount() == 1; }));
+        const QModelIndex row = card->index(0, 0);
+        QCOMPARE(card->data(row, MeasurementsModel::MeasurementIDRole).toString(), id);
+        QCOMPARE(card->data(row, MeasurementsModel::UploadStateRole).toString(), QStringLiteral("not uploaded"));
+        QCOMPARE(card->data(row, MeasurementsModel::OnHostRole).toBool(), false);
+
+        // The card follows the upload, each state once.
+        QStringList states;
+        connect(card, &QAbstractItemModel::dataChanged, this, [&](const QModelIndex& changed) {
+            states << card->data(changed, MeasurementsModel::UploadStateRole).toString()
+                   + (card->data(changed, MeasurementsModel::OnHostRole).toBool() ? " on host" : "");
+        });
+        QSignalSpy complete(&rig.upload, &UploadController::uploadComplete);
+        rig.upload.uploadMeasurement(id);
+        QVERIFY(rig.pumpUntil([&] { return complete.count() == 1; }));
+        QCOMPARE(states, QStringList({"partly uploaded on host", "uploaded on host"}));
+        QCOMPARE(card->data(row, MeasurementsModel::UploadStateRole).toString(), QStringLiteral("uploaded"));
+        QCOMPARE(card->roleNames().value(MeasurementsModel::UploadStateRole), QByteArray("UploadState"));
+        QCOMPARE(card->roleNames().value(MeasurementsModel::OnHostRole), QByteArray("OnHost"));
+
+        // Once the recording is over, the live view may start; it refuses a
+        // recording in turn.
+        live.startLiveStream();
+        QVERIFY(live.isStreaming());
+        QVERIFY(rig.pumpUntil([&] { return a->isStreaming(); }));
+        QCOMPARE(hex(a->measurementId()), QString::number(live.liveMeasurementId(), 16));
+        QVERIFY(hex(a->measurementId()) != id);
+        QCOMPARE(rig.upload.startRecording(), QString());
+        QCOMPARE(warnings.last().at(0).toString(), QStringLiteral("Stop the live view before you start a recording."));
+        live.stopLiveStream();
+        QVERIFY(!live.isStreaming());
+        QVERIFY(rig.pumpUntil([&] { return !a->isStreaming(); }));
+    }
+
+    // An erase ends complete only when every block of every sensor is
+    // confirmed; a sensor lost on the way ends it as failed. Either way
+    // the sensors still there have their tables read again.
+    void eraseReportsItsOutcome_data()
+    {
+        QTest::addColumn<bool>("unplugB");
+        QTest::newRow("complete") << false;
+        QTest::newRow("sensor lost") << true;
+    }
+
+    void eraseReportsItsOutcome()
+    {
+        QFETCH(bool, unplugB);
+        UploadRig rig;
+        QSharedPointer<SimulatedSensor> a = rig.plug(kA);
+        QSharedPointer<SimulatedSensor> b = rig.plug(kB);
+        QVERIFY(a->addRecordedMeasurement(0x4004, 2.0) && b->addRecordedMeasurement(0x4005, 2.0));
+        QVERIFY(rig.pumpUntil([&] { return rig.ready(kA) && rig.ready(kB) && rig.settled(); }));
+        MeasurementsModel* cardA = rig.measurements.getMeasurementsOnDeviceModel(kA);
+        QCOMPARE(cardA->rowCount(), 1);
+        QSignalSpy complete(&rig.upload, &UploadController::eraseComplete);
+        QSignalSpy failed(&rig.upload, &UploadController::eraseFailed);
+        const int tableReads = a->requestCount("<GetFlashPage>");
+        QList<double> progress;
+        connect(&rig.upload, &UploadController::eraseProgressChanged, this,
+                [&] { progress.append(rig.upload.eraseProgress()); });
+
+        rig.upload.deleteAllDataBlocks();
+        QVERIFY(rig.upload.isErasing());
+        if (unplugB) {
+            QVERIFY(rig.pumpUntil([&] { return a->flash().isBlockErased(0, 1) && b->flash().isBlockErased(0, 1); }));
+            rig.linkOf[kB]->unplug();
+        }
+        QVERIFY(rig.pumpUntil([&] { return !rig.upload.isErasing(); }, 120000));
+        QVERIFY(rig.pumpUntil([&] { return rig.uploadSettled() && rig.upload.hasReadTable(kA); }));
+        if (unplugB) {
+            QVERIFY(complete.isEmpty());
+            QCOMPARE(failed.count(), 1);
+            QCOMPARE(failed.first(), (QList<QVariant>{hex(kB), QStringLiteral("Sensor %1 was lost during the erase.").arg(hex(kB))}));
+            QVERIFY(rig.upload.eraseProgress() < 1.0);
+        } else {
+            QCOMPARE(complete.count(), 1);
+            QCOMPARE(complete.first().at(0).toInt(), 2);
+            QVERIFY(failed.isEmpty());
+            QCOMPARE(rig.upload.eraseProgress(), 1.0);
+            QVERIFY(a->flash().isBlockErased(1, 4095) && b->flash().isBlockErased(1, 4095));
+            QCOMPARE(rig.measurements.getMeasurementsOnDeviceModel(kB)->rowCount(), 0);
+        }
+        // It only grows, and says 1 only at the end of a complete erase.
+        QVERIFY(progress.size() > 2);
+        for (int i = 1; i < progress.size(); ++i)
+            QVERIFY(progress.at(i) >= progress.at(i - 1));
+        QCOMPARE(progress.count(1.0), unplugB ? 0 : 1);
+        if (!unplugB)
+            QCOMPARE(progress.last(), 1.0);
+        // The table of A was read again after the erase, and lists nothing.
+        QCOMPARE(a->requestCount("<GetFlashPage>"), tableReads + 1);
+        QCOMPARE(a->requestLog().last().token, QByteArray("<GetFlashPage>"));
+        QCOMPARE(cardA->rowCount(), 0);
+    }
+
+    // Sensors picked while one blinks wait for their turn; each gets the
+    // whole cycle, and a sensor lost before its turn is skipped.
+    void identifyRunsTheColourRoundTwiceOnEachSensorInTurn_data()
+    {
+        QTest::addColumn<bool>("loseB");
+        QTest::newRow("both there") << false;
+        QTest::newRow("second lost before its turn") << true;
+    }
+
+    void identifyRunsTheColourRoundTwiceOnEachSensorInTurn()
+    {
+        QFETCH(bool, loseB);
         UploadRig rig;
         QSharedPointer<SimulatedSensor> a = rig.plug(kA);
         QSharedPointer<SimulatedSensor> b = rig.plug(kB);
         QVERIFY(rig.pumpUntil([&] { return rig.ready(kA) && rig.ready(kB) && rig.settled(); }));
         const int beforeA = a->requestLog().size();
         const int beforeB = b->requestLog().size();
+        QSignalSpy turns(&rig.upload, &UploadController::identifyingSensor);
+        QSignalSpy finished(&rig.upload, &UploadController::identifyingFinished);
 
-        rig.upload.identifySensor(hex(kA));
+        rig.upload.identifySensors({hex(kA), hex(kB)});
+        rig.upload.identifySensor(hex(kB)); // already waiting: no second turn
         for (int tick = 0; tick < 10; ++tick)
             rig.upload.identifySensorSlot();
-        // A second sensor takes over the colours; the first leaves its colour mode.
-        rig.upload.identifySensor(hex(kB));
-        for (int tick = 10; tick < 49; ++tick)
+        if (loseB) {
+            rig.linkOf[kB]->unplug();
+            QVERIFY(rig.pumpUntil([&] { return !rig.online(kB); }));
+        }
+        for (int tick = 0; tick < 200 && rig.upload.isIdentifying(); ++tick)
             rig.upload.identifySensorSlot();
         QVERIFY(!rig.upload.isIdentifying());
         QVERIFY(rig.pumpUntil([&] { return rig.uploadSettled(); }));
 
-        QList<quint32> colours;
+        QStringList order;
+        for (const QList<QVariant>& turn : turns)
+            order << turn.at(0).toString();
+        QCOMPARE(order, loseB ? QStringList({hex(kA)}) : QStringList({hex(kA), hex(kB)}));
+        QCOMPARE(finished.count(), 1);
+
+        QMap<quint64, QList<quint32>> colours;
         QMap<quint64, QList<QByteArray>> features;
         for (const auto& [sensor, from] : {std::make_pair(a, beforeA), std::make_pair(b, beforeB)}) {
-            for (int i = from; i < sensor->requestLog().size(); ++i) {
-                const RequestRecord& record = sensor->requestLog().at(i);
-                if (record.token == "<SetFeature>")
-                    features[sensor->serial()].append(record.payload);
-                else if (record.token == "<SetDeviceColor>")
-                    colours.append(quint32(quint8(record.payload[1])) << 16 | quint32(quint8(record.payload[2])) << 8
-                                   | quint8(record.payload[3]));
-            }
+            colours[sensor->serial()] = RequestLog::colourRequests(*sensor, from);
+            features[sensor->serial()] = RequestLog::featureRequests(*sensor, from);
         }
-        QCOMPARE(features[kA], QList<QByteArray>({WireBytes::bytes({15, 1}), WireBytes::bytes({15, 0})}));
-        QCOMPARE(features[kB], QList<QByteArray>({WireBytes::bytes({15, 1}), WireBytes::bytes({15, 0})}));
-        QCOMPARE(colours.size(), 49);
+        const QList<QByteArray> onOff({WireBytes::bytes({15, 1}), WireBytes::bytes({15, 0})});
+        QCOMPARE(features[kA], onOff);
+        QCOMPARE(features[kB], loseB ? QList<QByteArray>() : onOff);
+        QCOMPARE(colours[kB].size(), loseB ? 0 : 49);
         const auto near = [](quint32 colour, quint32 expected) {
             for (int shift : {0, 8, 16}) {
                 if (qAbs(int((colour >> shift) & 0xFF) - int((expected >> shift) & 0xFF)) > 2)
@@ -553,11 +714,15 @@ private Q_SLOTS:
             }
             return true;
         };
-        QVERIFY(near(colours.at(0), 0xFF0000));  // hue 0, red
-        QVERIFY(near(colours.at(12), 0x00FFFF)); // hue 180, cyan
-        QCOMPARE(colours.at(24), colours.at(0)); // hue 360, red again
-        QCOMPARE(colours.at(48), colours.at(0)); // hue 720
-        QVERIFY(!colours.contains(0u));
+        for (const quint64 serial : loseB ? QList<quint64>({kA}) : QList<quint64>({kA, kB})) {
+            const QList<quint32>& cycle = colours[serial];
+            QCOMPARE(cycle.size(), 49);
+            QVERIFY(near(cycle.at(0), 0xFF0000));  // hue 0, red
+            QVERIFY(near(cycle.at(12), 0x00FFFF)); // hue 180, cyan
+            QCOMPARE(cycle.at(24), cycle.at(0));   // hue 360, red again
+            QCOMPARE(cycle.at(48), cycle.at(0));   // hue 720
+            QVERIFY(!cycle.contains(0u));
+        }
     }
 };
 

@@ -1,6 +1,7 @@
 #include "Application/Helper.h"
 #include "Links/BTinterface.h"
 #include "Links/Blueman.h"
+#include "Links/InterfaceManagerPC.h"
 
 #include "LogCapture.h"
 
@@ -28,10 +29,11 @@ public:
     using Blueman::registerConnectedSocket;
 };
 
-QBluetoothServiceInfo service(const QString& deviceName, const QString& serviceName)
+QBluetoothServiceInfo service(const QString& deviceName, const QString& serviceName,
+                              quint64 address = kSensorAddress)
 {
     QBluetoothServiceInfo info;
-    info.setDevice(QBluetoothDeviceInfo(QBluetoothAddress(kSensorAddress), deviceName, 0));
+    info.setDevice(QBluetoothDeviceInfo(QBluetoothAddress(address), deviceName, 0));
     if (!serviceName.isNull())
         info.setServiceName(serviceName);
     return info;
@@ -297,6 +299,39 @@ private Q_SLOTS:
         QCOMPARE(announced.count(), 0);
         QCOMPARE(socketCount(blueman), 0);
         QCOMPARE(log.lines(), QStringList{QStringLiteral("Linux version of blueman")});
+    }
+
+    // The scene's scan button: without an adapter it says so at once; a
+    // discovery counts the sensors it found that were not known, each once.
+    void bluetoothScanTellsWhatItFound()
+    {
+        InterfaceManagerPC links;
+        QSignalSpy finished(&links, &InterfaceManager::bluetoothScanFinished);
+        if (!links.blueman()->hasAdapter()) {
+            links.scanBluetoothInterfaces();
+            QCOMPARE(finished.count(), 1);
+            QCOMPARE(finished.takeFirst(), (QList<QVariant>{0, QStringLiteral("No Bluetooth adapter found.")}));
+            QCOMPARE(links.property("bluetoothScanning").toBool(), false);
+        }
+
+        const quint64 known = 0x00AABBCC0001ull;
+        const quint64 other = 0x00AABBCC0002ull;
+        links.addKnownBtAddress(known);
+        QSignalSpy scanning(&links, &InterfaceManager::bluetoothScanningChanged);
+        for (int scan = 0; scan < 2; ++scan) {
+            discover(*links.blueman(), service(QStringLiteral("KINEtrak 12"), QStringLiteral("SPP")));
+            discover(*links.blueman(), service(QStringLiteral("KINEtrak 12"), QStringLiteral("Serial Port Profile")));
+            discover(*links.blueman(), service(QStringLiteral("KINEtrak 3"), QStringLiteral("SPP"), known));
+            discover(*links.blueman(), service(QStringLiteral("Headset"), QStringLiteral("SPP"), other));
+            QVERIFY(QMetaObject::invokeMethod(links.blueman(), "discoveryFinished", Qt::DirectConnection));
+        }
+        // The second scan finds the same sensor, which is known by then.
+        QCOMPARE(finished.count(), 2);
+        QCOMPARE(finished.at(0), (QList<QVariant>{1, QString()}));
+        QCOMPARE(finished.at(1), (QList<QVariant>{0, QString()}));
+        QCOMPARE(scanning.count(), 2);
+        QCOMPARE(links.knownBluetoothAddresses(), (QSet<quint64>{known, kSensorAddress}));
+        runDeferredDeletes();
     }
 
     void linkOutlivingItsBluemanIsHarmless()

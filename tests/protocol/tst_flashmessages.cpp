@@ -155,6 +155,8 @@ private Q_SLOTS:
         LogCapture log;
         DeleteFlashBlock erase(0xE, FlashAddress(0, 1, 0), FlashAddress(0, 3, 0));
         QSignalSpy done(&erase, &Message::messageDone);
+        QSignalSpy erased(&erase, &DeleteFlashBlock::blockErased);
+        QCOMPARE(erase.blocksTotal(), 3);
         QCOMPARE(erase.iterationsNeeded(), 2 * 256);
         QCOMPARE(erase.iterationsLeft(), 2 * 256);
 
@@ -171,7 +173,10 @@ private Q_SLOTS:
                                               request(0x52, "<DeleteBlock>", bytes({0, 0, 3, 0}))}));
         QVERIFY(erase.done());
         QVERIFY(!erase.reschedule());
-        QCOMPARE(done.count(), 0); // its scheduler disposes it without a done report
+        // Each block is reported, and the end once, after the last one.
+        QCOMPARE(erased.count(), 3);
+        QCOMPARE(erase.blocksErased(), 3);
+        QCOMPARE(done.count(), 1);
         QCOMPARE(erase.iterationsLeft(), 0);
         QCOMPARE(log.count(" Deleted flash lun / block: "), 3);
     }
@@ -179,6 +184,7 @@ private Q_SLOTS:
     void eraseCountsAUnitChangeAsTheDistanceOfThePackedAddresses()
     {
         DeleteFlashBlock erase(1, FlashAddress(0, 1, 0), FlashAddress(1, 4095, 0));
+        QCOMPARE(erase.blocksTotal(), 2 * 4096 - 1); // every block but unit 0, block 0
         QCOMPARE(erase.iterationsNeeded(), (1 << 24) + 4095 * 256 - 256);
         QCOMPARE(erase.iterationsLeft(), erase.iterationsNeeded());
     }

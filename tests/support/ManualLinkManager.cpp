@@ -18,7 +18,7 @@ void ManualLinkManager::poll()
 
 GetSerial* ManualLinkManager::request(const QString& identifier) const
 {
-    for (GetSerial* request : pendingSerialRequests) {
+    for (GetSerial* request : serialProbes()->pending()) {
         if (request->getInterfaceIdentifier() == identifier)
             return request;
     }
@@ -50,7 +50,7 @@ QString ManualLinkManager::tableFault() const
     }
     if (serialToInterfaces.size() != interfaceToSerial.size())
         return "duplicate bindings";
-    for (GetSerial* request : pendingSerialRequests) {
+    for (GetSerial* request : serialProbes()->pending()) {
         if (!connectedInterfaces.contains(request->getInterfaceIdentifier()))
             return "serial request for a link that is not open: " + request->getInterfaceIdentifier();
     }

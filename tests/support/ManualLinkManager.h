@@ -26,7 +26,7 @@ public:
 
     // The serial request waiting on that link, if any.
     GetSerial* request(const QString& identifier) const;
-    int pendingRequestTotal() const { return pendingSerialRequests.size(); }
+    int pendingRequestTotal() const { return serialProbes()->pending().size(); }
     int bindingCount() const { return interfaceToSerial.size(); }
     int bufferCount() const { return numberOfReceiveBuffers(); }
 
