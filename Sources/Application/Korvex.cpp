@@ -2,6 +2,7 @@
 
 #include "Application/AppManager.h"
 #include "Application/GuiManager.h"
+#include "Application/Helper.h"
 #include "Application/NotificationHub.h"
 #include "Application/StartOptions.h"
 #include "Application/StateController.h"
@@ -106,6 +107,10 @@ Korvex::Korvex(QObject* parent)
     connect(userPrototype, &User::loadedUserFromDisk, m_userController, &UserController::addUser);
     userPrototype->scanForFilesAndLoad();
     userPrototype->deleteLater();
+    // The athlete selected last time is selected again, if still listed.
+    m_stateController->setSelectionFile(Helper::getUserPath() + QStringLiteral("/selected-athlete.txt"));
+    if (const User* last = m_userController->findUser(m_stateController->storedUser()))
+        m_stateController->selectUser(last->getUserName());
 
     // Stored devices, then stored measurements, reach their controllers
     // through the same slots as new ones.

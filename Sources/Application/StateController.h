@@ -9,8 +9,15 @@ class StateController : public QObject
 {
     Q_OBJECT
     Q_PROPERTY(int numMessages READ numberOfMessages NOTIFY numberOfMessagesChanged)
+    Q_PROPERTY(QString selectedUser READ getUser NOTIFY selectedUserChanged)
 public:
     explicit StateController(QObject* parent = nullptr);
+
+    // Where the selected athlete is kept between runs; nothing is kept
+    // while it is empty.
+    void setSelectionFile(const QString& path) { m_selectionFile = path; }
+    // The athlete selected when the program last ran, or "".
+    QString storedUser() const;
 
     QString getUser() const { return m_user; }
     QString getApp() const { return m_app; }
@@ -26,8 +33,10 @@ public Q_SLOTS:
 
 Q_SIGNALS:
     void numberOfMessagesChanged();
+    void selectedUserChanged();
 
 private:
+    QString m_selectionFile;
     QString m_user;
     QString m_app;
     QString m_setup;

@@ -11,6 +11,7 @@ public:
     User(QString name, unsigned long long id);
 
     QString getUserName() const { return m_userName; }
+    void setUserName(const QString& name) { m_userName = name; }
     // The low 32 bits of the id, which is what the scene shows.
     quint32 getUserID() const { return static_cast<quint32>(m_userId); }
     quint64 getFullUserId() const { return m_userId; }

@@ -1,4 +1,6 @@
 #include "Application/Helper.h"
+#include "Application/NotificationHub.h"
+#include "Application/StateController.h"
 #include "Data/Storable.h"
 #include "Data/User.h"
 #include "Data/UserController.h"
@@ -141,16 +143,80 @@ private Q_SLOTS:
                  QVariant(QString::number(id)));
     }
 
-    void sameNameGivesDifferentFiles()
+    // Adding and renaming refuse a name already listed (trimmed, any case)
+    // and say so; the files follow the names.
+    void namesAreUniqueWhateverTheirCase_data()
     {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("accepted");
+        QTest::addColumn<QString>("error");
+        QTest::addColumn<QStringList>("files");
+        const QString taken = QStringLiteral("An athlete called %1 is already on the list.");
+        QTest::newRow("add a new name") << "add" << " Lea Berg " << true << "" << QStringList{"Lea_Berg", "Max_Muster"};
+        QTest::newRow("add the same name") << "add" << "Max Muster" << false << taken.arg("Max Muster") << QStringList{"Max_Muster"};
+        QTest::newRow("add it in other case") << "add" << " max muster" << false << taken.arg("max muster") << QStringList{"Max_Muster"};
+        QTest::newRow("add no name") << "add" << "  " << false << "An athlete needs a name." << QStringList{"Max_Muster"};
+        QTest::newRow("rename") << "rename" << "Max Meier" << true << "" << QStringList{"Max_Meier"};
+        QTest::newRow("rename to its own name in other case") << "rename" << "MAX MUSTER" << true << "" << QStringList{"MAX_MUSTER"};
+        QTest::newRow("rename to another's name") << "rename" << "eva" << false << taken.arg("eva") << QStringList{"Max_Muster"};
+        QTest::newRow("delete") << "delete" << "max muster" << true << "" << QStringList{};
+    }
+
+    void namesAreUniqueWhateverTheirCase()
+    {
+        QFETCH(QString, action);
+        QFETCH(QString, name);
+        QFETCH(bool, accepted);
+        QFETCH(QString, error);
+        QFETCH(QStringList, files);
         TemporaryStorage storage;
         UserController controller;
-        controller.addNewUser("Max Muster");
-        controller.addNewUser("Max Muster");
-        const QStringList files = QDir(Helper::getUserPath()).entryList(QDir::Files);
-        QCOMPARE(files.size(), 2);
-        for (const QString& file : files)
-            QVERIFY2(file.startsWith("Max_Muster_"), qPrintable(file));
+        QVERIFY(controller.addNewUser("Max Muster") != 0);
+        // Listed, but without a file of its own.
+        controller.addUser(new User("Eva", 0x77));
+        QSignalSpy errors(NotificationHub::instance(), &NotificationHub::error);
+        bool done = false;
+        if (action == "add")
+            done = controller.addNewUser(name) != 0;
+        else if (action == "rename")
+            done = controller.renameUser("max muster", name);
+        else
+            done = controller.deleteUser(name);
+        QCOMPARE(done, accepted);
+        QCOMPARE(errors.isEmpty() ? QString() : errors.first().first().toString(), error);
+        QStringList stems;
+        for (const QString& file : QDir(Helper::getUserPath()).entryList({"*.ktu"}, QDir::Files, QDir::Name))
+            stems.append(file.section('_', 0, -2));
+        stems.sort();
+        QCOMPARE(stems, files);
+        QStringList listed;
+        for (Storable* item : controller.getUserModel()->getDataList())
+            listed.append(qobject_cast<User*>(item)->getUserName());
+        QCOMPARE(listed.contains("Eva"), true);
+        QCOMPARE(listed.size(), 2 + (action == "add" && accepted ? 1 : 0) - (action == "delete" ? 1 : 0));
+    }
+
+    // The athlete selected last is selected again after a restart, if
+    // still listed.
+    void theSelectedAthleteIsKept()
+    {
+        TemporaryStorage storage;
+        const QString file = Helper::getUserPath() + "selected-athlete.txt";
+        {
+            StateController state;
+            state.setSelectionFile(file);
+            QSignalSpy changed(&state, &StateController::selectedUserChanged);
+            state.selectUser("Lea Berg");
+            state.selectUser("Lea Berg");
+            QCOMPARE(changed.count(), 1);
+            QCOMPARE(state.property("selectedUser").toString(), QString("Lea Berg"));
+        }
+        StateController again;
+        again.setSelectionFile(file);
+        QCOMPARE(again.storedUser(), QString("Lea Berg"));
+        QVERIFY(StorageFiles::write(file, QByteArray("two\nlines")));
+        QCOMPARE(again.storedUser(), QString());
     }
 
     // The script draws the taken id first, then a free one.
@@ -174,7 +240,7 @@ private Q_SLOTS:
         TemporaryStorage storage;
         UserController controller;
         if (listed)
-            controller.addUser(new User("Eva", 0x1234));
+            controller.addUser(new User("Ada", 0x1234));
         if (stored)
             QVERIFY(StorageFiles::write(Helper::getUserPath() + "Eva_1234.ktu", userRecord(0x1234, "Eva")));
         ScriptedIds ids({ taken, 0x5678 });
