@@ -24,6 +24,15 @@ quint64 ActiveUploads::measurementOf(quint64 serial) const
     return upload == nullptr ? 0 : upload->measurementId;
 }
 
+bool ActiveUploads::isUploading(quint64 measurementId) const
+{
+    for (const Upload& upload : m_uploads) {
+        if (upload.measurementId == measurementId)
+            return true;
+    }
+    return false;
+}
+
 double ActiveUploads::fraction(const Upload& upload)
 {
     if (upload.openEnded)

@@ -37,6 +37,8 @@ public:
     const Upload* rewound(quint64 serial, quint64 measurementId, quint32 address);
     // The measurement the sensor uploads, 0 for none.
     quint64 measurementOf(quint64 serial) const;
+    // Whether any sensor uploads that measurement.
+    bool isUploading(quint64 measurementId) const;
 
     // Pages stored of the pages of the recording, from 0 to 1; 1 only once
     // the stop page is in. -1 while that cannot be told (no stop address).

@@ -61,6 +61,11 @@ UploadMAT* AllocationTables::readerFor(quint64 serial)
     connect(reader, &UploadMAT::foundStartedMeasurement, this, &AllocationTables::entryListed, queued);
     connect(reader, &UploadMAT::foundCompleteMeasurement, this, &AllocationTables::entryListed, queued);
     connect(reader, &UploadMAT::parsingOfMATcomplete, this, &AllocationTables::tableDone, queued);
+    // Only a read that gave up for good is a failed one.
+    connect(reader, &Message::messageFailed, this, [this, reader](quint64 DeviceSerial) {
+        if (reader->failed())
+            Q_EMIT tableFailed(DeviceSerial);
+    }, queued);
     return reader;
 }
 

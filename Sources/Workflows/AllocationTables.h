@@ -48,6 +48,8 @@ public:
 Q_SIGNALS:
     // Queued behind the registry's reports of the table's entries.
     void tableParsed(quint64 deviceSerial);
+    // The sensor did not give its table.
+    void tableFailed(quint64 deviceSerial);
 
 private Q_SLOTS:
     void entryListed(quint64 DeviceSerial, quint64 MeasurementId);

@@ -16,6 +16,7 @@
 #include "Protocol/UploadDataPage.h"
 #include "Protocol/UploadHeader.h"
 #include "Workflows/AllocationTables.h"
+#include "Workflows/TableRound.h"
 #include "Workflows/FlashEraser.h"
 #include "Workflows/PendingUploads.h"
 #include "Workflows/RecordingControl.h"
@@ -88,6 +89,9 @@ UploadController::UploadController(QObject* parent, DeviceManager* deviceManager
     connect(m_pending, &PendingUploads::checkDue, this, &UploadController::CheckAllPendingUploads);
     connect(m_pending, &PendingUploads::changed, this, &UploadController::updatePagesToUpload);
     connect(m_tables, &AllocationTables::tableParsed, this, &UploadController::deviceMATcomplete);
+    m_tableRound = new TableRound(this);
+    connect(m_tables, &AllocationTables::tableFailed, m_tableRound, &TableRound::missed);
+    connect(m_tableRound, &TableRound::finished, this, &UploadController::tablesRead);
     if (deviceManager != nullptr) {
         // Made before anyone else hears of the connection, so that a table
         // read asked for on it knows the sensor is new.
@@ -95,6 +99,7 @@ UploadController::UploadController(QObject* parent, DeviceManager* deviceManager
         connect(deviceManager, &DeviceManager::deviceDisconnected, m_tables, &AllocationTables::sensorLeft);
         connect(deviceManager, &DeviceManager::deviceFirmwareChanged, m_tables, &AllocationTables::sensorKnown);
         connect(deviceManager, &DeviceManager::deviceDisconnected, m_eraser, &FlashEraser::sensorLost);
+        connect(deviceManager, &DeviceManager::deviceDisconnected, m_tableRound, &TableRound::missed);
     }
 }
 
@@ -171,6 +176,7 @@ void UploadController::uploadMatFromDevice(QString deviceSerial)
 void UploadController::uploadMATfromAllDevices()
 {
     const QList<quint64> serials = connectedSerials();
+    m_tableRound->start(serials);
     for (const quint64 serial : serials)
         uploadMatFromDevice(hex(serial));
 }
@@ -194,6 +200,7 @@ void UploadController::deviceMATcomplete(quint64 deviceSerial)
         count = measurements->getMeasurementsOnDeviceModel(deviceSerial)->rowCount();
     qCDebug(lcWorkflows) << " Device MAT is complete for device: " << hex(deviceSerial)
                          << " Number of measurements on device : " << count;
+    m_tableRound->read(deviceSerial, count);
     updatePagesToUpload();
     if (count > 0)
         CheckPendingUploads(deviceSerial);
@@ -213,6 +220,20 @@ void UploadController::uploadMeasurement(QString measurementIdStr)
     const int total = deviceManager()->numberOfDevicesTotal();
     for (int index = 0; index < total; ++index)
         scheduleUpload(deviceManager()->getDeviceSerial(index), id);
+}
+
+void UploadController::uploadEveryRecording(QString deviceSerial)
+{
+    quint64 serial = 0;
+    MeasurementController* measurements = measurementController();
+    if (!parseHex(deviceSerial, serial) || measurements == nullptr)
+        return;
+    const MeasurementsModel* listed = measurements->getMeasurementsOnDeviceModel(serial);
+    // The list is newest first; the oldest is uploaded first.
+    for (int row = 0; row < listed->rowCount(); ++row) {
+        if (const Measurement* recording = listed->getMeasurement(row))
+            scheduleUpload(serial, recording->getMeasurementID());
+    }
 }
 
 void UploadController::scheduleUpload(quint64 deviceId, quint64 measurementId)
@@ -426,6 +447,20 @@ void UploadController::uploadMeasurementFromDeviceFailed(quint64 DeviceSerial, q
     qCDebug(lcWorkflows) << " Upload failed for measurement " << hex(MeasurementId) << " and device "
                          << hex(DeviceSerial);
     m_pending->remove(DeviceSerial, MeasurementId);
+    // Most sensors do not hold a given recording; that is only worth
+    // saying when none does and none is still to be asked.
+    if (m_pending->entries().values().contains(MeasurementId) || m_active.isUploading(MeasurementId))
+        return;
+    MeasurementController* measurements = measurementController();
+    if (measurements == nullptr || deviceManager() == nullptr)
+        return;
+    const int total = deviceManager()->numberOfDevicesTotal();
+    for (int index = 0; index < total; ++index) {
+        if (measurements->getMeasurementOnDeviceById(deviceManager()->getDeviceSerial(index), MeasurementId) != nullptr)
+            return;
+    }
+    NotificationHub::instance()->sendWarning(
+        tr("No sensor holds recording %1 any more, so it cannot be uploaded.").arg(hex(MeasurementId).toUpper()));
 }
 
 void UploadController::removeFromActiveUploads(quint64 DeviceSerial, quint64 MeasurementId)

@@ -22,6 +22,7 @@
 #include <functional>
 
 class AllocationTables;
+class TableRound;
 class Measurement;
 class UploadDataPage;
 class UploadHeader;
@@ -110,6 +111,10 @@ Q_SIGNALS:
     void identifyingSensor(QString deviceSerial);
     void identifyingFinished();
 
+    // The tables asked for by uploadMATfromAllDevices are in (or their
+    // sensors gone): how many sensors answered and the recordings they hold.
+    void tablesRead(int sensors, int recordings);
+
 public Q_SLOTS:
     void DeviceTracksParsed();
     void stopRecording();
@@ -127,6 +132,8 @@ public Q_SLOTS:
     // One after another, each for its whole colour cycle.
     void identifySensors(QStringList deviceSerials);
     void uploadMeasurement(QString measurementIdStr);
+    // Every recording the sensor lists, that sensor's part of each.
+    void uploadEveryRecording(QString deviceSerial);
     void scheduleUpload(quint64 deviceId, quint64 measurementId);
     void removeFromActiveUploads(quint64 DeviceSerial, quint64 MeasurementId);
     void uploadAborted(quint64 DeviceSerial, quint64 MeasurementId);
@@ -158,6 +165,7 @@ private:
     void readTablesOf(const QList<quint64>& serials);
 
     AllocationTables* m_tables = nullptr;
+    TableRound* m_tableRound = nullptr;
     PendingUploads* m_pending = nullptr;
     ActiveUploads m_active;
     SensorIdentifier* m_identifier = nullptr;

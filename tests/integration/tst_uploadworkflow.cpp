@@ -630,7 +630,12 @@ private Q_SLOTS:
             rig.linkOf[kB]->unplug();
         }
         QVERIFY(rig.pumpUntil([&] { return !rig.upload.isErasing(); }, 120000));
-        QVERIFY(rig.pumpUntil([&] { return rig.uploadSettled() && rig.upload.hasReadTable(kA); }));
+        // The tables are read again after the erase; the cards follow them.
+        MeasurementsModel* cardB = rig.measurements.getMeasurementsOnDeviceModel(kB);
+        QVERIFY(rig.pumpUntil([&] {
+            return rig.uploadSettled() && rig.upload.hasReadTable(kA) && cardA->rowCount() == 0
+                && (unplugB || cardB->rowCount() == 0);
+        }));
         if (unplugB) {
             QVERIFY(complete.isEmpty());
             QCOMPARE(failed.count(), 1);
@@ -655,6 +660,21 @@ private Q_SLOTS:
         QCOMPARE(a->requestCount("<GetFlashPage>"), tableReads + 1);
         QCOMPARE(a->requestLog().last().token, QByteArray("<GetFlashPage>"));
         QCOMPARE(cardA->rowCount(), 0);
+
+        // An upload asked for after the erase finds the recording nowhere:
+        // it is said so once, and nothing is called uploaded. (A sensor
+        // that is away might still hold it: its part waits for it.)
+        if (unplugB)
+            return;
+        QSignalSpy warnings(NotificationHub::instance(), &NotificationHub::warning);
+        QSignalSpy uploaded(&rig.upload, &UploadController::uploadComplete);
+        rig.upload.uploadMeasurement(hex(0x4004));
+        QVERIFY(rig.pumpUntil([&] { return !warnings.isEmpty() && rig.uploadSettled(); }));
+        QCOMPARE(warnings.count(), 1);
+        QCOMPARE(warnings.first().first().toString(),
+                 QString("No sensor holds recording 4004 any more, so it cannot be uploaded."));
+        QVERIFY(uploaded.isEmpty());
+        QCOMPARE(rig.upload.pagesToUpload(), 0);
     }
 
     // Sensors picked while one blinks wait for their turn; each gets the
