@@ -1,5 +1,7 @@
 #include "Application/NavigationItemsModel.h"
 
+#include "Data/RoleLookup.h"
+
 NavigationItemsModel::NavigationItemsModel(QObject* parent)
     : QAbstractTableModel(parent)
 {
@@ -66,4 +68,9 @@ QHash<int, QByteArray> NavigationItemsModel::roleNames() const
         { DisplayNameRole, QByteArrayLiteral("DisplayName") },
         { PageSourceRole, QByteArrayLiteral("PageSource") },
     };
+}
+
+QVariant NavigationItemsModel::valueAt(int row, const QString& roleName) const
+{
+    return RoleLookup::value(*this, row, roleName);
 }

@@ -22,6 +22,9 @@ public:
     void appendItems(QList<NavigationItem> items);
     void removeLast();
 
+    // A cell by its role's name, for the scene.
+    Q_INVOKABLE QVariant valueAt(int row, const QString& roleName) const;
+
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role) const override;

@@ -1,5 +1,7 @@
 #include "Application/NotificationHub.h"
 
+#include "Log/LogCategories.h"
+
 #include <QMutexLocker>
 
 NotificationHub* NotificationHub::s_instance = nullptr;
@@ -35,4 +37,14 @@ void NotificationHub::sendError(QString InfoString)
 void NotificationHub::sendProgressConfig(QString InfoString, double Progress)
 {
     Q_EMIT progressConfig(InfoString, Progress);
+}
+
+void NotificationHub::logShown(const QString& kind, const QString& text)
+{
+    if (kind == QLatin1String("error"))
+        qCWarning(lcApp).noquote() << "Shown (error):" << text;
+    else if (kind == QLatin1String("warning"))
+        qCWarning(lcApp).noquote() << "Shown (warning):" << text;
+    else
+        qCInfo(lcApp).noquote() << "Shown:" << text;
 }

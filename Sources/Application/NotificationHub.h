@@ -12,6 +12,10 @@ class NotificationHub : public QObject
 public:
     static NotificationHub* instance();
 
+    // The scene tells what it showed the user, so that the log holds every
+    // note beside the program's own lines.
+    Q_INVOKABLE void logShown(const QString& kind, const QString& text);
+
 public Q_SLOTS:
     void sendInfo(QString InfoString);
     void sendWarning(QString InfoString);

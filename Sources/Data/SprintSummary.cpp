@@ -70,6 +70,7 @@ QVariantMap summary(const QString& leftSerial, const QString& rightSerial, doubl
         { QStringLiteral("differencePercent"), SprintSummary::differencePercent(leftMs, rightMs) },
         { QStringLiteral("feedbackRuns"), feedbackRuns },
         { QStringLiteral("sprints"), sprints },
+        { QStringLiteral("average"), false },
     };
 }
 
@@ -91,10 +92,12 @@ QVariantMap averageSummary(Measurement* measurement, const Track* both)
     }
     const int sprints = stored.contains(QStringLiteral("sprints")) ? stored.value(QStringLiteral("sprints")).toInt()
                                                                      : both->numberOfSamples();
-    return summary(stored.value(QStringLiteral("leftSerial")).toString(),
-                   stored.value(QStringLiteral("rightSerial")).toString(), leftMs, rightMs, meanOfPositive(both),
-                   stored.value(QStringLiteral("leftSteps")).toInt(), stored.value(QStringLiteral("rightSteps")).toInt(),
-                   feedbackRuns, sprints);
+    QVariantMap result = summary(stored.value(QStringLiteral("leftSerial")).toString(),
+                                 stored.value(QStringLiteral("rightSerial")).toString(), leftMs, rightMs,
+                                 meanOfPositive(both), stored.value(QStringLiteral("leftSteps")).toInt(),
+                                 stored.value(QStringLiteral("rightSteps")).toInt(), feedbackRuns, sprints);
+    result.insert(QStringLiteral("average"), true);
+    return result;
 }
 
 } // namespace

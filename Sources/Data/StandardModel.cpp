@@ -1,5 +1,7 @@
 #include "Data/StandardModel.h"
 
+#include "Data/RoleLookup.h"
+
 #include "Data/Storable.h"
 
 StandardModel::StandardModel(QObject* parent)
@@ -83,4 +85,9 @@ void StandardModel::forgetDestroyedItem(Storable* item)
 void StandardModel::disconnectItem(Storable* item)
 {
     disconnect(item, nullptr, this, nullptr);
+}
+
+QVariant StandardModel::valueAt(int row, const QString& roleName) const
+{
+    return RoleLookup::value(*this, row, roleName);
 }

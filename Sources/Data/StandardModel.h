@@ -25,6 +25,9 @@ public:
     // itself stays alive; its file is erased when the model is set to do so.
     Q_INVOKABLE bool removeRows(int row, int count, const QModelIndex& parent = QModelIndex()) override;
 
+    // A cell by its role's name, for the scene.
+    Q_INVOKABLE QVariant valueAt(int row, const QString& roleName) const;
+
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role) const override = 0;

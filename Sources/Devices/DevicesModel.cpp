@@ -74,6 +74,12 @@ QVariant DevicesModel::data(const QModelIndex& index, int role) const
         return Helper::boolToOnlineString(device->getOnline());
     case FirmwareRole:
         return int(device->getFirmware());
+    case IsOnlineRole:
+        return device->getOnline();
+    case HasUsbRole:
+        return device->getUsbConnected();
+    case HasBluetoothRole:
+        return device->getBtConnected();
     default:
         return QVariant();
     }
@@ -90,5 +96,8 @@ QHash<int, QByteArray> DevicesModel::roleNames() const
         { NameRole, QByteArrayLiteral("Name") },
         { OnlineRole, QByteArrayLiteral("Online") },
         { FirmwareRole, QByteArrayLiteral("Firmware") },
+        { IsOnlineRole, QByteArrayLiteral("IsOnline") },
+        { HasUsbRole, QByteArrayLiteral("HasUsb") },
+        { HasBluetoothRole, QByteArrayLiteral("HasBluetooth") },
     };
 }

@@ -21,7 +21,11 @@ public:
         TopStateRole,
         NameRole,
         OnlineRole,
-        FirmwareRole
+        FirmwareRole,
+        // The same states as booleans, for the scene's logic.
+        IsOnlineRole,
+        HasUsbRole,
+        HasBluetoothRole
     };
 
     explicit DevicesModel(QObject* parent = nullptr);

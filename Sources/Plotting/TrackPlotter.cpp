@@ -146,7 +146,7 @@ void TrackPlotter::SetupTracks(TrackList* tracklist)
     const QList<Track*> tracks = tracklist->getAllTracks();
     for (Track* track : tracks)
         AddTrack(track);
-    m_customPlot->legend->setVisible(true);
+    m_customPlot->legend->setVisible(m_legendVisible);
     m_layoutStale = true;
     markChanged();
     m_firstLiveUpdate = true;
@@ -396,6 +396,18 @@ void TrackPlotter::dropTrackList()
     m_numberOfTracks = 0;
     m_hueStep = 0;
     m_updateTimer.stop();
+}
+
+void TrackPlotter::setLegendVisible(bool visible)
+{
+    if (visible == m_legendVisible)
+        return;
+    m_legendVisible = visible;
+    m_customPlot->legend->setVisible(visible);
+    markChanged();
+    replotIfNeeded();
+    update();
+    Q_EMIT legendVisibleChanged();
 }
 
 void TrackPlotter::replotIfNeeded()

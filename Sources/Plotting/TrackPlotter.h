@@ -32,6 +32,8 @@ class QCustomPlot;
 class TrackPlotter : public QQuickPaintedItem
 {
     Q_OBJECT
+    // The legend can be folded away where the plot has little room.
+    Q_PROPERTY(bool legendVisible READ isLegendVisible WRITE setLegendVisible NOTIFY legendVisibleChanged)
 public:
     enum Modes { Live = 0, Static = 1 };
     Q_ENUM(Modes)
@@ -67,6 +69,9 @@ public:
 
     void paint(QPainter* painter) override;
 
+    bool isLegendVisible() const { return m_legendVisible; }
+    void setLegendVisible(bool visible);
+
 public Q_SLOTS:
     void updateGraphs();
     void SetupTracks(TrackList* tracklist);
@@ -75,6 +80,7 @@ public Q_SLOTS:
 
 Q_SIGNALS:
     void quaternionUpdate(double alpha, double x, double y, double z);
+    void legendVisibleChanged();
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
@@ -116,7 +122,7 @@ protected:
     int numberOfEntries() const { return m_entries.size(); }
     Track* trackAt(int index) const;
     QCPAbstractPlottable* plottableAt(int index) const;
-    Window& windowAt(int index) { return m_entries[index].window; }
+    Window& windowAt(int index) { return m_entries.data()[index].window; }
     // The samples of `track` the current mode shows, as a range of its
     // sample store: in live mode its tail window, in static mode all of them.
     Window windowFor(const Track* track) const;
@@ -172,4 +178,5 @@ private:
     // a layout.
     bool m_layoutStale = true;
     QPixmap m_frame;
+    bool m_legendVisible = true;
 };

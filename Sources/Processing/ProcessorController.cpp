@@ -1,8 +1,11 @@
 #include "Processing/ProcessorController.h"
 
 #include "Application/Helper.h"
+#include "Application/NotificationHub.h"
 #include "Data/Measurement.h"
 #include "Data/MeasurementController.h"
+#include "Data/MeasurementsModel.h"
+#include "Data/SprintSummary.h"
 #include "Data/StepSeries.h"
 #include "Log/LogCategories.h"
 #include "Processing/CsvImportProcessor.h"
@@ -152,10 +155,22 @@ QString ProcessorController::averageSprints(QStringList measurementIds, QString 
     for (Measurement* sprint : qAsConst(sprints))
         processor->addInputMeasurement(sprint);
     run(processor);
-    const Measurement* output = processor->outputMeasurement();
-    const QString id = output != nullptr ? hex(output->getMeasurementID()) : QString();
+    Measurement* output = processor->outputMeasurement();
     processor->deleteLater();
-    return id;
+    if (output == nullptr)
+        return QString();
+    // Steps at the start and the end of a sprint are left out of its mean:
+    // sprints too short to keep any give no average, not one of 0 ms.
+    if (SprintSummary::of(output).value(QStringLiteral("bothMs")).toDouble() <= 0) {
+        MeasurementsModel* model = m_measurementController->getMeasurementsOnHostModel();
+        const int row = model->getDataList().indexOf(output);
+        if (row >= 0)
+            model->removeRows(row, 1);
+        NotificationHub::instance()->sendWarning(
+            tr("The sprints picked are too short to average: each foot needs more than %1 steps.").arg(6));
+        return QString();
+    }
+    return hex(output->getMeasurementID());
 }
 
 QString ProcessorController::filterSprint(QString measurementId)

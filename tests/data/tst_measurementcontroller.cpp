@@ -451,13 +451,15 @@ private Q_SLOTS:
             { "leftSerial", "10" }, { "rightSerial", "20" }, { "leftMs", 160.0 }, { "rightMs", 180.0 },
             { "bothMs", 168.0 }, { "leftSteps", 3 }, { "rightSteps", 2 },
             { "differencePercent", 20.0 / 170.0 * 100.0 }, { "feedbackRuns", "" }, { "sprints", 1 },
+            { "average", false },
         };
         QTest::newRow("both feet, the lower serial left") << QList<quint64> { 0x20, 0x10 } << both;
         QTest::newRow("one foot only")
             << QList<quint64> { 0x10 }
             << QVariantMap { { "leftSerial", "10" }, { "rightSerial", "" }, { "leftMs", 160.0 }, { "rightMs", 0.0 },
                              { "bothMs", 160.0 }, { "leftSteps", 3 }, { "rightSteps", 0 },
-                             { "differencePercent", 0.0 }, { "feedbackRuns", "" }, { "sprints", 1 } };
+                             { "differencePercent", 0.0 }, { "feedbackRuns", "" }, { "sprints", 1 },
+                             { "average", false } };
         QTest::newRow("no contact times") << QList<quint64>() << QVariantMap();
     }
 

@@ -342,8 +342,12 @@ private Q_SLOTS:
         QTest::newRow("name") << 262 << QByteArray("Name") << QVariant("ff01") << QVariant("ff01");
         QTest::newRow("online") << 263 << QByteArray("Online") << QVariant("Offline") << QVariant("Online");
         QTest::newRow("firmware") << 264 << QByteArray("Firmware") << QVariant(0) << QVariant(0x105);
+        // The scene decides with these, not with the texts above.
+        QTest::newRow("is online") << 265 << QByteArray("IsOnline") << QVariant(false) << QVariant(true);
+        QTest::newRow("has usb") << 266 << QByteArray("HasUsb") << QVariant(false) << QVariant(true);
+        QTest::newRow("has bluetooth") << 267 << QByteArray("HasBluetooth") << QVariant(false) << QVariant(true);
         QTest::newRow("display") << int(Qt::DisplayRole) << QByteArray() << QVariant() << QVariant();
-        QTest::newRow("past the roles") << 265 << QByteArray() << QVariant() << QVariant();
+        QTest::newRow("past the roles") << 268 << QByteArray() << QVariant() << QVariant();
     }
 
     void rolesShowTheDevice()
@@ -367,7 +371,12 @@ private Q_SLOTS:
         QCOMPARE(model.data(model.index(0, 0), role), connected);
         QCOMPARE(model.data(model.index(1, 0), role), QVariant());
         QCOMPARE(model.roleNames().value(role), name);
-        QCOMPARE(model.columnCount(), 8);
+        QCOMPARE(model.columnCount(), 11);
+        // By name, as the scene reads it.
+        if (!name.isEmpty())
+            QCOMPARE(model.valueAt(0, QString::fromLatin1(name)), connected);
+        QCOMPARE(model.valueAt(0, "NoSuchRole"), QVariant());
+        QCOMPARE(model.valueAt(1, "Name"), QVariant());
     }
 
     void eachListedDeviceHasItsListOfSensorMeasurements()

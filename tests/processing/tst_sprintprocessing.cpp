@@ -1,3 +1,4 @@
+#include "Application/NotificationHub.h"
 #include "Application/Helper.h"
 #include "Data/Measurement.h"
 #include "Data/MeasurementController.h"
@@ -16,6 +17,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QSignalSpy>
 #include <QtTest>
 
 using SprintRecordings::Steps;
@@ -247,6 +249,7 @@ private Q_SLOTS:
             { "leftSerial", "10" }, { "rightSerial", "20" }, { "leftMs", 166.0 }, { "rightMs", 160.0 },
             { "bothMs", 168.0 }, { "leftSteps", 4 }, { "rightSteps", 2 },
             { "differencePercent", 6.0 / 163.0 * 100.0 }, { "feedbackRuns", "2" }, { "sprints", 2 },
+            { "average", true },
         };
         QCOMPARE(host.measurements.sprintSummary(id), expected);
         // Read again from disk after a restart.
@@ -258,6 +261,17 @@ private Q_SLOTS:
         Measurement* filtered = restarted.measurements.getMeasurementOnHostById(0x73);
         QCOMPARE(samplesOf(*filtered, 0x10, Track::GctFiltered).size(), 7);
         QCOMPARE(restarted.processors.filterSprint("74"), QString());
+
+        // Five steps leave none once the ends are cut: no average of 0 ms.
+        SprintRecordings::store(0x76, at(12), { { 0x10, Steps { { 150, 150, 150, 150, 150 }, kStepTimes.mid(0, 5) } } });
+        ProcessingHost again;
+        const QSet<quint64> beforeShort = again.ids();
+        QSignalSpy warnings(NotificationHub::instance(), &NotificationHub::warning);
+        QCOMPARE(again.processors.averageSprints({ "76" }, ""), QString());
+        QCOMPARE(again.ids(), beforeShort);
+        QCOMPARE(warnings.count(), 1);
+        QCOMPARE(warnings.first().first().toString(),
+                 QString("The sprints picked are too short to average: each foot needs more than 6 steps."));
     }
 
     void requestsThatNameNothingRunNothing_data()
