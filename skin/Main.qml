@@ -1,4 +1,6 @@
+import QtQml 2.15
 import QtQuick 2.15
+import KorvexSkin 1.0
 import QtQuick.Controls 2.15
 import QtQuick.Layouts 1.15
 import QtQuick.Window 2.15
@@ -13,16 +15,16 @@ ApplicationWindow {
     minimumWidth: 640
     minimumHeight: 480
     visible: true
-    title: qsTr("Korvex %1").arg(helper.versionCodeHostSoftware())
-    color: theme.window
+    title: helper.versionCodeHostSoftware()
+    color: Theme.window
 
-    palette.highlight: theme.accent
-    palette.button: theme.surfaceAlt
-    palette.window: theme.window
-    palette.base: theme.surface
-    palette.text: theme.text
-    palette.windowText: theme.text
-    font.pixelSize: theme.normal
+    palette.highlight: Theme.accent
+    palette.button: Theme.surfaceAlt
+    palette.window: Theme.window
+    palette.base: Theme.surface
+    palette.text: Theme.text
+    palette.windowText: Theme.text
+    font.pixelSize: Theme.normal
 
     // The navigation entry on show; the fixed screens come with the skin and
     // the app screens with their apps.
@@ -40,7 +42,6 @@ ApplicationWindow {
         pageSource = source
     }
 
-    Theme { id: theme }
     Session { id: session }
 
     Connections {
@@ -52,31 +53,53 @@ ApplicationWindow {
     }
     Connections {
         target: setupController
-        function onSetupDone() {
-            session.setupState = "done"
-            session.toast(qsTr("Setup done: %1").arg(session.setup), "good")
-        }
-        function onSetupFailed() {
-            session.setupState = "failed"
-            session.toast(qsTr("The setup failed: a sensor did not answer. Check that every sensor is on and try again."), "error")
-        }
+        function onSetupDone() { session.onSetupDone() }
+        function onSetupFailed() { session.onSetupFailed() }
     }
     Connections {
         target: uploadController
         function onUploadProgress(sensor, measurementId, fraction) { session.onUploadProgress(sensor, measurementId, fraction) }
         function onPagesToUploadChanged(pages) { session.onPagesLeft(pages) }
         function onUploadComplete(sensor, measurementId) { session.onUploadComplete(sensor, measurementId) }
+        function onUploadFailed(sensor, measurementId, reason) { session.onUploadFailed(sensor, measurementId, reason) }
+        function onEraseComplete(sensors) {
+            session.toast(sensors === 1 ? qsTr("The sensor's memory is erased.")
+                                        : qsTr("The memory of %1 sensors is erased.").arg(sensors), "good")
+        }
+        function onEraseFailed(sensor, reason) {
+            session.toast(qsTr("Sensor %1 was not erased completely: %2").arg(sensor.toUpperCase()).arg(reason), "error")
+        }
+        function onRecordingStopped(measurementId) {
+            session.toast(qsTr("Recording %1 stopped; the data is safe in the sensors until you upload it.")
+                          .arg(measurementId.toUpperCase()), "info")
+        }
+        function onIdentifyingSensor(sensor) {
+            session.identifying = sensor
+            session.toast(qsTr("Sensor %1 is blinking now.").arg(sensor.toUpperCase()), "info")
+        }
+        function onIdentifyingFinished() { session.identifying = "" }
+        function onTablesRead(sensors, recordings) {
+            if (!session.readingTables)
+                return
+            session.readingTables = false
+            session.toast(qsTr("%1 sensor(s) read: %2 recording(s) on them.").arg(sensors).arg(recordings), "info")
+        }
     }
     Connections {
-        target: stateController
-        function onNumberOfMessagesChanged() {
-            if (session.erasing)
-                session.eraseTotal = Math.max(session.eraseTotal, stateController.numMessages)
-            if (session.erasing && stateController.numMessages === 0) {
-                session.erasing = false
-                session.toast(qsTr("The sensors' memory is erased."), "good")
-            }
+        target: interfaceManager
+        function onBluetoothScanFinished(found, problem) {
+            if (problem !== "")
+                session.toast(problem, "warning")
+            else
+                session.toast(found === 0 ? qsTr("No new Bluetooth sensor found. Switch the sensor on and scan again.")
+                                          : found === 1 ? qsTr("Found 1 new Bluetooth sensor.")
+                                                        : qsTr("Found %1 new Bluetooth sensors.").arg(found),
+                              found === 0 ? "warning" : "good")
         }
+    }
+    Connections {
+        target: plotController
+        function onLivePlotterCreated(measurementId, serial) { session.addLivePlot(measurementId, serial) }
     }
     Connections {
         target: devManager
@@ -88,8 +111,46 @@ ApplicationWindow {
     Component.onCompleted: {
         appManager.AppScreensLoaded.connect(function() {
             if (navigationItems.rowCount() > 3)
-                window.showPage(navigationItems.data(navigationItems.index(3, 0), 258))
+                window.showPage(navigationItems.valueAt(3, "PageSource"))
         })
+    }
+
+    // Closing while the sensors record or an upload runs asks first.
+    property bool closeConfirmed: false
+    onClosing: {
+        if (closeConfirmed || (!session.recording && !session.uploading))
+            return
+        close.accepted = false
+        closeDialog.open()
+    }
+    ConfirmDialog {
+        id: closeDialog
+        objectName: "closeDialog"
+        title: qsTr("Close Korvex?")
+        text: session.recording
+              ? qsTr("The sensors are recording. They go on recording into their memory; stop the recording later to upload it.")
+              : qsTr("An upload is running. What is uploaded is kept; the rest is uploaded the next time.")
+        confirmText: qsTr("Close")
+        onConfirmed: {
+            window.closeConfirmed = true
+            window.close()
+        }
+    }
+
+    // Ctrl+1 ... Ctrl+9 open the entries of the top bar.
+    Instantiator {
+        model: 9
+        delegate: Shortcut {
+            sequence: "Ctrl+" + (index + 1)
+            onActivated: {
+                if (index < navigationItems.rowCount())
+                    window.showPage(navigationItems.valueAt(index, "PageSource"))
+            }
+        }
+    }
+    Shortcut {
+        sequence: "Ctrl+H"
+        onActivated: historyPopup.open()
     }
 
     header: NavBar {
@@ -122,12 +183,20 @@ ApplicationWindow {
         }
     }
 
-    footer: StatusLine { }
+    footer: ColumnLayout {
+        spacing: 0
+        Toasts {
+            Layout.fillWidth: true
+            // On a small screen one note at a time; the rest are in the history.
+            shown: window.height < 700 ? 1 : 2
+        }
+        StatusLine {
+            Layout.fillWidth: true
+            onHistoryRequested: historyPopup.open()
+        }
+    }
 
-    Toasts {
-        anchors.right: parent.right
-        anchors.bottom: parent.bottom
-        anchors.margins: theme.gap * 2
-        width: Math.min(360, parent.width - 40)
+    MessageHistory {
+        id: historyPopup
     }
 }

@@ -2,22 +2,33 @@ import QtQuick 2.15
 
 // What the user has chosen and what is running, kept in one place so every
 // screen shows the same thing. The actions that change it live here too, so a
-// screen never drives a controller half-way.
+// screen never drives a controller half-way. Whether something runs is read
+// from the controller that runs it, never guessed from a counter.
 QtObject {
     id: session
+    objectName: "session"
 
-    property string user: ""
+    // The athlete, as the program keeps it (also across restarts).
+    readonly property string user: stateController.selectedUser
     property string app: ""
     property string setup: ""
 
-    // Setup: idle, running, done or failed.
+    // Setup: idle, running, done or failed, from the setup's own outcome.
     property string setupState: "idle"
     property real setupProgress: 0
     property string setupText: ""
 
-    property bool streaming: false
-    property bool recording: false
+    readonly property bool setupRunning: setupController.running === true || setupState === "running"
+    readonly property bool streaming: liveController.streaming === true
+    readonly property bool recording: uploadController.recording === true
     property string lastRecordingId: ""
+    // When the running recording started (ms since the epoch), for its timer.
+    property double recordingStartedAt: 0
+    property int recordingSeconds: 0
+
+    // The plots of the running live view, kept here so that they stay when
+    // the Live page is left and come back with it.
+    property ListModel livePlots: ListModel { }
 
     // Uploads: the fraction of the one in progress and an estimate of what is left.
     property real uploadFraction: 0
@@ -28,27 +39,64 @@ QtObject {
     property int uploadSecondsLeft: -1
     readonly property bool uploading: uploadController !== null && uploadController.pagesToUpload > 0
 
-    // Erasing: the data-task counter runs down while sensors erase their flash.
-    property bool erasing: false
-    // The counter starts at the most work the erase announced.
-    property int eraseTotal: 0
-    readonly property real eraseProgress: erasing && eraseTotal > 0
-                                          ? 1 - stateController.numMessages / eraseTotal : 0
+    // Erasing, as the erase itself reports it.
+    readonly property bool erasing: uploadController.erasing === true
+    readonly property real eraseProgress: erasing && uploadController.eraseProgress !== undefined
+                                          ? uploadController.eraseProgress : 0
+
+    // The sensor blinking now for "Identify", or "".
+    property string identifying: ""
+    readonly property bool bluetoothScanning: interfaceManager.bluetoothScanning === true
+
+    // Asking the sensors what they hold: true from the request until every
+    // sensor's table is in.
+    property bool readingTables: false
 
     property string lastExportFolder: ""
 
-    signal toast(string text, string kind)
+    // Every note shown, newest last, with the time it was shown.
+    property ListModel history: ListModel { }
+
+    // Why a start button of setup, live view or recording is disabled now,
+    // or "" when it may start.
+    readonly property string setupBlocked: recording ? qsTr("A recording is running. Stop it before you set the sensors up.")
+                                         : streaming ? qsTr("The live view is running. Stop it before you set the sensors up.")
+                                         : setupRunning ? qsTr("The sensors are being set up.") : ""
+    readonly property string streamBlocked: recording ? qsTr("A recording is running. Stop it before you start the live view.")
+                                          : setupRunning ? qsTr("Wait until the setup is done.") : ""
+    readonly property string recordingBlocked: streaming ? qsTr("The live view is running. Stop it before you record.")
+                                             : erasing ? qsTr("Wait until the sensors' memory is erased.")
+                                             : setupRunning ? qsTr("Wait until the setup is done.") : ""
+
+    // What the sensors are doing, for the sensor cards and the status line.
+    readonly property string activity: recording ? qsTr("recording %1").arg(formatDuration(recordingSeconds))
+                                     : streaming ? qsTr("streaming")
+                                     : setupRunning ? qsTr("being set up")
+                                     : erasing ? qsTr("erasing") : ""
+
+    signal noteShown(string text, string kind)
+
+    // Shows a note, keeps it in the history and writes it to the log.
+    function toast(text, kind) {
+        history.append({ "text": text, "kind": kind,
+                         "time": Qt.formatTime(new Date(), "HH:mm:ss") })
+        while (history.count > 500)
+            history.remove(0)
+        notificationHub.logShown(kind, text)
+        noteShown(text, kind)
+    }
 
     function selectUser(name) {
-        user = name
         stateController.selectUser(name)
     }
 
+    // Another app keeps the setup the sensors hold; choosing the same app
+    // again changes nothing.
     function selectApp(name) {
+        if (name === app)
+            return
         app = name
-        setup = ""
         stateController.selectApp(name)
-        stateController.selectSetup("")
         appManager.userSelectedApp(name)
     }
 
@@ -57,6 +105,10 @@ QtObject {
     function applySetup(plan) {
         if (devManager.numDevConnected === 0) {
             toast(qsTr("No sensor is connected. Plug one in or switch it on, then try again."), "error")
+            return false
+        }
+        if (setupBlocked !== "") {
+            toast(setupBlocked, "warning")
             return false
         }
         setup = plan.name
@@ -100,13 +152,24 @@ QtObject {
     }
 
     function startStream() {
+        if (streamBlocked !== "") {
+            toast(streamBlocked, "warning")
+            return
+        }
+        livePlots.clear()
         liveController.startLiveStream()
-        streaming = true
     }
 
     function stopStream() {
         liveController.stopLiveStream()
-        streaming = false
+    }
+
+    function addLivePlot(measurementId, serial) {
+        for (var i = 0; i < livePlots.count; ++i) {
+            if (livePlots.get(i).measurementId === measurementId && livePlots.get(i).serial === serial)
+                return
+        }
+        livePlots.append({ "measurementId": measurementId, "serial": serial })
     }
 
     function startRecording() {
@@ -114,17 +177,18 @@ QtObject {
             toast(qsTr("No sensor is connected, so there is nothing to record."), "error")
             return
         }
-        uploadController.startRecording()
-        recording = true
-        // The new measurement is the newest one on this computer.
-        if (measurementsModel.rowCount() > 0)
-            lastRecordingId = measurementsModel.data(measurementsModel.index(0, 0), 257)
+        if (recordingBlocked !== "") {
+            toast(recordingBlocked, "warning")
+            return
+        }
+        // The id is the one the recording was started with.
+        var id = uploadController.startRecording()
+        if (typeof id === "string" && id !== "")
+            lastRecordingId = id
     }
 
     function stopRecording() {
         uploadController.stopRecording()
-        recording = false
-        toast(qsTr("Recording stopped; the data is safe in the sensors until you upload it."), "info")
     }
 
     function upload(measurementId) {
@@ -139,11 +203,45 @@ QtObject {
         uploadController.uploadMeasurement(measurementId)
     }
 
+    function uploadAll(serial) {
+        uploadFraction = 0
+        uploadSecondsLeft = -1
+        uploadStartedAt = 0
+        uploadController.uploadEveryRecording(serial)
+        toast(qsTr("Uploading every recording of sensor %1, one after another.").arg(serial.toUpperCase()), "info")
+    }
+
     function erase() {
-        erasing = true
-        eraseTotal = 0
         uploadController.deleteAllDataBlocks()
         toast(qsTr("Erasing the sensors' memory..."), "info")
+    }
+
+    function readTables() {
+        readingTables = true
+        uploadController.uploadMATfromAllDevices()
+    }
+
+    // The connected sensors, in the registry's order.
+    function onlineSerials() {
+        var serials = []
+        for (var i = 0; i < devModel.rowCount(); ++i) {
+            if (devModel.valueAt(i, "IsOnline") === true)
+                serials.push(devModel.valueAt(i, "Name"))
+        }
+        return serials
+    }
+
+    function identify(serials) {
+        if (serials.length === 0)
+            return
+        uploadController.identifySensors(serials)
+    }
+
+    function scanBluetooth() {
+        interfaceManager.scanBluetoothInterfaces()
+        // Without an adapter the scan has ended already, and said why.
+        if (bluetoothScanning)
+            toast(qsTr("Looking for Bluetooth sensors..."), "info")
     }
 
     function exportMeasurement(measurementId) {
@@ -156,6 +254,15 @@ QtObject {
         if (s < 60)
             return qsTr("%1 s left").arg(s)
         return qsTr("%1 min %2 s left").arg(Math.floor(s / 60)).arg(s % 60)
+    }
+
+    // m:ss, or h:mm:ss past an hour.
+    function formatDuration(s) {
+        var h = Math.floor(s / 3600)
+        var m = Math.floor(s / 60) % 60
+        var sec = s % 60
+        var mmss = (h > 0 && m < 10 ? "0" : "") + m + ":" + (sec < 10 ? "0" : "") + sec
+        return h > 0 ? h + ":" + mmss : mmss
     }
 
     function onUploadProgress(sensor, measurementId, fraction) {
@@ -188,10 +295,49 @@ QtObject {
         toast(qsTr("Upload of %1 from sensor %2 done.").arg(measurementId).arg(sensor), "good")
     }
 
+    // The reason is often the warning the upload gave just before; the
+    // failure is said once, with the reason.
+    function onUploadFailed(sensor, measurementId, reason) {
+        for (var i = history.count - 1; i >= 0 && i >= history.count - 3; --i) {
+            if (history.get(i).text === reason) {
+                history.setProperty(i, "kind", "error")
+                return
+            }
+        }
+        toast(qsTr("Upload of %1 from sensor %2 failed: %3").arg(measurementId).arg(sensor).arg(reason), "error")
+    }
+
     function onSetupProgress(text, progress) {
+        if (setupState !== "running")
+            return
         setupText = text
         setupProgress = progress
-        if (progress >= 1 && setupState === "running")
-            setupState = "done"
+    }
+
+    function onSetupDone() {
+        setupState = "done"
+        setupProgress = 1
+        toast(qsTr("Setup done: %1").arg(setup), "good")
+    }
+
+    function onSetupFailed() {
+        setupState = "failed"
+        toast(qsTr("The setup failed: a sensor did not answer or was lost. Check that every sensor is on and try again."), "error")
+    }
+
+    onRecordingChanged: {
+        if (recording) {
+            recordingStartedAt = Date.now()
+            recordingSeconds = 0
+        } else {
+            recordingStartedAt = 0
+        }
+    }
+
+    property Timer recordingClock: Timer {
+        interval: 1000
+        repeat: true
+        running: session.recording
+        onTriggered: session.recordingSeconds = Math.round((Date.now() - session.recordingStartedAt) / 1000)
     }
 }

@@ -1,3 +1,4 @@
+pragma Singleton
 import QtQuick 2.15
 
 // Colours and sizes shared by every screen, so the whole scene stays of a piece.

@@ -7,11 +7,11 @@ import KorvexSkin 1.0
 Page {
     objectName: "liveScreen"
     background: null
-    padding: theme.gap * 2
+    padding: Theme.gap * 2
 
     ColumnLayout {
         anchors.fill: parent
-        spacing: theme.gap
+        spacing: Theme.gap
         ScreenTitle {
             text: qsTr("Live")
             Layout.fillWidth: true

@@ -7,11 +7,11 @@ import KorvexSkin 1.0
 Page {
     objectName: "recordScreen"
     background: null
-    padding: theme.gap * 2
+    padding: Theme.gap * 2
 
     ColumnLayout {
         anchors.fill: parent
-        spacing: theme.gap
+        spacing: Theme.gap
         ScreenTitle {
             text: qsTr("Record")
             hint: session.user === "" ? qsTr("No athlete is selected: choose one under Users so the recording carries the name.") : ""

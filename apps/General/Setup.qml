@@ -7,11 +7,11 @@ import KorvexSkin 1.0
 Page {
     objectName: "generalSetupScreen"
     background: null
-    padding: theme.gap * 2
+    padding: Theme.gap * 2
 
     ColumnLayout {
         anchors.fill: parent
-        spacing: theme.gap
+        spacing: Theme.gap
         ScreenTitle {
             text: qsTr("Setup")
             hint: qsTr("Choose what the sensors record. The setup is stored in each sensor.")

@@ -3,44 +3,117 @@ import QtQuick.Controls 2.15
 import QtQuick.Layouts 1.15
 import KorvexSkin 1.0
 
-// Ground contact times as bars, one per step, and the average over a series.
+// Ground contact times as bars, one per step, the means of each foot, and
+// the average over the sprints the coach picks (one day of the athlete's
+// sprints unless the boxes say otherwise).
 Page {
     id: screen
     objectName: "sprintResultsScreen"
     background: null
-    padding: theme.gap * 2
+    padding: Theme.gap * 2
+
+    // The days on which the selected athlete (or anyone) ran recorded sprints, newest first.
+    property var days: []
+    function collectDays() {
+        var seen = {}
+        var list = []
+        for (var row = 0; row < measurementsModel.rowCount(); ++row) {
+            if (measurementsModel.valueAt(row, "AppName") !== "Sprint" || measurementsModel.valueAt(row, "IsLiveView") === true)
+                continue
+            if (!picker.filter || (picker.filter.userName !== "" && measurementsModel.valueAt(row, "UserName") !== picker.filter.userName))
+                continue
+            var day = measurementsModel.valueAt(row, "Day")
+            if (day && seen[day] !== true) {
+                seen[day] = true
+                list.push(day)
+            }
+        }
+        list.sort().reverse()
+        // The day shown stays chosen, "All days" too; at first, or when the
+        // day shown has no sprint left, the newest day is shown.
+        var shown = dayBox.currentIndex > 0 ? days[dayBox.currentIndex - 1] : null
+        var first = days.length === 0
+        days = list
+        if (shown !== null && list.indexOf(shown) >= 0)
+            dayBox.currentIndex = list.indexOf(shown) + 1
+        else if (first || shown !== null)
+            dayBox.currentIndex = list.length > 0 ? 1 : 0
+        else
+            dayBox.currentIndex = 0
+    }
+    Component.onCompleted: collectDays()
+    Connections {
+        target: measurementsModel
+        function onRowsInserted() { screen.collectDays() }
+        function onRowsRemoved() { screen.collectDays() }
+        function onModelReset() { screen.collectDays() }
+    }
+    Connections {
+        target: picker.filter
+        function onUserNameChanged() { screen.collectDays() }
+    }
+
+    function average() {
+        var ids = picker.checkedIds()
+        if (ids.length === 0) {
+            session.toast(qsTr("Tick the sprints to average first."), "warning")
+            return
+        }
+        var made = processorController.averageSprints(ids, feedback.text)
+        if (made === "" || made === undefined) {
+            session.toast(qsTr("None of the %1 sprints picked has ground contact times to average.").arg(ids.length), "warning")
+            return
+        }
+        session.toast(qsTr("Averaged %1 sprint(s): the average is measurement %2.").arg(ids.length).arg(made.toUpperCase()), "good")
+        // The average is listed with the athlete's sprints of today; show it.
+        dayBox.currentIndex = 0
+        picker.selectedId = made
+        summary.measurementId = made
+        plot.showStored(made, "", 3)
+    }
 
     ColumnLayout {
         anchors.fill: parent
-        spacing: theme.gap
+        spacing: Theme.gap
         ScreenTitle {
             text: qsTr("Sprint results")
-            hint: qsTr("Pick a sprint to see its ground contact times. Average a series to compare runs.")
+            hint: qsTr("Pick a sprint to see its ground contact times, one bar per step. Tick the sprints of a series and average them.")
             Layout.fillWidth: true
         }
-        RowLayout {
+        Flow {
             Layout.fillWidth: true
-            Label { text: qsTr("Feedback runs") }
+            spacing: Theme.gap
+            ComboBox {
+                id: dayBox
+                objectName: "sprintDay"
+                model: [qsTr("All days")].concat(screen.days)
+                width: 150
+                Accessible.name: qsTr("Day of the sprints")
+            }
+            Label {
+                text: qsTr("Feedback runs")
+                height: dayBox.height
+                verticalAlignment: Text.AlignVCenter
+            }
             TextField {
                 id: feedback
                 objectName: "feedbackRuns"
                 placeholderText: qsTr("e.g. 2-4-6")
                 validator: RegularExpressionValidator { regularExpression: /^[0-9]*(-[0-9]*)*$/ }
-                Layout.preferredWidth: 120
+                width: 110
+                Accessible.name: qsTr("Feedback runs, numbers separated by dashes")
             }
             Button {
                 objectName: "gctAverage"
-                text: qsTr("Average all sprints")
-                highlighted: true
-                onClicked: {
-                    var before = measurementsModel.rowCount()
-                    processorController.setProcessorAttributes(feedback.text)
-                    processorController.processMeasurements("1")
-                    var made = measurementsModel.rowCount() - before
-                    session.toast(made > 0 ? qsTr("The average is the newest sprint measurement.")
-                                           : qsTr("There is no sprint with ground contact times to average yet."),
-                                  made > 0 ? "good" : "warning")
+                readonly property int picked: {
+                    picker.count
+                    picker.unchecked
+                    return picker.checkedIds().length
                 }
+                text: picked === 1 ? qsTr("Average 1 sprint") : qsTr("Average %1 sprints").arg(picked)
+                highlighted: true
+                enabled: picked > 0
+                onClicked: screen.average()
             }
         }
         GridLayout {
@@ -50,16 +123,35 @@ Page {
             MeasurementPicker {
                 id: picker
                 appFilter: "Sprint"
+                liveViews: false
+                checkable: true
+                day: dayBox.currentIndex > 0 ? screen.days[dayBox.currentIndex - 1] : ""
                 Layout.preferredWidth: 280
                 Layout.fillWidth: parent.columns === 1
                 Layout.fillHeight: true
-                Layout.maximumHeight: parent.columns === 1 ? 120 : 100000
-                onPicked: plot.showStored(measurementId, setupName, 3)
+                // Stacked above the plot, the list keeps room for a few rows.
+                Layout.minimumHeight: parent.columns === 1 ? 150 : 0
+                Layout.maximumHeight: parent.columns === 1 ? 150 : 100000
+                onPicked: {
+                    plot.showStored(measurementId, setupName, 3)
+                    summary.measurementId = measurementId
+                }
+                onSelectedIdChanged: if (selectedId === "") summary.measurementId = ""
             }
-            PlotArea {
-                id: plot
+            RowLayout {
                 Layout.fillWidth: true
                 Layout.fillHeight: true
+                spacing: Theme.gap
+                PlotArea {
+                    id: plot
+                    Layout.fillWidth: true
+                    Layout.fillHeight: true
+                }
+                SprintSummary {
+                    id: summary
+                    Layout.alignment: Qt.AlignTop
+                    Layout.preferredWidth: 230
+                }
             }
         }
     }

@@ -8,11 +8,11 @@ import KorvexSkin 1.0
 Page {
     objectName: "sprintSetupScreen"
     background: null
-    padding: theme.gap * 2
+    padding: Theme.gap * 2
 
     ColumnLayout {
         anchors.fill: parent
-        spacing: theme.gap
+        spacing: Theme.gap
         ScreenTitle {
             text: qsTr("Sprint setup")
             Layout.fillWidth: true
@@ -34,6 +34,26 @@ Page {
                         { id: 0x8016, dsf: 250 }
                     ]
                 })
+            }
+        }
+        Card {
+            title: qsTr("Which sensor goes on which foot")
+            Layout.fillWidth: true
+            Label {
+                objectName: "footAssignment"
+                Layout.fillWidth: true
+                wrapMode: Text.WordWrap
+                // Left is the lower serial: that is how the results pair the feet.
+                readonly property var serials: {
+                    devManager.numDevConnected
+                    var s = session.onlineSerials()
+                    s.sort(function(a, b) { return a.length !== b.length ? a.length - b.length : (a < b ? -1 : a > b ? 1 : 0) })
+                    return s
+                }
+                text: serials.length === 0 ? qsTr("Connect the two sensors to see which goes on which foot.")
+                    : serials.length === 1 ? qsTr("Left foot: sensor %1. Connect a second sensor for the right foot.").arg(serials[0].toUpperCase())
+                    : qsTr("Left foot: sensor %1. Right foot: sensor %2.").arg(serials[0].toUpperCase()).arg(serials[1].toUpperCase())
+                      + (serials.length > 2 ? " " + qsTr("Only two sensors are used for the feet; the others record too.") : "")
             }
         }
         Item { Layout.fillHeight: true }

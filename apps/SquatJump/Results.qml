@@ -8,14 +8,14 @@ Page {
     id: screen
     objectName: "squatJumpResultsScreen"
     background: null
-    padding: theme.gap * 2
+    padding: Theme.gap * 2
 
     ColumnLayout {
         anchors.fill: parent
-        spacing: theme.gap
+        spacing: Theme.gap
         ScreenTitle {
             text: qsTr("Squat jump results")
-            hint: qsTr("Pick a recording to see the jump heights in centimetres.")
+            hint: qsTr("Pick a recording to see the height of every jump in centimetres.")
             Layout.fillWidth: true
         }
         GridLayout {
@@ -25,16 +25,33 @@ Page {
             MeasurementPicker {
                 id: picker
                 appFilter: "Squat Jump"
+                liveViews: false
                 Layout.preferredWidth: 280
                 Layout.fillWidth: parent.columns === 1
                 Layout.fillHeight: true
-                Layout.maximumHeight: parent.columns === 1 ? 120 : 100000
-                onPicked: plot.showStored(measurementId, setupName, 2)
+                // Stacked above the plot, the list keeps room for a few rows.
+                Layout.minimumHeight: parent.columns === 1 ? 150 : 0
+                Layout.maximumHeight: parent.columns === 1 ? 150 : 100000
+                onPicked: {
+                    plot.showStored(measurementId, setupName, 2)
+                    jumps.measurementId = measurementId
+                }
+                onSelectedIdChanged: if (selectedId === "") jumps.measurementId = ""
             }
-            PlotArea {
-                id: plot
+            RowLayout {
                 Layout.fillWidth: true
                 Layout.fillHeight: true
+                spacing: Theme.gap
+                PlotArea {
+                    id: plot
+                    Layout.fillWidth: true
+                    Layout.fillHeight: true
+                }
+                JumpTable {
+                    id: jumps
+                    Layout.fillHeight: true
+                    Layout.preferredWidth: 200
+                }
             }
         }
     }

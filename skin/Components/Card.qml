@@ -1,4 +1,5 @@
 import QtQuick 2.15
+import KorvexSkin 1.0
 import QtQuick.Controls 2.15
 import QtQuick.Layouts 1.15
 
@@ -8,24 +9,24 @@ Pane {
     property string title: ""
     default property alias content: column.data
 
-    padding: theme.gap * 1.5
+    padding: Theme.gap * 1.5
     background: Rectangle {
-        color: theme.surface
-        border.color: theme.border
-        radius: theme.radius
+        color: Theme.surface
+        border.color: Theme.border
+        radius: Theme.radius
     }
 
     ColumnLayout {
         id: column
         anchors.fill: parent
-        spacing: theme.gap
+        spacing: Theme.gap
 
         Label {
             text: card.title
             visible: card.title !== ""
-            font.pixelSize: theme.large
+            font.pixelSize: Theme.large
             font.bold: true
-            color: theme.text
+            color: Theme.text
         }
     }
 }

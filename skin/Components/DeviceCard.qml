@@ -1,4 +1,5 @@
 import QtQuick 2.15
+import KorvexSkin 1.0
 import QtQuick.Controls 2.15
 import QtQuick.Layouts 1.15
 
@@ -10,20 +11,26 @@ Rectangle {
     property bool online: false
     property bool usb: false
     property bool bluetooth: false
-    property string state: ""
+    property string topState: ""
     property int firmware: 0
+    // All recordings listed, or only the first few.
+    property bool expanded: false
+    readonly property int folded: 3
     readonly property var measurements: devModel.getMeasurementsOnDeviceModel(serial)
 
-    implicitHeight: column.implicitHeight + theme.gap * 2
-    radius: theme.radius
-    color: theme.surface
-    border.color: online ? theme.accent : theme.border
+    implicitHeight: column.implicitHeight + Theme.gap * 2
+    radius: Theme.radius
+    color: Theme.surface
+    border.color: session.identifying === serial ? Theme.warn : online ? Theme.accent : Theme.border
+    border.width: session.identifying === serial ? 2 : 1
+    Accessible.role: Accessible.Grouping
+    Accessible.name: qsTr("Sensor %1").arg(serial.toUpperCase())
     opacity: online ? 1.0 : 0.7
 
     ColumnLayout {
         id: column
         anchors.fill: parent
-        anchors.margins: theme.gap
+        anchors.margins: Theme.gap
         spacing: 4
 
         RowLayout {
@@ -32,7 +39,7 @@ Rectangle {
                 width: 10
                 height: 10
                 radius: 5
-                color: card.online ? theme.good : theme.muted
+                color: card.online ? Theme.good : Theme.muted
             }
             Label {
                 text: card.serial.toUpperCase()
@@ -46,16 +53,16 @@ Rectangle {
                 text: qsTr("Identify")
                 enabled: card.online
                 flat: true
-                onClicked: {
-                    uploadController.identifySensor(card.serial)
-                    session.toast(qsTr("Sensor %1 blinks in colours for a few seconds.").arg(card.serial.toUpperCase()), "info")
-                }
+                Accessible.name: qsTr("Identify sensor %1").arg(card.serial.toUpperCase())
+                ToolTip.visible: hovered
+                ToolTip.text: qsTr("The sensor blinks in colours for a few seconds.")
+                onClicked: session.identify([card.serial])
             }
         }
         Label {
             Layout.fillWidth: true
-            color: theme.muted
-            font.pixelSize: theme.small
+            color: Theme.muted
+            font.pixelSize: Theme.small
             wrapMode: Text.WordWrap
             text: {
                 if (!card.online)
@@ -66,8 +73,14 @@ Rectangle {
                 if (card.bluetooth)
                     links.push(qsTr("Bluetooth"))
                 var parts = [links.join(" + ")]
-                if (card.state !== "")
-                    parts.push(card.state)
+                // What the program has the sensors do outranks what they
+                // last reported.
+                if (session.identifying === card.serial)
+                    parts.push(qsTr("blinking"))
+                else if (session.activity !== "")
+                    parts.push(session.activity)
+                else if (card.topState !== "")
+                    parts.push(card.topState)
                 if (card.firmware > 0)
                     parts.push(qsTr("firmware %1").arg(card.firmware))
                 return parts.join(" · ")
@@ -76,40 +89,84 @@ Rectangle {
         Label {
             objectName: "recordings_" + card.serial
             Layout.fillWidth: true
-            font.pixelSize: theme.small
+            font.pixelSize: Theme.small
             readonly property int count: recordings.count
             text: count === 0 ? qsTr("No recordings on the sensor")
                               : count === 1 ? qsTr("1 recording on the sensor") : qsTr("%1 recordings on the sensor").arg(count)
-            color: count === 0 ? theme.muted : theme.text
+            color: count === 0 ? Theme.muted : Theme.text
         }
         Repeater {
             id: recordings
             model: card.measurements
-            // A few are listed; the rest are counted.
-            delegate: RowLayout {
+            // A few are listed until the list is opened.
+            delegate: ColumnLayout {
+                id: entry
                 Layout.fillWidth: true
-                visible: index < 3
+                spacing: 0
+                visible: card.expanded || index < card.folded
+                readonly property string uploadState: typeof UploadState === "string" ? UploadState : ""
+                readonly property bool uploaded: uploadState === "uploaded"
                 Label {
-                    text: qsTr("Recording %1").arg(MeasurementID.toUpperCase())
-                    font.pixelSize: theme.small
+                    id: entryName
+                    // Once its header is known, a recording is named by when
+                    // and whom it recorded; the id stays in the tooltip.
+                    readonly property string when: typeof StartTimeText === "string" ? StartTimeText : ""
+                    text: when !== "" ? [when, UserName === "" ? qsTr("no athlete") : UserName].join(" · ")
+                                      : qsTr("Recording %1").arg(MeasurementID.toUpperCase())
+                    font.pixelSize: Theme.small
                     font.family: "DejaVu Sans Mono"
                     Layout.fillWidth: true
                     elide: Text.ElideRight
+                    ToolTip.visible: entryHover.hovered
+                    ToolTip.text: qsTr("Recording %1").arg(MeasurementID.toUpperCase())
+                                  + (AppName !== "" ? "\n" + [AppName, SetupName].join(" · ") : "")
+                    HoverHandler { id: entryHover }
                 }
-                ToolButton {
-                    objectName: "uploadOne_" + MeasurementID
-                    text: qsTr("Upload")
-                    font.pixelSize: theme.small
-                    enabled: card.online
-                    onClicked: session.upload(MeasurementID)
+                RowLayout {
+                    Layout.fillWidth: true
+                    spacing: Theme.gap
+                    Label {
+                        objectName: "uploadState_" + MeasurementID
+                        text: entry.uploaded ? qsTr("on the laptop")
+                            : entry.uploadState === "partly uploaded" ? qsTr("partly on the laptop")
+                            : qsTr("only on the sensor")
+                        font.pixelSize: Theme.small
+                        color: entry.uploaded ? Theme.good : entry.uploadState === "partly uploaded" ? Theme.warn : Theme.muted
+                        Layout.fillWidth: true
+                        elide: Text.ElideRight
+                    }
+                    ToolButton {
+                        objectName: "uploadOne_" + MeasurementID
+                        text: entry.uploaded ? qsTr("Upload again") : qsTr("Upload")
+                        font.pixelSize: Theme.small
+                        enabled: card.online && !session.recording
+                        Accessible.name: qsTr("Upload recording %1").arg(MeasurementID.toUpperCase())
+                        onClicked: session.upload(MeasurementID)
+                    }
                 }
             }
         }
-        Label {
-            visible: recordings.count > 3
-            text: qsTr("and %1 more").arg(recordings.count - 3)
-            font.pixelSize: theme.small
-            color: theme.muted
+        RowLayout {
+            Layout.fillWidth: true
+            visible: recordings.count > 0
+            ToolButton {
+                objectName: "expandRecordings_" + card.serial
+                visible: recordings.count > card.folded
+                text: card.expanded ? qsTr("Show fewer") : qsTr("Show all %1").arg(recordings.count)
+                font.pixelSize: Theme.small
+                Accessible.name: card.expanded ? qsTr("Show fewer recordings") : qsTr("Show all recordings of sensor %1").arg(card.serial.toUpperCase())
+                onClicked: card.expanded = !card.expanded
+            }
+            Item { Layout.fillWidth: true }
+            ToolButton {
+                objectName: "uploadAll_" + card.serial
+                visible: recordings.count > 1
+                text: qsTr("Upload all")
+                font.pixelSize: Theme.small
+                enabled: card.online && !session.recording
+                Accessible.name: qsTr("Upload every recording of sensor %1").arg(card.serial.toUpperCase())
+                onClicked: session.uploadAll(card.serial)
+            }
         }
     }
 }

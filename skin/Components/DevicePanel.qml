@@ -1,4 +1,5 @@
 import QtQuick 2.15
+import KorvexSkin 1.0
 import QtQuick.Controls 2.15
 import QtQuick.Layouts 1.15
 
@@ -7,27 +8,27 @@ import QtQuick.Layouts 1.15
 Rectangle {
     id: panel
     objectName: "devicePanel"
-    color: theme.surfaceAlt
-    border.color: theme.border
+    color: Theme.surfaceAlt
+    border.color: Theme.border
 
     ColumnLayout {
         anchors.fill: parent
-        anchors.margins: theme.gap
-        spacing: theme.gap
+        anchors.margins: Theme.gap
+        spacing: Theme.gap
 
         RowLayout {
             Layout.fillWidth: true
             Label {
                 text: qsTr("Sensors")
-                font.pixelSize: theme.large
+                font.pixelSize: Theme.large
                 font.bold: true
             }
             Item { Layout.fillWidth: true }
             Label {
                 objectName: "connectedCount"
                 text: qsTr("%1 of %2 connected").arg(devManager.numDevConnected).arg(devManager.numDevTotal)
-                color: theme.muted
-                font.pixelSize: theme.small
+                color: Theme.muted
+                font.pixelSize: Theme.small
             }
         }
 
@@ -37,16 +38,16 @@ Rectangle {
             Layout.fillWidth: true
             Layout.fillHeight: true
             clip: true
-            spacing: theme.gap
+            spacing: Theme.gap
             model: devModel
             ScrollBar.vertical: ScrollBar { }
             delegate: DeviceCard {
                 width: list.width - (list.ScrollBar.vertical.visible ? 10 : 0)
                 serial: Name
-                online: Online === "Online"
-                usb: UsbConnected === "connected"
-                bluetooth: BtConnected === "connected"
-                state: TopState
+                online: IsOnline
+                usb: HasUsb
+                bluetooth: HasBluetooth
+                topState: TopState
                 firmware: Firmware
             }
             EmptyNote {
@@ -56,14 +57,21 @@ Rectangle {
             }
         }
 
-        // The link manager says "Scanning" while it looks for sensors.
+        // Discovery of Bluetooth sensors; what it found is said when it ends.
         Button {
             objectName: "btScanButton"
-            readonly property bool scanning: interfaceManager.btScanStatus !== "Scan"
             Layout.fillWidth: true
-            text: scanning ? qsTr("Scanning for Bluetooth sensors...") : qsTr("Scan for Bluetooth sensors")
-            enabled: !scanning
-            onClicked: interfaceManager.startScan()
+            text: session.bluetoothScanning ? qsTr("Scanning for Bluetooth sensors...") : qsTr("Scan for Bluetooth sensors")
+            enabled: !session.bluetoothScanning
+            onClicked: session.scanBluetooth()
+            BusyIndicator {
+                anchors.right: parent.right
+                anchors.verticalCenter: parent.verticalCenter
+                height: parent.height - 8
+                width: height
+                running: session.bluetoothScanning
+                visible: running
+            }
         }
     }
 }

@@ -1,11 +1,12 @@
 import QtQuick 2.15
+import KorvexSkin 1.0
 import QtQuick.Controls 2.15
 import QtQuick.Layouts 1.15
 
 // Streams every connected sensor and plots what arrives, one plot per sensor.
 ColumnLayout {
     id: panel
-    spacing: theme.gap
+    spacing: Theme.gap
 
     RowLayout {
         Layout.fillWidth: true
@@ -13,11 +14,8 @@ ColumnLayout {
             objectName: "startLive"
             text: qsTr("Start live view")
             highlighted: true
-            enabled: !session.streaming && devManager.numDevConnected > 0
-            onClicked: {
-                plots.clear()
-                session.startStream()
-            }
+            enabled: !session.streaming && devManager.numDevConnected > 0 && session.streamBlocked === ""
+            onClicked: session.startStream()
         }
         Button {
             objectName: "stopLive"
@@ -27,10 +25,12 @@ ColumnLayout {
         }
         Label {
             Layout.fillWidth: true
-            color: theme.muted
+            color: Theme.muted
             wrapMode: Text.WordWrap
+            objectName: "liveState"
             text: devManager.numDevConnected === 0 ? qsTr("Connect a sensor to see its signals.")
                 : session.streaming ? qsTr("Streaming from %1 sensor(s).").arg(devManager.numDevConnected)
+                : session.streamBlocked !== "" ? session.streamBlocked
                 : qsTr("Set the sensors up first; the live view shows the channels of the setup.")
         }
     }

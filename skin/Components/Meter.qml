@@ -1,4 +1,5 @@
 import QtQuick 2.15
+import KorvexSkin 1.0
 
 // A progress bar in the skin's colours, from 0 to 1.
 Rectangle {
@@ -7,14 +8,14 @@ Rectangle {
     implicitHeight: 10
     implicitWidth: 200
     radius: height / 2
-    color: theme.surfaceAlt
-    border.color: theme.border
+    color: Theme.surfaceAlt
+    border.color: Theme.border
 
     Rectangle {
         width: Math.max(meter.height, meter.width * Math.min(1, Math.max(0, meter.value)))
         height: meter.height
         radius: meter.radius
-        color: theme.accent
+        color: Theme.accent
         visible: meter.value > 0
     }
 }

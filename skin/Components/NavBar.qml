@@ -1,4 +1,5 @@
 import QtQuick 2.15
+import KorvexSkin 1.0
 import QtQuick.Controls 2.15
 import QtQuick.Layouts 1.15
 
@@ -9,20 +10,20 @@ Rectangle {
     signal selected(string source)
 
     implicitHeight: 44
-    color: theme.navBar
+    color: Theme.navBar
 
     RowLayout {
         anchors.fill: parent
-        anchors.leftMargin: theme.gap * 2
-        anchors.rightMargin: theme.gap * 2
-        spacing: theme.gap
+        anchors.leftMargin: Theme.gap * 2
+        anchors.rightMargin: Theme.gap * 2
+        spacing: Theme.gap
 
         Label {
             text: "Korvex"
             color: "white"
-            font.pixelSize: theme.large
+            font.pixelSize: Theme.large
             font.bold: true
-            Layout.rightMargin: theme.gap * 2
+            Layout.rightMargin: Theme.gap * 2
         }
 
         Repeater {
@@ -32,25 +33,34 @@ Rectangle {
                 objectName: "nav_" + DisplayName
                 readonly property bool current: PageSource === bar.currentSource
                 // Where the fixed screens end and the app's begin.
-                Layout.leftMargin: index === 3 ? theme.gap * 2 : 0
+                Layout.leftMargin: index === 3 ? Theme.gap * 2 : 0
                 implicitHeight: bar.height
-                implicitWidth: caption.implicitWidth + theme.gap * 3
+                implicitWidth: caption.implicitWidth + Theme.gap * 3
+                focusPolicy: Qt.StrongFocus
+                Accessible.role: Accessible.PageTab
+                Accessible.name: DisplayName
+                ToolTip.visible: hovered && index < 9
+                ToolTip.delay: 800
+                ToolTip.text: qsTr("Ctrl+%1").arg(index + 1)
                 onClicked: bar.selected(PageSource)
+                Keys.onReturnPressed: bar.selected(PageSource)
+                Keys.onEnterPressed: bar.selected(PageSource)
                 contentItem: Label {
                     id: caption
                     text: DisplayName
-                    color: entry.current ? "white" : theme.navText
+                    color: entry.current ? "white" : Theme.navText
                     font.bold: entry.current
                     horizontalAlignment: Text.AlignHCenter
                     verticalAlignment: Text.AlignVCenter
                 }
                 background: Rectangle {
                     color: entry.hovered ? "#263242" : "transparent"
+                    border.color: entry.visualFocus ? Theme.accent : "transparent"
                     Rectangle {
                         anchors.bottom: parent.bottom
                         width: parent.width
                         height: 3
-                        color: theme.accent
+                        color: Theme.accent
                         visible: entry.current
                     }
                 }
@@ -61,7 +71,7 @@ Rectangle {
 
         Label {
             text: session.app === "" ? qsTr("No app chosen") : session.app
-            color: theme.navText
+            color: Theme.navText
             elide: Text.ElideRight
             Layout.maximumWidth: 160
         }

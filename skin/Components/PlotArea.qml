@@ -1,4 +1,5 @@
 import QtQuick 2.15
+import KorvexSkin 1.0
 import QtQuick.Controls 2.15
 import QtQuick.Layouts 1.15
 
@@ -12,8 +13,13 @@ Item {
     property string measurementId: ""
     property string setupName: ""
     property int plotterType: 1
-    readonly property int plotCount: plots.count
-    property string emptyText: live ? qsTr("Start the stream to see the sensors' signals.")
+    // The live plots belong to the session, so they outlive this page.
+    readonly property var shownPlots: live ? session.livePlots : plots
+    readonly property int plotCount: shownPlots.count
+    // While a stored measurement is read from disk and drawn.
+    readonly property bool loading: loadTimer.running
+    property string emptyText: live ? (session.streaming ? qsTr("Waiting for the sensors' first samples...")
+                                                         : qsTr("Start the live view to see the sensors' signals."))
                                      : qsTr("Choose a measurement to see its plot.")
 
     ListModel { id: plots }
@@ -30,25 +36,29 @@ Item {
         plots.append({ "measurementId": measurementId, "serial": serial })
     }
 
-    // Draws a stored measurement; its samples are read from disk first.
+    // Draws a stored measurement; its samples are read from disk first,
+    // after the busy indicator had a frame to show.
     function showStored(measurementId, setupName, plotterType) {
         clear()
         area.measurementId = measurementId
         area.setupName = setupName
         area.plotterType = plotterType
-        if (measurementId === "")
-            return
-        measurementController.loadMeasurementDataFromDisk(measurementId)
-        plotController.setPlotterType(plotterType)
-        plotController.setSetupName(setupName)
-        plotController.createStaticPlotters(measurementId)
+        loadTimer.stop()
+        if (measurementId !== "")
+            loadTimer.start()
     }
 
-    Connections {
-        target: plotController
-        enabled: area.live
-        function onLivePlotterCreated(measurementId, serial) { area.add(measurementId, serial) }
+    Timer {
+        id: loadTimer
+        interval: 30
+        onTriggered: {
+            measurementController.loadMeasurementDataFromDisk(area.measurementId)
+            plotController.setPlotterType(area.plotterType)
+            plotController.setSetupName(area.setupName)
+            plotController.createStaticPlotters(area.measurementId)
+        }
     }
+
     Connections {
         target: plotController
         enabled: !area.live
@@ -60,12 +70,12 @@ Item {
 
     GridLayout {
         anchors.fill: parent
-        columns: plots.count > 1 && area.width > 900 ? 2 : 1
-        rowSpacing: theme.gap
-        columnSpacing: theme.gap
+        columns: area.plotCount > 1 && area.width > 900 ? 2 : 1
+        rowSpacing: Theme.gap
+        columnSpacing: Theme.gap
 
         Repeater {
-            model: plots
+            model: area.shownPlots
             delegate: Rectangle {
                 id: cell
                 objectName: "plot_" + model.serial
@@ -73,17 +83,47 @@ Item {
                 Layout.fillWidth: true
                 Layout.fillHeight: true
                 Layout.minimumHeight: 120
-                color: theme.surface
-                border.color: theme.border
-                radius: theme.radius
+                color: Theme.surface
+                border.color: Theme.border
+                radius: Theme.radius
 
                 Label {
                     id: caption
-                    x: theme.gap
+                    x: Theme.gap
+                    width: parent.width - Theme.gap * 2 - 90
+                    elide: Text.ElideRight
                     y: 4
-                    text: qsTr("Sensor %1").arg(model.serial.toUpperCase())
-                    font.pixelSize: theme.small
-                    color: theme.muted
+                    // Processor results are no sensor's.
+                    readonly property bool fromSensor: {
+                        devManager.numDevTotal
+                        for (var i = 0; i < devModel.rowCount(); ++i) {
+                            if (devModel.valueAt(i, "Name") === model.serial)
+                                return true
+                        }
+                        return false
+                    }
+                    text: fromSensor ? qsTr("Sensor %1").arg(model.serial.toUpperCase()) : qsTr("Computed results")
+                    font.pixelSize: Theme.small
+                    color: Theme.muted
+                }
+                // Where a plot is low, its legend is folded until asked for.
+                property bool legendChosen: false
+                property bool legendWanted: true
+                readonly property bool legendShown: legendChosen ? legendWanted : height >= 260
+                ToolButton {
+                    objectName: "legend_" + model.serial
+                    anchors.right: parent.right
+                    anchors.rightMargin: 4
+                    y: 0
+                    height: caption.height + 6
+                    text: cell.legendShown ? qsTr("Hide legend") : qsTr("Legend")
+                    font.pixelSize: Theme.small
+                    Accessible.name: cell.legendShown ? qsTr("Hide the legend of sensor %1").arg(model.serial.toUpperCase())
+                                                      : qsTr("Show the legend of sensor %1").arg(model.serial.toUpperCase())
+                    onClicked: {
+                        cell.legendWanted = !cell.legendShown
+                        cell.legendChosen = true
+                    }
                 }
                 Item {
                     id: slot
@@ -102,6 +142,7 @@ Item {
                     plotter.width = Qt.binding(function() { return slot.width })
                     plotter.height = Qt.binding(function() { return slot.height })
                     plotter.visible = true
+                    plotter.legendVisible = Qt.binding(function() { return cell.legendShown })
                 }
                 Component.onDestruction: {
                     // The plot item outlives this cell; it must not keep
@@ -109,6 +150,7 @@ Item {
                     if (plotter !== null && plotter.parent === slot) {
                         plotter.width = plotter.width
                         plotter.height = plotter.height
+                        plotter.legendVisible = plotter.legendVisible
                         plotter.parent = null
                     }
                 }
@@ -119,7 +161,14 @@ Item {
     EmptyNote {
         anchors.centerIn: parent
         width: parent.width
-        visible: plots.count === 0
+        visible: area.plotCount === 0 && !area.loading
         text: area.emptyText
+    }
+
+    BusyIndicator {
+        objectName: "plotLoading"
+        anchors.centerIn: parent
+        running: area.loading
+        visible: running
     }
 }

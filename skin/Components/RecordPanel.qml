@@ -1,4 +1,5 @@
 import QtQuick 2.15
+import KorvexSkin 1.0
 import QtQuick.Controls 2.15
 import QtQuick.Layouts 1.15
 
@@ -6,17 +7,7 @@ import QtQuick.Layouts 1.15
 // the memory again.
 ColumnLayout {
     id: panel
-    spacing: theme.gap
-
-    function onlineSerials() {
-        var serials = []
-        for (var i = 0; i < devModel.rowCount(); ++i) {
-            var index = devModel.index(i, 0)
-            if (devModel.data(index, 263) === "Online")
-                serials.push(devModel.data(index, 262))
-        }
-        return serials
-    }
+    spacing: Theme.gap
 
     Card {
         title: qsTr("Recording")
@@ -27,7 +18,7 @@ ColumnLayout {
                 objectName: "startRecording"
                 text: qsTr("Start recording")
                 highlighted: true
-                enabled: !session.recording && devManager.numDevConnected > 0
+                enabled: !session.recording && devManager.numDevConnected > 0 && session.recordingBlocked === ""
                 onClicked: session.startRecording()
             }
             Button {
@@ -40,7 +31,7 @@ ColumnLayout {
                 width: 12
                 height: 12
                 radius: 6
-                color: theme.bad
+                color: Theme.bad
                 visible: session.recording
                 SequentialAnimation on opacity {
                     running: session.recording
@@ -53,8 +44,10 @@ ColumnLayout {
                 objectName: "recordingState"
                 Layout.fillWidth: true
                 wrapMode: Text.WordWrap
-                color: theme.muted
-                text: session.recording ? qsTr("The sensors record into their own memory.")
+                color: Theme.muted
+                text: session.recording ? qsTr("Recording %1 for %2. The sensors record into their own memory.")
+                                          .arg(session.lastRecordingId.toUpperCase()).arg(session.formatDuration(session.recordingSeconds))
+                    : session.recordingBlocked !== "" ? session.recordingBlocked
                     : session.lastRecordingId !== "" ? qsTr("Last recording: %1").arg(session.lastRecordingId.toUpperCase())
                     : qsTr("Athlete, app and setup are stored with the recording.")
             }
@@ -74,14 +67,21 @@ ColumnLayout {
             }
             Button {
                 objectName: "refreshTables"
-                text: qsTr("Show what the sensors hold")
-                onClicked: uploadController.uploadMATfromAllDevices()
+                text: session.readingTables ? qsTr("Reading the sensors...") : qsTr("Show what the sensors hold")
+                enabled: !session.readingTables && devManager.numDevConnected > 0 && !session.recording
+                onClicked: session.readTables()
+            }
+            BusyIndicator {
+                running: session.readingTables
+                visible: running
+                Layout.preferredHeight: 24
+                Layout.preferredWidth: 24
             }
         }
         Label {
             Layout.fillWidth: true
             wrapMode: Text.WordWrap
-            color: theme.muted
+            color: Theme.muted
             text: session.uploading ? qsTr("%1 pages to go. The upload resumes by itself if a sensor drops out.").arg(uploadController.pagesToUpload)
                 : qsTr("Every recording a sensor holds is listed beside it and can be uploaded from there.")
         }
@@ -95,12 +95,16 @@ ColumnLayout {
             Button {
                 objectName: "identifyAll"
                 text: qsTr("Identify sensors")
-                enabled: devManager.numDevConnected > 0
-                onClicked: {
-                    var serials = panel.onlineSerials()
-                    for (var i = 0; i < serials.length; ++i)
-                        uploadController.identifySensor(serials[i])
-                }
+                enabled: devManager.numDevConnected > 0 && session.identifying === ""
+                ToolTip.visible: hovered
+                ToolTip.text: qsTr("Each connected sensor blinks in turn, so you can tell them apart.")
+                onClicked: session.identify(session.onlineSerials())
+            }
+            Label {
+                objectName: "identifyState"
+                visible: session.identifying !== ""
+                text: qsTr("Sensor %1 is blinking.").arg(session.identifying.toUpperCase())
+                color: Theme.warn
             }
             Button {
                 objectName: "eraseSensors"

@@ -1,4 +1,5 @@
 import QtQuick 2.15
+import KorvexSkin 1.0
 import QtQuick.Controls 2.15
 import QtQuick.Layouts 1.15
 
@@ -9,14 +10,14 @@ ColumnLayout {
     spacing: 2
     Label {
         text: parent.text
-        font.pixelSize: theme.title
+        font.pixelSize: Theme.title
         font.bold: true
-        color: theme.text
+        color: Theme.text
     }
     Label {
         text: parent.hint
         visible: parent.hint !== ""
-        color: theme.muted
+        color: Theme.muted
         wrapMode: Text.WordWrap
         Layout.fillWidth: true
     }

@@ -1,4 +1,5 @@
 import QtQuick 2.15
+import KorvexSkin 1.0
 import QtQuick.Controls 2.15
 import QtQuick.Layouts 1.15
 
@@ -8,7 +9,7 @@ ColumnLayout {
     id: panel
     // {name, baseFrequency, color, tracks: [...], description}; null for a free choice.
     property var plan: null
-    spacing: theme.gap
+    spacing: Theme.gap
 
     readonly property var kinds: [
         { kind: "accel", label: qsTr("Accelerometer (3 axes)"), on: true },
@@ -47,9 +48,40 @@ ColumnLayout {
         }
     }
 
+    // What a fixed plan records, each channel with its rate in Hz.
+    readonly property var channelNames: ({
+        "accel": qsTr("acceleration"), "gyro": qsTr("rotation rate"), "mag": qsTr("magnetic field"),
+        "quaternion": qsTr("orientation"), "pressure": qsTr("pressure"), "battery": qsTr("battery voltage"),
+        "current": qsTr("charging current"), "charging": qsTr("charging state"),
+        "adc3": qsTr("analogue input 3"), "adc4": qsTr("analogue input 4"),
+        "32772": qsTr("jump height"), "32773": qsTr("jump state"),
+        "32788": qsTr("ground contact time"), "32789": qsTr("contact state"), "32790": qsTr("step time")
+    })
+    function rateText(hz) {
+        return (hz >= 10 ? Math.round(hz) : Math.round(hz * 10) / 10) + " Hz"
+    }
+    function planChannels(plan) {
+        var parts = []
+        for (var i = 0; i < plan.tracks.length; ++i) {
+            var t = plan.tracks[i]
+            var key = t.kind !== undefined ? t.kind : String(t.id)
+            var name = channelNames[key] !== undefined ? channelNames[key] : qsTr("channel %1").arg(key)
+            parts.push(qsTr("%1 at %2").arg(name).arg(rateText(plan.baseFrequency / Math.max(1, t.dsf))))
+        }
+        return parts.join(", ")
+    }
+
     Label {
         visible: panel.plan !== null
         text: panel.plan !== null ? panel.plan.description : ""
+        wrapMode: Text.WordWrap
+        Layout.fillWidth: true
+    }
+    Label {
+        objectName: "planChannels"
+        visible: panel.plan !== null
+        text: panel.plan !== null ? qsTr("Each sensor records %1.").arg(panel.planChannels(panel.plan)) : ""
+        color: Theme.muted
         wrapMode: Text.WordWrap
         Layout.fillWidth: true
     }
@@ -60,16 +92,17 @@ ColumnLayout {
             objectName: "applySetup"
             text: qsTr("Set up sensors")
             highlighted: true
-            enabled: session.setupState !== "running" && devManager.numDevConnected > 0
+            enabled: !session.setupRunning && devManager.numDevConnected > 0 && session.setupBlocked === ""
             onClicked: session.applySetup(panel.plan !== null ? panel.plan : panel.customPlan())
         }
         Label {
             objectName: "setupState"
             Layout.fillWidth: true
             wrapMode: Text.WordWrap
-            color: session.setupState === "failed" ? theme.bad
-                 : session.setupState === "done" ? theme.good : theme.muted
+            color: session.setupState === "failed" ? Theme.bad
+                 : session.setupState === "done" ? Theme.good : Theme.muted
             text: devManager.numDevConnected === 0 ? qsTr("Connect a sensor to set it up.")
+                : session.setupBlocked !== "" && !session.setupRunning ? session.setupBlocked
                 : session.setupState === "running" ? qsTr("Setting up %1 sensor(s)...").arg(devManager.numDevConnected)
                 : session.setupState === "done" ? qsTr("%1 is set up on every connected sensor.").arg(session.setup)
                 : session.setupState === "failed" ? qsTr("The setup failed. Check the sensors and try again.")
@@ -80,7 +113,7 @@ ColumnLayout {
     GridLayout {
         visible: panel.plan === null
         columns: 2
-        columnSpacing: theme.gap * 2
+        columnSpacing: Theme.gap * 2
         Layout.fillWidth: true
 
         Label { text: qsTr("Base frequency") }
@@ -90,6 +123,7 @@ ColumnLayout {
             model: panel.frequencies.map(function(f) { return f + " Hz" })
             currentIndex: 3
             Layout.preferredWidth: 140
+            Accessible.name: qsTr("Base frequency")
         }
         Label { text: qsTr("Sensor colour") }
         ComboBox {
@@ -97,13 +131,14 @@ ColumnLayout {
             objectName: "sensorColour"
             model: panel.colours.map(function(c) { return c.name })
             Layout.preferredWidth: 140
+            Accessible.name: qsTr("Sensor colour")
         }
     }
 
     Label {
         visible: panel.plan === null
         text: qsTr("Channels recorded by every connected sensor, and the rate of each:")
-        color: theme.muted
+        color: Theme.muted
         wrapMode: Text.WordWrap
         Layout.fillWidth: true
     }
@@ -129,8 +164,12 @@ ColumnLayout {
                 ComboBox {
                     id: rate
                     enabled: box.checked
-                    model: [1, 2, 5, 10, 100].map(function(d) { return d === 1 ? qsTr("full rate") : "1/" + d })
+                    // Rates in Hz at the chosen base frequency.
+                    model: [1, 2, 5, 10, 100].map(function(d) {
+                        return Number(panel.frequencies[frequency.currentIndex] / d).toLocaleString(Qt.locale("C"), "f", d > 10 ? 1 : 0) + " Hz"
+                    })
                     Layout.preferredWidth: 96
+                    Accessible.name: qsTr("Rate of %1").arg(modelData.label)
                 }
             }
         }

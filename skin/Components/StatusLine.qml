@@ -1,4 +1,5 @@
 import QtQuick 2.15
+import KorvexSkin 1.0
 import QtQuick.Controls 2.15
 import QtQuick.Layouts 1.15
 
@@ -7,18 +8,20 @@ import QtQuick.Layouts 1.15
 Rectangle {
     id: line
     objectName: "statusLine"
-    implicitHeight: column.implicitHeight + theme.gap
-    color: theme.surface
-    border.color: theme.border
+    implicitHeight: column.implicitHeight + Theme.gap
+    color: Theme.surface
+    border.color: Theme.border
+
+    signal historyRequested()
 
     function orNone(text) { return text === "" ? "–" : text }
 
     ColumnLayout {
         id: column
         anchors.fill: parent
-        anchors.leftMargin: theme.gap * 2
-        anchors.rightMargin: theme.gap * 2
-        anchors.topMargin: theme.gap / 2
+        anchors.leftMargin: Theme.gap * 2
+        anchors.rightMargin: Theme.gap * 2
+        anchors.topMargin: Theme.gap / 2
         spacing: 2
 
         RowLayout {
@@ -85,7 +88,7 @@ Rectangle {
         RowLayout {
             Layout.fillWidth: true
             Layout.preferredHeight: 26
-            spacing: theme.gap * 2
+            spacing: Theme.gap * 2
             Label {
                 objectName: "statusUser"
                 text: qsTr("Athlete: %1").arg(line.orNone(session.user))
@@ -103,6 +106,27 @@ Rectangle {
                 text: qsTr("Setup: %1").arg(line.orNone(session.setup))
                 elide: Text.ElideRight
                 Layout.fillWidth: true
+                Layout.minimumWidth: 60
+                ToolTip.visible: setupHover.hovered && truncated
+                ToolTip.text: text
+                HoverHandler { id: setupHover }
+            }
+            // What the sensors do: recording (with its time), streaming,
+            // being set up or erased, or which one blinks.
+            Rectangle {
+                width: 10
+                height: 10
+                radius: 5
+                visible: session.recording
+                color: Theme.bad
+            }
+            Label {
+                objectName: "statusActivity"
+                visible: text !== ""
+                text: session.identifying !== "" ? qsTr("Sensor %1 blinking").arg(session.identifying.toUpperCase())
+                    : session.activity !== "" ? qsTr("Sensors %1").arg(session.activity) : ""
+                font.bold: session.recording || session.streaming
+                color: session.recording ? Theme.bad : Theme.text
             }
             BusyIndicator {
                 running: stateController.numMessages > 0
@@ -112,10 +136,24 @@ Rectangle {
             }
             Label {
                 objectName: "taskCounter"
-                text: stateController.numMessages === 0 ? qsTr("Sensors idle")
-                    : session.erasing ? qsTr("Sensors busy")
-                                                        : stateController.numMessages === 1 ? qsTr("1 sensor task pending") : qsTr("%1 sensor tasks pending").arg(stateController.numMessages)
-                color: stateController.numMessages === 0 ? theme.muted : theme.text
+                // "idle" only when nothing runs: a live view or a recording
+                // keeps the sensors at work without a message pending.
+                visible: session.activity === "" || stateController.numMessages > 0
+                text: stateController.numMessages > 0
+                      ? (session.erasing ? qsTr("Sensors busy")
+                                         : stateController.numMessages === 1 ? qsTr("1 sensor task pending")
+                                                                             : qsTr("%1 sensor tasks pending").arg(stateController.numMessages))
+                      : qsTr("Sensors idle")
+                color: stateController.numMessages === 0 ? Theme.muted : Theme.text
+            }
+            ToolButton {
+                objectName: "openHistory"
+                text: qsTr("Messages (%1)").arg(session.history.count)
+                font.pixelSize: Theme.small
+                Accessible.name: qsTr("Open the message history")
+                ToolTip.visible: hovered
+                ToolTip.text: qsTr("Every message of this run, with its time (Ctrl+H)")
+                onClicked: line.historyRequested()
             }
         }
     }

@@ -1,5 +1,6 @@
 #include "SceneDriver.h"
 
+#include <QAbstractItemModel>
 #include <QDir>
 #include <QGuiApplication>
 #include <QQuickItem>
@@ -128,10 +129,40 @@ bool SceneDriver::click(QQuickItem* item) const
     return true;
 }
 
+bool SceneDriver::reveal(const QString& objectName, int timeoutMs) const
+{
+    QQuickItem* item = waitFor(objectName, timeoutMs);
+    if (item == nullptr)
+        return false;
+    // The nearest view that scrolls: a Flickable, found by what it offers.
+    for (QQuickItem* view = item->parentItem(); view != nullptr; view = view->parentItem()) {
+        if (view->metaObject()->indexOfProperty("contentY") < 0 || view->metaObject()->indexOfProperty("flickableDirection") < 0)
+            continue;
+        auto* content = view->property("contentItem").value<QQuickItem*>();
+        if (content == nullptr)
+            continue;
+        const QPointF top = item->mapToItem(content, QPointF(0, 0));
+        const qreal visible = view->height();
+        const qreal origin = view->property("originY").toReal();
+        qreal y = view->property("contentY").toReal();
+        if (top.y() < y)
+            y = top.y();
+        else if (top.y() + item->height() > y + visible)
+            y = top.y() + item->height() - visible;
+        const qreal most = origin + qMax<qreal>(0, view->property("contentHeight").toReal() - visible);
+        view->setProperty("contentY", qBound<qreal>(origin, y, most));
+        QTest::qWait(50);
+        return true;
+    }
+    return true;
+}
+
 bool SceneDriver::type(const QString& objectName, const QString& text) const
 {
     if (!click(objectName))
         return false;
+    // What was in the field is replaced, as when a user selects it all first.
+    QTest::keyClick(m_window.data(), Qt::Key_A, Qt::ControlModifier);
     for (const QChar c : text)
         QTest::keyClick(m_window.data(), c.toLatin1());
     return true;
@@ -145,6 +176,119 @@ bool SceneDriver::toastSaying(const QString& text) const
             return true;
     }
     return false;
+}
+
+QStringList SceneDriver::historyTexts() const
+{
+    QStringList texts;
+    if (m_window.isNull())
+        return texts;
+    const QObject* session = m_window->findChild<QObject*>(QStringLiteral("session"));
+    const auto* history = session == nullptr ? nullptr
+                                             : qobject_cast<QAbstractItemModel*>(session->property("history").value<QObject*>());
+    if (history == nullptr)
+        return texts;
+    const int role = history->roleNames().key(QByteArrayLiteral("text"), -1);
+    for (int row = 0; row < history->rowCount(); ++row)
+        texts.append(history->data(history->index(row, 0), role).toString());
+    return texts;
+}
+
+QStringList SceneDriver::toasts() const
+{
+    QStringList texts;
+    const QList<QQuickItem*> toasts = findAll(QStringLiteral("toast"));
+    for (QQuickItem* toast : toasts) {
+        if (toast->objectName() == QLatin1String("toast"))
+            texts.append(toast->property("message").toString());
+    }
+    return texts;
+}
+
+void SceneDriver::press(Qt::Key key, Qt::KeyboardModifiers modifiers) const
+{
+    if (m_window.isNull())
+        return;
+    // Keys go to the active window, as they do for a user.
+    if (!m_window->isActive()) {
+        m_window->requestActivate();
+        QTest::qWaitForWindowActive(m_window.data(), 1000);
+    }
+    QTest::keyClick(m_window.data(), key, modifiers);
+    QTest::qWait(30);
+}
+
+QString SceneDriver::focusedName() const
+{
+    if (m_window.isNull())
+        return {};
+    for (QQuickItem* item = m_window->activeFocusItem(); item != nullptr; item = item->parentItem()) {
+        if (!item->objectName().isEmpty())
+            return item->objectName();
+    }
+    return {};
+}
+
+namespace {
+
+bool isControl(const QQuickItem* item)
+{
+    for (const QMetaObject* meta = item->metaObject(); meta != nullptr; meta = meta->superClass()) {
+        const QByteArray name(meta->className());
+        if (name == "QQuickAbstractButton" || name == "QQuickTextField" || name == "QQuickComboBox")
+            return true;
+    }
+    return false;
+}
+
+// The part of the item a user sees: its rectangle cut by every clipping parent.
+QRectF visibleRect(const QQuickItem* item)
+{
+    QRectF rect = item->mapRectToScene(QRectF(0, 0, item->width(), item->height()));
+    for (const QQuickItem* above = item->parentItem(); above != nullptr; above = above->parentItem()) {
+        if (above->clip())
+            rect &= above->mapRectToScene(QRectF(0, 0, above->width(), above->height()));
+    }
+    return rect;
+}
+
+void collectControls(QQuickItem* item, QList<QQuickItem*>& found)
+{
+    if (item == nullptr || !shown(item))
+        return;
+    if (isControl(item) && item->width() > 0 && item->height() > 0 && !visibleRect(item).isEmpty()) {
+        found.append(item);
+        return; // what a control holds is its own business
+    }
+    const QList<QQuickItem*> children = item->childItems();
+    for (QQuickItem* child : children)
+        collectControls(child, found);
+}
+
+QString describe(const QQuickItem* item)
+{
+    const QString text = item->property("text").toString();
+    return (item->objectName().isEmpty() ? QString::fromLatin1(item->metaObject()->className()) : item->objectName())
+        + (text.isEmpty() ? QString() : QStringLiteral(" \"%1\"").arg(text));
+}
+
+} // namespace
+
+QStringList SceneDriver::overlappingControls() const
+{
+    QStringList pairs;
+    if (m_window.isNull())
+        return pairs;
+    QList<QQuickItem*> controls;
+    collectControls(m_window->contentItem(), controls);
+    for (int i = 0; i < controls.size(); ++i) {
+        const QRectF a = visibleRect(controls.at(i)).adjusted(1, 1, -1, -1);
+        for (int j = i + 1; j < controls.size(); ++j) {
+            if (a.intersects(visibleRect(controls.at(j)).adjusted(1, 1, -1, -1)))
+                pairs.append(describe(controls.at(i)) + QStringLiteral(" / ") + describe(controls.at(j)));
+        }
+    }
+    return pairs;
 }
 
 QString SceneDriver::text(const QString& objectName) const

@@ -34,10 +34,25 @@ public:
     // disabled, outside the window or scrolled out of view.
     bool click(const QString& objectName, int timeoutMs = 10000) const;
     bool click(QQuickItem* item) const;
-    // Clicks the field and types the text.
+    // Scrolls the list or view the item sits in until the item is in view,
+    // as a user would with the wheel; false when it is not there.
+    bool reveal(const QString& objectName, int timeoutMs = 10000) const;
+    // Clicks the field and types the text in place of what it held.
     bool type(const QString& objectName, const QString& text) const;
     // Whether a message with this text is shown.
     bool toastSaying(const QString& text) const;
+    // Every note of the message history, oldest first.
+    QStringList historyTexts() const;
+    // The texts of the messages shown now, oldest first.
+    QStringList toasts() const;
+    // Types a key (with modifiers) into the window, where the focus is.
+    void press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) const;
+    // The objectName of the item with the keyboard focus, or of its nearest
+    // named parent.
+    QString focusedName() const;
+    // Pairs of shown controls (buttons, fields, boxes) that cover each
+    // other, as "a / b": a user cannot reach the one beneath.
+    QStringList overlappingControls() const;
     // A text property of an item, or an empty text.
     QString text(const QString& objectName) const;
 

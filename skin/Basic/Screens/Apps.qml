@@ -1,18 +1,18 @@
 import QtQuick 2.15
 import QtQuick.Controls 2.15
 import QtQuick.Layouts 1.15
-import "../../Components"
+import KorvexSkin 1.0
 
 // The tests this computer knows. Choosing one adds its screens to the top bar.
 Page {
     id: screen
     objectName: "appsScreen"
     background: null
-    padding: theme.gap * 2
+    padding: Theme.gap * 2
 
     ColumnLayout {
         anchors.fill: parent
-        spacing: theme.gap
+        spacing: Theme.gap
 
         ScreenTitle {
             text: qsTr("Apps")
@@ -32,18 +32,22 @@ Page {
             delegate: AbstractButton {
                 id: tile
                 objectName: "app_" + DisplayName
-                width: grid.cellWidth - theme.gap
-                height: grid.cellHeight - theme.gap
+                width: grid.cellWidth - Theme.gap
+                height: grid.cellHeight - Theme.gap
                 readonly property bool current: DisplayName === session.app
+                focusPolicy: Qt.StrongFocus
+                Accessible.role: Accessible.Button
+                Accessible.name: qsTr("Choose the app %1").arg(DisplayName)
                 onClicked: session.selectApp(DisplayName)
+                Keys.onReturnPressed: session.selectApp(DisplayName)
                 background: Rectangle {
-                    radius: theme.radius
-                    color: tile.current ? theme.accentSoft : tile.hovered ? theme.surfaceAlt : theme.surface
-                    border.color: tile.current ? theme.accent : theme.border
-                    border.width: tile.current ? 2 : 1
+                    radius: Theme.radius
+                    color: tile.current ? Theme.accentSoft : tile.hovered ? Theme.surfaceAlt : Theme.surface
+                    border.color: tile.current || tile.visualFocus ? Theme.accent : Theme.border
+                    border.width: tile.current || tile.visualFocus ? 2 : 1
                 }
                 contentItem: ColumnLayout {
-                    spacing: theme.gap
+                    spacing: Theme.gap
                     Image {
                         Layout.alignment: Qt.AlignHCenter
                         Layout.preferredWidth: 64
@@ -58,13 +62,13 @@ Page {
                     Label {
                         Layout.alignment: Qt.AlignHCenter
                         text: DisplayName
-                        font.pixelSize: theme.large
+                        font.pixelSize: Theme.large
                         font.bold: true
                     }
                     Label {
                         Layout.alignment: Qt.AlignHCenter
                         text: tile.current ? qsTr("Chosen") : qsTr("Choose")
-                        color: tile.current ? theme.accent : theme.muted
+                        color: tile.current ? Theme.accent : Theme.muted
                     }
                 }
             }

@@ -1,29 +1,44 @@
 import QtQuick 2.15
 import QtQuick.Controls 2.15
 import QtQuick.Layouts 1.15
-import "../../Components"
+import KorvexSkin 1.0
 
 // Everything recorded, uploaded, averaged or imported on this computer.
 Page {
     id: screen
     objectName: "archiveScreen"
     background: null
-    padding: theme.gap * 2
+    padding: Theme.gap * 2
 
     function plotSelected() {
         plot.showStored(picker.selectedId, picker.selectedSetup, session.plotterTypeFor(picker.selectedApp))
     }
 
-    // Runs a processor and counts what it made: processors add measurements.
-    function runProcessor(run) {
-        var before = measurementsModel.rowCount()
-        run()
-        return measurementsModel.rowCount() - before
+    // Long work runs after the busy indicator had a frame to show.
+    property string busyText: ""
+    property var pending: null
+    function runBusy(text, work) {
+        busyText = text
+        pending = work
+        busyTimer.start()
+    }
+    Timer {
+        id: busyTimer
+        interval: 30
+        onTriggered: {
+            var work = screen.pending
+            screen.pending = null
+            try {
+                work()
+            } finally {
+                screen.busyText = ""
+            }
+        }
     }
 
     ColumnLayout {
         anchors.fill: parent
-        spacing: theme.gap
+        spacing: Theme.gap
 
         ScreenTitle {
             text: qsTr("Archive")
@@ -33,41 +48,66 @@ Page {
 
         Flow {
             Layout.fillWidth: true
-            spacing: theme.gap
+            spacing: Theme.gap
             Button {
                 objectName: "exportMeasurement"
                 text: qsTr("Export CSV + MAT")
-                enabled: picker.selectedId !== ""
-                onClicked: session.exportMeasurement(picker.selectedId)
+                enabled: picker.selectedId !== "" && screen.busyText === ""
+                onClicked: {
+                    var id = picker.selectedId
+                    screen.runBusy(qsTr("Exporting..."), function() { session.exportMeasurement(id) })
+                }
             }
             Button {
                 objectName: "deleteMeasurement"
                 text: qsTr("Delete...")
-                enabled: picker.selectedId !== ""
+                enabled: picker.selectedId !== "" && screen.busyText === ""
                 onClicked: deleteDialog.open()
             }
             Button {
                 objectName: "gctAverageOne"
                 text: qsTr("GCT filter")
-                enabled: picker.selectedApp === "Sprint"
+                enabled: picker.selectedApp === "Sprint" && screen.busyText === ""
                 ToolTip.visible: hovered
                 ToolTip.text: qsTr("Filters the ground contact times of this sprint and adds the averages as a new measurement.")
                 onClicked: {
-                    var made = screen.runProcessor(function() { processorController.processMeasurement(picker.selectedId, "1") })
-                    session.toast(made > 0 ? qsTr("GCT filter done: the result is the newest measurement.")
-                                           : qsTr("This measurement holds no ground contact times to filter."),
-                                  made > 0 ? "good" : "warning")
+                    var id = picker.selectedId
+                    screen.runBusy(qsTr("Filtering..."), function() {
+                        var made = processorController.filterSprint(id)
+                        session.toast(made !== "" ? qsTr("GCT filter done: the result is measurement %1.").arg(made.toUpperCase())
+                                                  : qsTr("This measurement holds no ground contact times to filter."),
+                                      made !== "" ? "good" : "warning")
+                    })
                 }
             }
             Button {
                 objectName: "csvImport"
                 text: qsTr("Import CSV")
-                onClicked: {
-                    var made = screen.runProcessor(function() { processorController.processMeasurements("2") })
+                enabled: screen.busyText === ""
+                ToolTip.visible: hovered
+                ToolTip.text: qsTr("Imports the CSV files in %1").arg(helper.offlineDataPath())
+                onClicked: screen.runBusy(qsTr("Importing CSV files..."), function() {
+                    var before = measurementsModel.rowCount()
+                    processorController.processMeasurements("2")
+                    var made = measurementsModel.rowCount() - before
                     session.toast(made > 0 ? (made === 1 ? qsTr("Imported 1 CSV file.") : qsTr("Imported %1 CSV files.").arg(made))
-                                           : qsTr("No CSV files found in %1").arg(helper.offlineDataPath()),
+                                           : qsTr("No new CSV files found in %1").arg(helper.offlineDataPath()),
                                   made > 0 ? "good" : "warning")
-                }
+                })
+            }
+            BusyIndicator {
+                objectName: "archiveBusy"
+                running: screen.busyText !== ""
+                visible: running
+                implicitHeight: 32
+                implicitWidth: 32
+            }
+            Label {
+                visible: screen.busyText !== ""
+                text: screen.busyText
+                color: Theme.muted
+                height: 32
+                verticalAlignment: Text.AlignVCenter
             }
         }
 
@@ -75,16 +115,17 @@ Page {
             Layout.fillWidth: true
             Layout.fillHeight: true
             columns: screen.width > 760 ? 2 : 1
-            columnSpacing: theme.gap
-            rowSpacing: theme.gap
+            columnSpacing: Theme.gap
+            rowSpacing: Theme.gap
 
             MeasurementPicker {
                 id: picker
                 Layout.fillWidth: parent.columns === 1
                 Layout.preferredWidth: 300
                 Layout.fillHeight: true
-                Layout.preferredHeight: 160
-                Layout.maximumHeight: parent.columns === 1 ? 120 : 100000
+                // Stacked above the plot, the list keeps room for a few rows.
+                Layout.minimumHeight: parent.columns === 1 ? 150 : 0
+                Layout.maximumHeight: parent.columns === 1 ? 150 : 100000
                 onPicked: screen.plotSelected()
                 onSelectedIdChanged: if (selectedId === "") plot.showStored("", "", 1)
             }
@@ -105,14 +146,17 @@ Page {
               .arg(picker.selectedId.toUpperCase())
         onConfirmed: {
             var id = picker.selectedId
+            var removed = false
             // Looked up again: the list may have changed since the click.
             for (var row = 0; row < measurementsModel.rowCount(); ++row) {
-                if (measurementsModel.data(measurementsModel.index(row, 0), 257) === id) {
-                    measurementsModel.removeRows(row, 1)
+                if (measurementsModel.valueAt(row, "MeasurementID") === id) {
+                    removed = measurementsModel.removeRows(row, 1)
                     break
                 }
             }
-            session.toast(qsTr("Measurement %1 deleted.").arg(id.toUpperCase()), "info")
+            session.toast(removed ? qsTr("Measurement %1 deleted.").arg(id.toUpperCase())
+                                  : qsTr("Measurement %1 could not be deleted.").arg(id.toUpperCase()),
+                          removed ? "info" : "error")
         }
     }
 }
