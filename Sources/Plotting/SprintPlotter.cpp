@@ -95,10 +95,10 @@ void SprintPlotter::updateGraph(uchar trackNumber)
         return;
 
     const Window wanted = windowFor(track);
-    Window& shown = windowAt(trackNumber);
-    if (shown.sameAs(wanted))
+    Window* shown = windowAt(trackNumber);
+    if (shown == nullptr || shown->sameAs(wanted))
         return;
-    shown = wanted;
+    *shown = wanted;
 
     QVector<double> values;
     QVector<double> keys;

@@ -122,7 +122,8 @@ protected:
     int numberOfEntries() const { return m_entries.size(); }
     Track* trackAt(int index) const;
     QCPAbstractPlottable* plottableAt(int index) const;
-    Window& windowAt(int index) { return m_entries.data()[index].window; }
+    // The window last drawn for an entry; null for an index past the entries.
+    Window* windowAt(int index) { return index >= 0 && index < m_entries.size() ? &m_entries[index].window : nullptr; }
     // The samples of `track` the current mode shows, as a range of its
     // sample store: in live mode its tail window, in static mode all of them.
     Window windowFor(const Track* track) const;

@@ -630,7 +630,15 @@ private Q_SLOTS:
         QVERIFY(scene.waitFor(uploaded));
         QVERIFY2(scene.overlappingControls().isEmpty(), qPrintable(scene.overlappingControls().join('\n')));
         scene.picture("small-screen-archive");
+        QVERIFY2(SceneDriver::sceneMessages().isEmpty(), qPrintable(SceneDriver::sceneMessages().join('\n')));
 
+        // After a restart the same athlete is selected.
+        root.reset();
+        root = std::make_unique<Korvex>();
+        SceneDriver again(SceneDriver::findWindow());
+        QVERIFY(again.window() != nullptr);
+        QVERIFY(again.waitFor("statusUser"));
+        QCOMPARE(again.text("statusUser"), QString("Athlete: Mia"));
         QVERIFY2(SceneDriver::sceneMessages().isEmpty(), qPrintable(SceneDriver::sceneMessages().join('\n')));
         root.reset();
     }
