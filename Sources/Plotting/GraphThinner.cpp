@@ -4,71 +4,113 @@
 
 #include <cmath>
 
+namespace {
+
+qint64 columnAt(double key, double step)
+{
+    return qint64(std::floor(key / step));
+}
+
+} // namespace
+
+void GraphThinner::Extremes::take(int index, const double* values)
+{
+    if (low < 0) {
+        low = high = index;
+        return;
+    }
+    if (values[index] < values[low])
+        low = index;
+    // Of equal values the lowest is the earliest and the highest the latest,
+    // so that a flat column is drawn across its whole width.
+    if (values[index] >= values[high])
+        high = index;
+}
+
+void GraphThinner::Extremes::appendTo(QVector<int>& out) const
+{
+    if (low < 0)
+        return;
+    if (low == high) {
+        out.append(low);
+        return;
+    }
+    out.append(qMin(low, high));
+    out.append(qMax(low, high));
+}
+
+void GraphThinner::restart(const ScalarSampleStore& store, int start, double step, int columns)
+{
+    m_valid = step > 0;
+    m_step = step;
+    m_columns = columns;
+    m_reorderCount = store.reorderCount();
+    m_scanned = start;
+    m_open = Extremes();
+    m_openColumn = 0;
+    m_closed.clear();
+    m_firstInWindow = 0;
+}
+
 const QVector<int>& GraphThinner::thin(const ScalarSampleStore& store, int start, int end, int columns)
 {
-    if (end <= start || columns < 1) {
-        m_result.clear();
+    m_result.clear();
+    if (end <= start || columns < 1)
         return m_result;
-    }
     const quint32* numbers = store.numbers().data();
     const double* values = store.values().data();
-    const int last = end - 1;
-    const double step = (double(numbers[last]) - double(numbers[start])) / columns;
+    const double step = (double(numbers[end - 1]) - double(numbers[start])) / columns;
+
+    // All samples under one key: a single column.
+    if (!(step > 0)) {
+        m_valid = false;
+        Extremes all;
+        for (int i = start; i < end; ++i)
+            all.take(i, values);
+        all.appendTo(m_result);
+        return m_result;
+    }
 
     const bool continues = m_valid && step == m_step && columns == m_columns
-        && store.reorderCount() == m_reorderCount && m_openFrom > start && m_openFrom <= last;
-    if (!continues) {
-        m_valid = step > 0;
-        m_step = step;
-        m_columns = columns;
-        m_reorderCount = store.reorderCount();
-        m_openFrom = start + 1;
-        m_previous = values[start];
-        m_closed.clear();
-        m_firstInWindow = 0;
-    }
+        && store.reorderCount() == m_reorderCount && m_scanned > start && m_scanned <= end;
+    if (!continues)
+        restart(store, start, step, columns);
 
-    int chosen = -1;
-    if (m_valid) {
-        double boundary = (std::floor(numbers[m_openFrom] / step) + 1.0) * step;
-        double departure = -1.0;
-        for (int i = m_openFrom; i < last; ++i) {
-            const double key = numbers[i];
-            if (key >= boundary) {
-                if (chosen >= 0) {
-                    m_closed.append(chosen);
-                    m_previous = values[chosen];
-                }
-                m_openFrom = i;
-                boundary = (std::floor(key / step) + 1.0) * step;
-                chosen = -1;
-                departure = -1.0;
-            }
-            const double d = std::fabs(values[i] - m_previous);
-            if (d > departure) {
-                departure = d;
-                chosen = i;
-            }
+    // New samples: close the open column whenever one begins past it.
+    for (int i = m_scanned; i < end; ++i) {
+        const qint64 column = columnAt(numbers[i], step);
+        if (m_open.low < 0) {
+            m_openColumn = column;
+        } else if (column != m_openColumn) {
+            m_open.appendTo(m_closed);
+            m_open = Extremes();
+            m_openColumn = column;
         }
+        m_open.take(i, values);
     }
+    m_scanned = end;
 
-    while (m_firstInWindow < m_closed.size() && m_closed[m_firstInWindow] <= start)
+    // The window's first column may have lost samples off its start: it is
+    // looked at again, from the start on.
+    const qint64 headColumn = columnAt(numbers[start], step);
+    Extremes head;
+    int afterHead = start;
+    while (afterHead < end && columnAt(numbers[afterHead], step) == headColumn)
+        head.take(afterHead++, values);
+    head.appendTo(m_result);
+
+    while (m_firstInWindow < m_closed.size() && m_closed[m_firstInWindow] < afterHead)
         ++m_firstInWindow;
     if (m_firstInWindow > 256 && m_firstInWindow > m_closed.size() / 2) {
         m_closed.remove(0, m_firstInWindow);
         m_firstInWindow = 0;
     }
-
     const int closed = m_closed.size() - m_firstInWindow;
-    m_result.resize(1 + closed + (chosen >= 0 ? 1 : 0) + (last != start ? 1 : 0));
-    int* out = m_result.data();
-    *out++ = start;
+    m_result.reserve(m_result.size() + closed + 2);
     const int* from = m_closed.constData() + m_firstInWindow;
     for (int i = 0; i < closed; ++i)
-        *out++ = from[i];
-    if (chosen >= 0)
-        *out++ = chosen;
-    if (last != start)
-        *out++ = last;
+        m_result.append(from[i]);
+    if (m_openColumn != headColumn)
+        m_open.appendTo(m_result);
     return m_result;
 }

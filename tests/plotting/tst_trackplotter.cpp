@@ -1,6 +1,8 @@
 #include "Data/Track.h"
 #include "Data/TrackList.h"
 #include "Data/TrackSettings.h"
+#include "Data/ScalarSampleStore.h"
+#include "Plotting/GraphThinner.h"
 #include "Plotting/SquatJumpPlotter.h"
 #include "Plotting/TrackPlotter.h"
 
@@ -11,7 +13,9 @@
 #include <QtTest>
 #include "QCustomPlotHeader.h"
 
+#include <cmath>
 #include <functional>
+#include <random>
 #include <memory>
 
 namespace {
@@ -56,6 +60,80 @@ QVector<double> valuesOf(QCPGraph* graph)
     for (auto it = graph->data()->constBegin(); it != graph->data()->constEnd(); ++it)
         values.append(it->value);
     return values;
+}
+
+// Sample values with the peaks a thinning must not lose.
+std::function<double(int)> signalNamed(const QString& name)
+{
+    if (name == QLatin1String("isolated"))
+        return [](int i) { return i % 37 == 11 ? 10.0 + i % 5 : std::sin(i * 0.05) * 0.3; };
+    if (name == QLatin1String("same side"))
+        // A wide excursion, then a single sample further out on the same side.
+        return [](int i) {
+            const int k = i % 50;
+            const double side = (i / 50) % 2 == 0 ? 1.0 : -1.0;
+            return k >= 20 && k < 26 ? 3.0 * side : k == 26 ? 8.0 * side : 0.1 * std::cos(i * 0.2);
+        };
+    if (name == QLatin1String("opposite"))
+        return [](int i) { return i % 29 == 3 ? 9.0 : i % 29 == 5 ? -12.0 : 0.5; };
+    return [](int i) {
+        std::minstd_rand random(quint32(i) * 2654435761u + 1u);
+        return std::uniform_real_distribution<double>(-1.0, 1.0)(random);
+    };
+}
+
+// What is wrong with `drawn` (ascending store indices) as the thinning of
+// [start, end) to `columns` columns of equal key width: each column must be
+// drawn by at most two of its own samples, its lowest and highest value.
+QString envelopeFault(const ScalarSampleStore& store, int start, int end, int columns, const QVector<int>& drawn)
+{
+    const double step = (double(store.numberAt(end - 1)) - double(store.numberAt(start))) / columns;
+    const auto columnOf = [&](int i) { return step > 0 ? qint64(std::floor(store.numberAt(i) / step)) : 0; };
+    QMap<qint64, QPair<double, double>> wanted;
+    for (int i = start; i < end; ++i) {
+        auto it = wanted.find(columnOf(i));
+        if (it == wanted.end())
+            wanted.insert(columnOf(i), qMakePair(store.valueAt(i), store.valueAt(i)));
+        else
+            *it = qMakePair(qMin(it->first, store.valueAt(i)), qMax(it->second, store.valueAt(i)));
+    }
+    QMap<qint64, QPair<double, double>> got;
+    QMap<qint64, int> points;
+    for (int k = 0; k < drawn.size(); ++k) {
+        const int i = drawn[k];
+        if (i < start || i >= end || (k > 0 && i <= drawn[k - 1]))
+            return QStringLiteral("index %1 out of order or outside [%2, %3)").arg(i).arg(start).arg(end);
+        const double v = store.valueAt(i);
+        auto it = got.find(columnOf(i));
+        if (it == got.end())
+            got.insert(columnOf(i), qMakePair(v, v));
+        else
+            *it = qMakePair(qMin(it->first, v), qMax(it->second, v));
+        if (++points[columnOf(i)] > 2)
+            return QStringLiteral("more than two points in column %1").arg(columnOf(i));
+    }
+    for (auto it = wanted.constBegin(); it != wanted.constEnd(); ++it) {
+        if (got.value(it.key(), qMakePair(qQNaN(), qQNaN())) != it.value())
+            return QStringLiteral("column %1 holds %2..%3, drawn %4..%5")
+                .arg(it.key())
+                .arg(it->first)
+                .arg(it->second)
+                .arg(got.value(it.key()).first)
+                .arg(got.value(it.key()).second);
+    }
+    return QString();
+}
+
+// The store indices of a graph's points; -1 for a point of no sample or of
+// another value.
+QVector<int> indicesOf(QCPGraph* graph, const ScalarSampleStore& store)
+{
+    QVector<int> indices;
+    for (auto it = graph->data()->constBegin(); it != graph->data()->constEnd(); ++it) {
+        const int i = store.indexOf(quint32(it->key));
+        indices.append(i >= 0 && store.valueAt(i) == it->value ? i : -1);
+    }
+    return indices;
 }
 
 std::unique_ptr<TrackPlotter> makePlotter(const QString& kind)
@@ -219,52 +297,101 @@ private Q_SLOTS:
         QTRY_COMPARE(keysOf(plotter.customPlot()->graph(0)).last(), double(next + 51));
     }
 
-    // More samples than pixel columns: one point per column, the window's
-    // ends kept, a single peak never lost while it is in the window.
-    void thinnedGraphKeepsItsEndsAndItsPeaks()
+    // More samples than pixel columns: every column is drawn with the lowest
+    // and the highest of its samples, whatever lies around a peak, as the
+    // window slides in steps of every size and when a value inside it is
+    // replaced.
+    void thinningKeepsTheRangeOfEveryColumn_data()
+    {
+        QTest::addColumn<QString>("signal");
+        QTest::newRow("isolated spikes") << "isolated";
+        QTest::newRow("a spike after an excursion of its own sign") << "same side";
+        QTest::newRow("spikes of both signs side by side") << "opposite";
+        QTest::newRow("noise with gaps in the sample numbers") << "noise";
+    }
+
+    void thinningKeepsTheRangeOfEveryColumn()
+    {
+        QFETCH(QString, signal);
+        const auto value = signalNamed(signal);
+        // Samples the sensor never sent leave gaps in the numbers.
+        const auto numberAt = [&](int i) { return signal == "noise" ? quint32(2 * i + (i % 3 == 0 ? 1 : 0)) : quint32(i); };
+        const QList<int> steps{1, 7, 100, 997, 3, 2500};
+
+        for (int columns : {1, 3, 64, 333, 700}) {
+            ScalarSampleStore store;
+            GraphThinner thinner;
+            int count = 0;
+            for (int round = 0; round < 24; ++round) {
+                for (int i = 0; i < steps[round % steps.size()]; ++i, ++count)
+                    store.insert(numberAt(count), value(count));
+                if (round == 17) // a value inside the window replaced
+                    store.insert(store.numberAt(store.size() - 300), -25.0);
+                const int start = qMax(0, store.size() - 5000);
+                const QString fault = envelopeFault(store, start, store.size(), columns,
+                                                    thinner.thin(store, start, store.size(), columns));
+                QVERIFY2(fault.isEmpty(), qPrintable(QStringLiteral("%1 columns, round %2: %3")
+                                                         .arg(columns).arg(round).arg(fault)));
+            }
+        }
+
+        // Through the plot, live and stored, at every size: the graph holds
+        // the range of each of its pixel columns.
+        for (const QSizeF& size : {QSizeF(120, 80), QSizeF(300, 200), QSizeF(1280, 400)}) {
+            for (const auto mode : {TrackPlotter::Live, TrackPlotter::Static}) {
+                TrackList list(nullptr, 1, 2);
+                Track* track = addTrack(list, Track::AccX);
+                TrackPlotter plotter;
+                plotter.setSize(size);
+                plotter.setMode(mode);
+                plotter.SetupTracks(&list);
+                plotter.stopUpdate();
+                int count = 0;
+                for (int step : {6000, 10, 1, 333}) {
+                    for (int i = 0; i < step; ++i, ++count) {
+                        track->setCurrentSampleNumber(numberAt(count));
+                        track->AddScalarSample(value(count));
+                    }
+                    plotter.updateGraphs();
+                    const ScalarSampleStore& store = track->scalarSampleStore();
+                    const int start = mode == TrackPlotter::Live ? store.size() - 5001 : 0;
+                    const QString fault = envelopeFault(store, start, store.size(),
+                                                        plotter.customPlot()->axisRect()->width(),
+                                                        indicesOf(plotter.customPlot()->graph(0), store));
+                    QVERIFY2(fault.isEmpty(), qPrintable(QStringLiteral("%1x%2 %3: %4")
+                                                             .arg(size.width()).arg(size.height())
+                                                             .arg(mode == TrackPlotter::Live ? "live" : "static")
+                                                             .arg(fault)));
+                }
+            }
+        }
+    }
+
+    // A single spike is drawn at its height, beside a larger one of the
+    // other sign.
+    void aSpikeIsDrawnAtItsHeight()
     {
         TrackList list(nullptr, 1, 2);
         Track* track = addTrack(list, Track::AccX);
-        const auto value = [](quint32 n) { return n == 4000 ? 12.0 : std::sin(n * 0.3) * 0.5; };
-        fill(track, 0, 6000, value);
+        fill(track, 0, 9000, [](quint32 n) { return n == 6000 ? 9.0 : n == 6001 ? -14.0 : std::sin(n * 0.3) * 0.5; });
         TrackPlotter plotter;
         plotter.setSize(QSizeF(300, 200));
         plotter.SetupTracks(&list);
         plotter.stopUpdate();
         plotter.updateGraphs();
         QCustomPlot* plot = plotter.customPlot();
-        auto* graph = plot->graph(0);
-        const int columns = plot->axisRect()->width();
-
-        quint32 next = 6000;
-        for (int tick = 0; tick < 400; ++tick) {
-            const QList<double> window = track->getScalarSampleNumbersDoubleFromEnd(5000);
-            const QVector<double> keys = keysOf(graph);
-            const QVector<double> values = valuesOf(graph);
-            QVERIFY(keys.size() <= columns + 3);
-            QCOMPARE(keys.first(), window.first());
-            QCOMPARE(keys.last(), window.last());
-            for (int i = 0; i < keys.size(); ++i) {
-                QVERIFY(i == 0 || keys[i] > keys[i - 1]);
-                QCOMPARE(values[i], value(quint32(keys[i])));
-            }
-            QCOMPARE(keys.contains(4000.0), window.first() <= 4000.0);
-            fill(track, next, 10, value);
-            next += 10;
-            plotter.updateGraphs();
-        }
-
-        // A value replaced inside the window becomes a peak, drawn at its height.
-        fill(track, next, 3000, value);
-        fill(track, 9000, 1, [](quint32) { return 12.0; });
-        plotter.updateGraphs();
         const QImage image = PlotPixels::render(plotter);
-        const QVector<QPoint> pixels = PlotPixels::pixelsOf(image, graph->pen().color(), PlotPixels::dataArea(*plot),
-                                                            plot->legend->outerRect());
-        const QPoint peak(qRound(plot->xAxis->coordToPixel(9000)), qRound(plot->yAxis->coordToPixel(12.0)));
-        QVERIFY(std::any_of(pixels.begin(), pixels.end(), [&](const QPoint& p) {
-            return qAbs(p.x() - peak.x()) <= 1 && qAbs(p.y() - peak.y()) <= 1;
-        }));
+        const QVector<QPoint> pixels = PlotPixels::pixelsOf(image, plot->graph(0)->pen().color(),
+                                                            PlotPixels::dataArea(*plot), plot->legend->outerRect());
+        for (const auto& spike : {qMakePair(6000.0, 9.0), qMakePair(6001.0, -14.0)}) {
+            const QPoint peak(qRound(plot->xAxis->coordToPixel(spike.first)),
+                              qRound(plot->yAxis->coordToPixel(spike.second)));
+            QVERIFY2(std::any_of(pixels.begin(), pixels.end(),
+                                 [&](const QPoint& p) {
+                                     return qAbs(p.x() - peak.x()) <= 1 && qAbs(p.y() - peak.y()) <= 1;
+                                 }),
+                     qPrintable(QStringLiteral("no pixel at the spike of %1").arg(spike.second)));
+        }
     }
 
     void unchangedDataIsNotReplotted()
