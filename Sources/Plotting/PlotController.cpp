@@ -32,7 +32,9 @@ PlotController::~PlotController()
 QObject* PlotController::getLivePlotter(QString measurementIdStr, QString deviceSerialStr)
 {
     TrackList* list = nullptr;
-    TrackPlotter* plotter = lookUpPlotter(measurementIdStr, deviceSerialStr, &list);
+    // A stream is drawn as line graphs, whatever kind of stored result was
+    // shown last.
+    TrackPlotter* plotter = lookUpPlotter(measurementIdStr, deviceSerialStr, &list, TrackPlotter::Live);
     if (plotter == nullptr)
         return nullptr;
     plotter->setMode(TrackPlotter::Live);
@@ -46,7 +48,7 @@ QObject* PlotController::getLivePlotter(QString measurementIdStr, QString device
 QObject* PlotController::getStaticPlotter(QString measurementIdStr, QString deviceSerialStr)
 {
     TrackList* list = nullptr;
-    TrackPlotter* plotter = lookUpPlotter(measurementIdStr, deviceSerialStr, &list);
+    TrackPlotter* plotter = lookUpPlotter(measurementIdStr, deviceSerialStr, &list, TrackPlotter::Static);
     if (plotter == nullptr)
         return nullptr;
     plotter->setMode(TrackPlotter::Static);
@@ -145,7 +147,7 @@ void PlotController::onDeviceTrackListChanged(quint64 DeviceSerial, quint64 Meas
 }
 
 TrackPlotter* PlotController::lookUpPlotter(const QString& measurementIdStr, const QString& deviceSerialStr,
-                                            TrackList** listOut)
+                                            TrackList** listOut, TrackPlotter::Modes mode)
 {
     *listOut = nullptr;
     bool idOk = false;
@@ -163,7 +165,7 @@ TrackPlotter* PlotController::lookUpPlotter(const QString& measurementIdStr, con
     if (existing) {
         qCDebug(lcPlotting) << " returning existing plotter: " << plotter;
     } else {
-        plotter = newPlotter();
+        plotter = mode == TrackPlotter::Live ? new TrackPlotter() : newPlotter();
         qCDebug(lcPlotting) << " Created new plotter." << plotter << " MeasurementId: " << measurementIdStr
                             << " deviceSerial " << deviceSerialStr;
         plotter->setSetupName(m_setupName);

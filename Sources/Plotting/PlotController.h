@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Plotting/TrackPlotter.h"
+
 #include <QMap>
 #include <QObject>
 #include <QPair>
@@ -9,7 +11,6 @@
 class Measurement;
 class MeasurementController;
 class TrackList;
-class TrackPlotter;
 
 // Creates and keeps one plot item per (measurement, device) and hands it to
 // the scene: live plotters that follow a stream, static plotters for stored
@@ -56,7 +57,8 @@ private Q_SLOTS:
 private:
     // The plotter of the pair, created if needed; `listOut` receives the
     // device's track list when the measurement has one.
-    TrackPlotter* lookUpPlotter(const QString& measurementIdStr, const QString& deviceSerialStr, TrackList** listOut);
+    TrackPlotter* lookUpPlotter(const QString& measurementIdStr, const QString& deviceSerialStr, TrackList** listOut,
+                                TrackPlotter::Modes mode);
     TrackPlotter* newPlotter() const;
     Measurement* findMeasurement(quint64 measurementId) const;
     // The device's list in the measurement, without creating one.

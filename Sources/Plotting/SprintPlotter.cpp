@@ -198,23 +198,32 @@ void SprintPlotter::addValueLabels(QCPBars* bars)
         return;
     if (isVerbose())
         qCDebug(lcPlotting) << " Sprintplot iterator";
+    // The labels of the last update are moved and re-texted; only the
+    // missing ones are made and only the extra ones removed.
     QVector<QPointer<QCPItemText>>& labels = m_valueLabels[bars];
-    for (const QPointer<QCPItemText>& label : qAsConst(labels)) {
-        if (!label.isNull())
-            m_customPlot->removeItem(label.data());
-    }
-    labels.clear();
-
+    labels.erase(std::remove_if(labels.begin(), labels.end(),
+                                [](const QPointer<QCPItemText>& label) { return label.isNull(); }),
+                 labels.end());
     const QSharedPointer<QCPBarsDataContainer> data = bars->data();
-    labels.reserve(data->size());
-    for (auto it = data->constBegin(); it != data->constEnd(); ++it) {
+    const int wanted = data->size();
+    while (labels.size() > wanted) {
+        m_customPlot->removeItem(labels.last().data());
+        labels.removeLast();
+    }
+    while (labels.size() < wanted) {
         auto* label = new QCPItemText(m_customPlot);
         label->setClipToAxisRect(false);
         label->position->setType(QCPItemPosition::ptPlotCoords);
         label->position->setAxes(m_customPlot->xAxis, m_customPlot->yAxis);
-        label->position->setCoords(std::trunc(it->key), it->value + 10);
-        label->setText(QString::number(std::round(it->value), 'g', 6));
         labels.append(label);
+    }
+    int index = 0;
+    for (auto it = data->constBegin(); it != data->constEnd(); ++it, ++index) {
+        QCPItemText* label = labels[index].data();
+        label->position->setCoords(std::trunc(it->key), it->value + 10);
+        const QString text = QString::number(std::round(it->value), 'g', 6);
+        if (label->text() != text)
+            label->setText(text);
     }
 }
 

@@ -18,11 +18,12 @@
 namespace {
 
 // Channels computed by the sensor's jump and ground-contact algorithms: as
-// line graphs they are steps and state codes that swamp the motion signals.
+// line graphs they are steps, state codes and time stamps that swamp the
+// motion signals (and stretch their axis).
 bool isIgnoredTrack(int id)
 {
     return id == Track::JumpHeight || id == Track::JumpState || id == Track::GroundContactTime
-        || id == Track::GroundContactTimeState;
+        || id == Track::GroundContactTimeState || id == Track::GroundContactTimeTime;
 }
 
 QCPGraphData pointAt(const ScalarSampleStore& store, int index)

@@ -95,9 +95,13 @@ private Q_SLOTS:
         QFETCH(QString, className);
         m_plots->setPlotterType(ushort(type));
         m_plots->setSetupName(QStringLiteral("Sprint 1kHz"));
-        TrackPlotter* plotter = asPlotter(m_plots->getLivePlotter(hex(m_id), hex(kDevice)));
+        TrackPlotter* plotter = asPlotter(m_plots->getStaticPlotter(hex(m_id), hex(kDevice)));
         QCOMPARE(QString::fromLatin1(plotter->metaObject()->className()), className);
         QCOMPARE(plotter->getSetupName(), QStringLiteral("Sprint 1kHz"));
+        // A stream that follows is drawn as line graphs all the same.
+        const quint64 stream = m_measurements->addMeasurementOnHost("Anna", "App", "Sprint 1kHz");
+        TrackPlotter* live = asPlotter(m_plots->getLivePlotter(hex(stream), hex(kDevice)));
+        QCOMPARE(QString::fromLatin1(live->metaObject()->className()), QStringLiteral("TrackPlotter"));
     }
 
     void badIdsGiveNoPlotter_data()

@@ -176,8 +176,8 @@ private Q_SLOTS:
         QTest::newRow("jump and contact tracks are not drawn")
             << "plain"
             << QList<int>{Track::JumpHeight, Track::JumpState, Track::GroundContactTime,
-                          Track::GroundContactTimeState, Track::AccY}
-            << QStringList{"Acc. Y"} << QList<int>{71} << QStringList{"left"} << QList<double>{5};
+                          Track::GroundContactTimeState, Track::GroundContactTimeTime, Track::AccY}
+            << QStringList{"Acc. Y"} << QList<int>{59} << QStringList{"left"} << QList<double>{6};
         QTest::newRow("the squat-jump plotter leaves them out as well")
             << "squat" << QList<int>{Track::JumpHeight, Track::JumpState, Track::AccZ} << QStringList{"Acc. Z"}
             << QList<int>{119} << QStringList{"left"} << QList<double>{3};
