@@ -160,15 +160,22 @@ QtObject {
         liveController.startLiveStream()
     }
 
+    // Whether the plot of a measurement and sensor is one of the live plots.
+    function isLivePlot(measurementId, serial) {
+        for (var i = 0; i < livePlots.count; ++i) {
+            if (livePlots.get(i).measurementId === measurementId && livePlots.get(i).serial === serial)
+                return true
+        }
+        return false
+    }
+
     function stopStream() {
         liveController.stopLiveStream()
     }
 
     function addLivePlot(measurementId, serial) {
-        for (var i = 0; i < livePlots.count; ++i) {
-            if (livePlots.get(i).measurementId === measurementId && livePlots.get(i).serial === serial)
-                return
-        }
+        if (isLivePlot(measurementId, serial))
+            return
         livePlots.append({ "measurementId": measurementId, "serial": serial })
     }
 

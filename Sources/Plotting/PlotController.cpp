@@ -12,6 +12,8 @@
 #include <QDebug>
 #include <QQmlEngine>
 
+#include <iterator>
+
 PlotController::PlotController(QObject* parent, MeasurementController* measurementController)
     : QObject(parent)
     , m_measurementController(measurementController)
@@ -60,6 +62,45 @@ QObject* PlotController::getStaticPlotter(QString measurementIdStr, QString devi
     // its whole measurement here.
     plotter->updateGraphs();
     return plotter;
+}
+
+void PlotController::releasePlotter(QString measurementIdStr, QString deviceSerialStr)
+{
+    bool idOk = false;
+    bool serialOk = false;
+    const quint64 id = measurementIdStr.toULongLong(&idOk, 16);
+    const quint64 serial = deviceSerialStr.toULongLong(&serialOk, 16);
+    if (!idOk || !serialOk)
+        return;
+    auto it = m_plotters.find(qMakePair(id, serial));
+    if (it != m_plotters.end())
+        release(it);
+}
+
+void PlotController::release(QMap<QPair<quint64, quint64>, QPointer<TrackPlotter>>::iterator it)
+{
+    TrackPlotter* plotter = it.value().data();
+    m_plotters.erase(it);
+    if (plotter == nullptr)
+        return;
+    qCDebug(lcPlotting) << " Releasing plotter " << plotter;
+    plotter->stopUpdate();
+    plotter->setParentItem(nullptr);
+    plotter->deleteLater();
+}
+
+void PlotController::releaseLivePlottersBut(quint64 measurementId)
+{
+    for (auto it = m_plotters.begin(); it != m_plotters.end();) {
+        TrackPlotter* plotter = it.value().data();
+        if (it.key().first != measurementId && (plotter == nullptr || plotter->getMode() == TrackPlotter::Live)) {
+            auto next = std::next(it);
+            release(it);
+            it = next;
+        } else {
+            ++it;
+        }
+    }
 }
 
 void PlotController::setPlotterType(ushort plotterType)
@@ -165,6 +206,8 @@ TrackPlotter* PlotController::lookUpPlotter(const QString& measurementIdStr, con
     if (existing) {
         qCDebug(lcPlotting) << " returning existing plotter: " << plotter;
     } else {
+        if (mode == TrackPlotter::Live)
+            releaseLivePlottersBut(id);
         plotter = mode == TrackPlotter::Live ? new TrackPlotter() : newPlotter();
         qCDebug(lcPlotting) << " Created new plotter." << plotter << " MeasurementId: " << measurementIdStr
                             << " deviceSerial " << deviceSerialStr;

@@ -26,6 +26,9 @@ public:
 
     Q_INVOKABLE QObject* getLivePlotter(QString measurementIdStr, QString deviceSerialStr);
     Q_INVOKABLE QObject* getStaticPlotter(QString measurementIdStr, QString deviceSerialStr);
+    // The scene no longer shows the pair's plot: the item goes, with its
+    // buffers. Asked for again, the pair gets a new one.
+    Q_INVOKABLE void releasePlotter(QString measurementIdStr, QString deviceSerialStr);
     Q_INVOKABLE void setPlotterType(ushort plotterType);
     Q_INVOKABLE void setSetupName(QString SetupName);
 
@@ -60,6 +63,10 @@ private:
     TrackPlotter* lookUpPlotter(const QString& measurementIdStr, const QString& deviceSerialStr, TrackList** listOut,
                                 TrackPlotter::Modes mode);
     TrackPlotter* newPlotter() const;
+    // A new stream replaces the one drawn before: the live plots of every
+    // other measurement go.
+    void releaseLivePlottersBut(quint64 measurementId);
+    void release(QMap<QPair<quint64, quint64>, QPointer<TrackPlotter>>::iterator it);
     Measurement* findMeasurement(quint64 measurementId) const;
     // The device's list in the measurement, without creating one.
     static TrackList* existingTrackList(Measurement* measurement, quint64 deviceSerial);

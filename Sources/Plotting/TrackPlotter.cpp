@@ -7,10 +7,7 @@
 #include "Plotting/CachedLegendItem.h"
 #include "Plotting/OffscreenPlot.h"
 
-#include <QCoreApplication>
 #include <QDebug>
-#include <QMouseEvent>
-#include <QPainter>
 
 #include <cmath>
 #include <limits>
@@ -24,11 +21,6 @@ bool isIgnoredTrack(int id)
 {
     return id == Track::JumpHeight || id == Track::JumpState || id == Track::GroundContactTime
         || id == Track::GroundContactTimeState || id == Track::GroundContactTimeTime;
-}
-
-QCPGraphData pointAt(const ScalarSampleStore& store, int index)
-{
-    return QCPGraphData(double(store.numberAt(index)), store.valueAt(index));
 }
 
 } // namespace
@@ -46,29 +38,17 @@ void TrackPlotter::addUnitToLabel(QCPAxis* axis, const QString& unit)
 }
 
 TrackPlotter::TrackPlotter(QQuickItem* parent)
-    : QQuickPaintedItem(parent)
-    , m_customPlot(new OffscreenPlot())
+    : PlotItem(parent)
 {
-    m_customPlot->setNotAntialiasedElements(QCP::aeAll);
-    setFlag(ItemHasContents, true);
-    setAcceptedMouseButtons(Qt::AllButtons);
-
     m_updateTimer.setInterval(10);
     connect(&m_updateTimer, &QTimer::timeout, this, &TrackPlotter::updateGraphs);
     connect(m_customPlot, &QCustomPlot::plottableClick, this, &TrackPlotter::graphClicked);
-    connect(m_customPlot, &QCustomPlot::afterReplot, this, &TrackPlotter::onCustomReplot);
-    connect(this, &QQuickItem::widthChanged, this, &TrackPlotter::updateCustomPlotSize);
-    connect(this, &QQuickItem::heightChanged, this, &TrackPlotter::updateCustomPlotSize);
-    updateCustomPlotSize();
 }
 
 TrackPlotter::~TrackPlotter()
 {
     qCDebug(lcPlotting) << " Deleting Trackplotter: " << this;
     m_updateTimer.stop();
-    disconnect(m_customPlot, nullptr, this, nullptr);
-    delete m_customPlot;
-    m_customPlot = nullptr;
 }
 
 void TrackPlotter::setMode(TrackPlotter::Modes mode)
@@ -77,10 +57,12 @@ void TrackPlotter::setMode(TrackPlotter::Modes mode)
         return;
     m_mode = mode;
     // A static plot never changes by itself; the timer would only burn time.
-    if (m_mode != Live)
-        m_updateTimer.stop();
+    if (m_mode != Live) {
+        m_following = false;
+        syncTimer();
+    }
     for (Entry& entry : m_entries)
-        entry.window = Window();
+        entry.feed.window() = Window();
     m_firstLiveUpdate = true;
     markChanged();
 }
@@ -115,11 +97,6 @@ QCPAbstractPlottable* TrackPlotter::plottableOf(const Track* track) const
     return nullptr;
 }
 
-QCustomPlot* TrackPlotter::customPlot() const
-{
-    return m_customPlot;
-}
-
 void TrackPlotter::SetupTracks(TrackList* tracklist)
 {
     if (tracklist == nullptr)
@@ -152,10 +129,12 @@ void TrackPlotter::SetupTracks(TrackList* tracklist)
     markChanged();
     m_firstLiveUpdate = true;
 
-    if (m_mode == Live)
-        m_updateTimer.start();
-    else
+    if (m_mode == Live) {
+        m_following = true;
+        syncTimer();
+    } else {
         updateGraphs();
+    }
 }
 
 void TrackPlotter::AddTrack(Track* track)
@@ -196,6 +175,13 @@ QCPAxis* TrackPlotter::decideYAxis(Track* track)
 
 void TrackPlotter::updateGraphs()
 {
+    // Nothing is thinned, replotted or copied for a plot nobody sees; it
+    // catches up when it is shown.
+    if (!isShown()) {
+        m_pending = true;
+        return;
+    }
+    m_pending = false;
     followSource();
 
     m_maxX = -std::numeric_limits<double>::infinity();
@@ -241,7 +227,7 @@ void TrackPlotter::updateGraph(uchar trackNumber)
         m_customPlot->layOut();
     }
     const int columns = m_customPlot->axisRect()->width();
-    if (syncGraph(graph, store, entry, wanted, columns))
+    if (entry.feed.sync(graph, store, wanted, columns))
         markChanged();
 
     if (wanted.end > wanted.start) {
@@ -252,50 +238,6 @@ void TrackPlotter::updateGraph(uchar trackNumber)
         qCDebug(lcPlotting) << " minXScale: " << m_minX << " maxXScale: " << m_maxX;
     if (m_minX > m_maxX && !qIsInf(m_minX))
         qCDebug(lcPlotting) << " nopenopenope";
-}
-
-bool TrackPlotter::syncGraph(QCPGraph* graph, const ScalarSampleStore& store, Entry& entry, Window wanted,
-                             int columns)
-{
-    Window& shown = entry.window;
-    const int count = wanted.end - wanted.start;
-    // Several samples in one pixel column cannot be told apart; drawing them
-    // all is what a replot spends its time on.
-    wanted.columns = columns > 0 && count > columns ? columns : 0;
-    if (shown.sameAs(wanted))
-        return false;
-    QSharedPointer<QCPGraphDataContainer> data = graph->data();
-    if (count <= 0) {
-        data->clear();
-    } else if (wanted.columns > 0) {
-        const QVector<int>& chosen = entry.thinner.thin(store, wanted.start, wanted.end, wanted.columns);
-        QVector<QCPGraphData> points(chosen.size());
-        QCPGraphData* out = points.data();
-        for (int i : chosen)
-            *out++ = pointAt(store, i);
-        data->set(points, true);
-    } else if (shown.valid && shown.columns == 0 && shown.reorderCount == wanted.reorderCount
-               && wanted.start >= shown.start && wanted.end >= shown.end && wanted.start <= shown.end) {
-        // A live window mostly slides by a few samples: drop the oldest
-        // points and append the new ones instead of rebuilding them all.
-        if (wanted.start > shown.start)
-            data->removeBefore(double(store.numberAt(wanted.start)));
-        if (wanted.end > shown.end) {
-            QVector<QCPGraphData> points;
-            points.reserve(wanted.end - shown.end);
-            for (int i = shown.end; i < wanted.end; ++i)
-                points.append(pointAt(store, i));
-            data->add(points, true);
-        }
-    } else {
-        QVector<QCPGraphData> points;
-        points.reserve(count);
-        for (int i = wanted.start; i < wanted.end; ++i)
-            points.append(pointAt(store, i));
-        data->set(points, true);
-    }
-    shown = wanted;
-    return true;
 }
 
 TrackPlotter::Window TrackPlotter::windowFor(const Track* track) const
@@ -324,7 +266,44 @@ TrackPlotter::Window TrackPlotter::windowFor(const Track* track) const
 
 void TrackPlotter::stopUpdate()
 {
-    m_updateTimer.stop();
+    m_following = false;
+    syncTimer();
+}
+
+void TrackPlotter::syncTimer()
+{
+    if (m_following && isShown()) {
+        if (!m_updateTimer.isActive())
+            m_updateTimer.start();
+    } else {
+        m_updateTimer.stop();
+    }
+}
+
+void TrackPlotter::queueUpdate()
+{
+    if (m_updateQueued)
+        return;
+    m_updateQueued = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this]() {
+            m_updateQueued = false;
+            updateGraphs();
+        },
+        Qt::QueuedConnection);
+}
+
+void TrackPlotter::shownChanged()
+{
+    markChanged();
+    syncTimer();
+    if (!isShown())
+        return;
+    // Graphs are thinned to the plot's width: a plot that skipped updates,
+    // or one that no timer updates, is drawn again once the size has settled.
+    if (m_pending || !m_following)
+        queueUpdate();
 }
 
 void TrackPlotter::addToLegend(QCPAbstractPlottable* plottable)
@@ -396,7 +375,8 @@ void TrackPlotter::dropTrackList()
     m_entries.clear();
     m_numberOfTracks = 0;
     m_hueStep = 0;
-    m_updateTimer.stop();
+    m_following = false;
+    syncTimer();
 }
 
 void TrackPlotter::setLegendVisible(bool visible)
@@ -415,8 +395,8 @@ void TrackPlotter::replotIfNeeded()
 {
     if (!m_changed)
         return;
-    // An item without area draws nothing; the change waits for a size.
-    if (int(width()) < 1 || int(height()) < 1)
+    // An item nobody sees draws nothing; the change waits until it is shown.
+    if (!isShown())
         return;
     m_changed = false;
     m_customPlot->replot();
@@ -430,94 +410,18 @@ void TrackPlotter::emitQuaternion(Entry& entry)
     const int last = store.size() - 1;
     const quint32 number = store.numberAt(last);
     // Only a new orientation is worth telling the scene about.
-    if (entry.vectorSeen && entry.lastVectorNumber == number && entry.window.reorderCount == store.reorderCount())
+    if (entry.vectorSeen && entry.lastVectorNumber == number && entry.feed.window().reorderCount == store.reorderCount())
         return;
     entry.vectorSeen = true;
     entry.lastVectorNumber = number;
-    entry.window.reorderCount = store.reorderCount();
+    entry.feed.window().reorderCount = store.reorderCount();
     if (store.componentCountAt(last) != 4)
         return;
     const double* c = store.componentsAt(last);
     Q_EMIT quaternionUpdate(c[0], c[1], c[2], c[3]);
 }
 
-void TrackPlotter::paint(QPainter* painter)
-{
-    if (painter == nullptr || m_frame.isNull() || int(width()) < 1 || int(height()) < 1)
-        return;
-    painter->drawPixmap(0, 0, m_frame);
-}
-
-void TrackPlotter::onCustomReplot()
-{
-    // The frame is taken here, on the thread that owns the plot; paint()
-    // may run on the scene's render thread and only copies it.
-    if (!m_customPlot->copyLastFrame(m_frame))
-        m_frame = QPixmap();
-    update();
-}
-
-void TrackPlotter::updateCustomPlotSize()
-{
-    const int w = qMax(0, int(width()));
-    const int h = qMax(0, int(height()));
-    // The plot is never shown, so it gets no resize event to take its
-    // viewport from. It never gets an empty one either: a replot the plot
-    // queued for itself would paint into buffers of no size.
-    m_customPlot->setGeometry(0, 0, qMax(1, w), qMax(1, h));
-    m_customPlot->setViewport(QRect(0, 0, qMax(1, w), qMax(1, h)));
-    m_layoutStale = true;
-    markChanged();
-    if (w <= 0 || h <= 0) {
-        m_frame = QPixmap();
-        return;
-    }
-    // Graphs are thinned to the plot's width: a static plot, which no timer
-    // updates, does it again once the size has settled (a layout resizes an
-    // item many times in a row).
-    if (m_mode != Live && !m_entries.isEmpty() && !m_updateQueued) {
-        m_updateQueued = true;
-        QMetaObject::invokeMethod(
-            this,
-            [this]() {
-                m_updateQueued = false;
-                updateGraphs();
-            },
-            Qt::QueuedConnection);
-    }
-    m_customPlot->replot(QCustomPlot::rpQueuedReplot);
-}
-
 void TrackPlotter::graphClicked(QCPAbstractPlottable* plottable)
 {
     qCDebug(lcPlotting) << Q_FUNC_INFO << QStringLiteral("Clicked on graph '%1 ").arg(plottable->name());
-}
-
-void TrackPlotter::forwardMouseEvent(QMouseEvent* event)
-{
-    QCoreApplication::postEvent(m_customPlot, new QMouseEvent(event->type(), event->localPos(), event->button(),
-                                                              event->buttons(), event->modifiers()));
-}
-
-void TrackPlotter::mousePressEvent(QMouseEvent* event)
-{
-    qCDebug(lcPlotting) << Q_FUNC_INFO;
-    forwardMouseEvent(event);
-}
-
-void TrackPlotter::mouseMoveEvent(QMouseEvent* event)
-{
-    forwardMouseEvent(event);
-}
-
-void TrackPlotter::mouseReleaseEvent(QMouseEvent* event)
-{
-    qCDebug(lcPlotting) << Q_FUNC_INFO;
-    forwardMouseEvent(event);
-}
-
-void TrackPlotter::mouseDoubleClickEvent(QMouseEvent* event)
-{
-    qCDebug(lcPlotting) << Q_FUNC_INFO;
-    forwardMouseEvent(event);
 }

@@ -4,32 +4,28 @@
 #include "Data/Measurement.h"
 #include "Data/Track.h"
 #include "Data/TrackList.h"
-#include "Plotting/GraphThinner.h"
+#include "Plotting/GraphFeed.h"
+#include "Plotting/PlotItem.h"
 
 #include <QList>
-#include <QPixmap>
 #include <QPointer>
-#include <QQuickPaintedItem>
 #include <QString>
 #include <QTimer>
 #include <QVector>
 
-class ScalarSampleStore;
-class OffscreenPlot;
 class QCPAbstractPlottable;
 class QCPAxis;
-class QCPGraph;
-class QCustomPlot;
 
 // The plot item of the scene: one line graph per scalar track of a device's
 // track list, drawn by an off-screen QCustomPlot. In live mode a 10 ms timer
 // redraws the newest samples; in static mode the whole measurement is drawn
-// once its tracks are set up.
+// once its tracks are set up. While the scene does not show the item, it
+// does no work at all: changes wait until it is shown again.
 //
 // Tracks and track lists belong to their measurement and may go at any time
 // (a data load replaces a list, a measurement is removed), so the plotter
 // only ever holds guarded pointers to them.
-class TrackPlotter : public QQuickPaintedItem
+class TrackPlotter : public PlotItem
 {
     Q_OBJECT
     // The legend can be folded away where the plot has little room.
@@ -61,13 +57,11 @@ public:
     // The graph (or bars) a track draws into; null for vector tracks and
     // tracks the plotter does not show.
     QCPAbstractPlottable* plottableOf(const Track* track) const;
-    QCustomPlot* customPlot() const;
     int getHueStep() const { return m_hueStep; }
-    bool isUpdating() const { return m_updateTimer.isActive(); }
-    // The last frame drawn (what paint() copies into the scene).
-    QPixmap lastFrame() const { return m_frame; }
-
-    void paint(QPainter* painter) override;
+    // Whether the plot follows a stream; its timer runs only while it is
+    // also shown.
+    bool isUpdating() const { return m_following; }
+    bool isTimerRunning() const { return m_updateTimer.isActive(); }
 
     bool isLegendVisible() const { return m_legendVisible; }
     void setLegendVisible(bool visible);
@@ -83,35 +77,14 @@ Q_SIGNALS:
     void legendVisibleChanged();
 
 protected:
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
-    void mouseDoubleClickEvent(QMouseEvent* event) override;
-
-    // What a plottable was last filled from, so that an update whose window
-    // holds the same samples changes nothing and costs no replot.
-    struct Window {
-        bool valid = false;
-        quint64 reorderCount = 0;
-        int start = 0;
-        int end = 0;
-        // Pixel columns the samples were thinned to; 0 when all are shown.
-        int columns = 0;
-
-        bool sameAs(const Window& other) const
-        {
-            return valid && other.valid && reorderCount == other.reorderCount && start == other.start
-                && end == other.end && columns == other.columns;
-        }
-    };
+    using Window = SampleWindow;
 
     // One shown track and the plottable it draws into. Kept by track, not
     // by the plot's plottable order: vector and ignored tracks have none.
     struct Entry {
         QPointer<Track> track;
         QPointer<QCPAbstractPlottable> plottable;
-        Window window;
-        GraphThinner thinner;
+        GraphFeed feed;
         quint32 lastVectorNumber = 0;
         bool vectorSeen = false;
     };
@@ -123,15 +96,13 @@ protected:
     Track* trackAt(int index) const;
     QCPAbstractPlottable* plottableAt(int index) const;
     // The window last drawn for an entry; null for an index past the entries.
-    Window* windowAt(int index) { return index >= 0 && index < m_entries.size() ? &m_entries[index].window : nullptr; }
+    Window* windowAt(int index)
+    {
+        return index >= 0 && index < m_entries.size() ? &m_entries[index].feed.window() : nullptr;
+    }
     // The samples of `track` the current mode shows, as a range of its
     // sample store: in live mode its tail window, in static mode all of them.
     Window windowFor(const Track* track) const;
-    // Brings a line graph to the samples [wanted.start, wanted.end) of
-    // `store`, thinned to one point per pixel column when there are more
-    // samples than `columns`; false when it already shows them.
-    static bool syncGraph(QCPGraph* graph, const ScalarSampleStore& store, Entry& entry, Window wanted,
-                          int columns);
     // An axis may carry tracks of several units; it names each once, in the
     // order the tracks came, instead of only the last one.
     static void addUnitToLabel(QCPAxis* axis, const QString& unit);
@@ -141,16 +112,14 @@ protected:
     // Removes every plottable and item (bars and labels too, which the plot's
     // graph clearing would leave behind).
     virtual void clearPlot();
+    void shownChanged() override;
 
-    OffscreenPlot* m_customPlot = nullptr;
     double m_maxX = 0.0;
     double m_minX = 0.0;
     bool m_autoXRange = true;
 
 private Q_SLOTS:
     void graphClicked(QCPAbstractPlottable* plottable);
-    void onCustomReplot();
-    void updateCustomPlotSize();
 
 private:
     // Switches to the list the source now holds, when that is another one.
@@ -158,7 +127,11 @@ private:
     TrackList* sourceTrackList() const;
     void dropTrackList();
     void replotIfNeeded();
-    void forwardMouseEvent(QMouseEvent* event);
+    // Runs the timer while the plot follows a stream and is shown.
+    void syncTimer();
+    // One update, after the events already queued (a layout resizes an item
+    // many times in a row).
+    void queueUpdate();
     void emitQuaternion(Entry& entry);
 
     Modes m_mode = Live;
@@ -175,9 +148,8 @@ private:
     bool m_changed = false;
     bool m_firstLiveUpdate = true;
     bool m_updateQueued = false;
-    // The data area's width, which graphs are thinned to, is known only after
-    // a layout.
-    bool m_layoutStale = true;
-    QPixmap m_frame;
+    bool m_following = false;
+    // An update was skipped while the plot was not shown.
+    bool m_pending = false;
     bool m_legendVisible = true;
 };

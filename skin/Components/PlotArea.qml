@@ -145,14 +145,20 @@ Item {
                     plotter.legendVisible = Qt.binding(function() { return cell.legendShown })
                 }
                 Component.onDestruction: {
-                    // The plot item outlives this cell; it must not keep
-                    // following a cell that is gone.
+                    // A live plot item outlives this cell (the session keeps
+                    // it); it must not keep following a cell that is gone.
                     if (plotter !== null && plotter.parent === slot) {
                         plotter.width = plotter.width
                         plotter.height = plotter.height
                         plotter.legendVisible = plotter.legendVisible
                         plotter.parent = null
                     }
+                    // A stored measurement's plot is made again when it is
+                    // shown again; until then it would only hold memory.
+                    // (At the end of the program the session may go first.)
+                    if (!area.live && session && plotController
+                            && !session.isLivePlot(model.measurementId, model.serial))
+                        plotController.releasePlotter(model.measurementId, model.serial)
                 }
             }
         }

@@ -10,6 +10,7 @@
 #include "LogCapture.h"
 #include "ManualClock.h"
 #include "PlotPixels.h"
+#include "PlotStage.h"
 #include "QCustomPlotHeader.h"
 #include "SimulatedSensor.h"
 #include "TemporaryStorage.h"
@@ -60,7 +61,8 @@ private Q_SLOTS:
 
         // As the live workflow does: the plot first, then the listeners.
         plots.createLivePlotter(idText, serialText);
-        TrackPlotter* plotter = plots.plotterFor(id, kSerial);
+        PlotStage stage;
+        TrackPlotter* plotter = stage.hold(plots.plotterFor(id, kSerial));
         QVERIFY(plotter != nullptr);
         plotter->setSize(QSizeF(960, 480));
         QSignalSpy orientation(plotter, &TrackPlotter::quaternionUpdate);

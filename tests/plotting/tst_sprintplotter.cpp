@@ -4,6 +4,7 @@
 
 #include "LogCapture.h"
 #include "PlotPixels.h"
+#include "PlotStage.h"
 #include "QCustomPlotHeader.h"
 
 #include <QtTest>
@@ -113,6 +114,7 @@ private Q_SLOTS:
                 addTrack(list, id, id == Track::GroundContactTime ? kContacts : kMotion);
         }
         SprintPlotter plotter;
+        m_stage.hold(plotter);
         plotter.setSize(QSizeF(400, 300));
         plotter.setSetupName(setup);
         plotter.setMode(TrackPlotter::Static);
@@ -176,6 +178,7 @@ private Q_SLOTS:
         addTrack(list, Track::GroundContactTime, held);
         addTrack(list, Track::GroundContactTimeTime, times);
         SprintPlotter plotter;
+        m_stage.hold(plotter);
         plotter.setSize(QSizeF(400, 300));
         plotter.setSetupName(QStringLiteral("Sprint 1kHz"));
         plotter.setMode(TrackPlotter::Modes(mode));
@@ -198,6 +201,7 @@ private Q_SLOTS:
         TrackList list(nullptr, 1, 2);
         Track* contacts = addTrack(list, Track::GroundContactTime, kContacts);
         SprintPlotter plotter;
+        m_stage.hold(plotter);
         plotter.setSize(QSizeF(400, 300));
         plotter.setSetupName(QStringLiteral("Sprint 1kHz"));
         plotter.SetupTracks(&list);
@@ -248,6 +252,7 @@ private Q_SLOTS:
         addTrack(list, Track::AccZ, {{1, 1.0}});
         addTrack(list, Track::GroundContactTime, steps);
         SprintPlotter plotter;
+        m_stage.hold(plotter);
         plotter.setSize(QSizeF(720, 420));
         plotter.setSetupName(QStringLiteral("Sprint 1kHz"));
         plotter.setMode(TrackPlotter::Static);
@@ -271,6 +276,7 @@ private Q_SLOTS:
 
 private:
     std::unique_ptr<LogCapture> m_log;
+    PlotStage m_stage;
 };
 
 QTEST_MAIN(TestSprintPlotter)

@@ -8,7 +8,9 @@
 
 #include "LogCapture.h"
 #include "PlotPixels.h"
+#include "PlotStage.h"
 
+#include <QQuickItem>
 #include <QSignalSpy>
 #include <QtTest>
 #include "QCustomPlotHeader.h"
@@ -203,6 +205,7 @@ private Q_SLOTS:
             }
         }
         auto plotter = makePlotter(kind);
+        m_stage.hold(*plotter);
         plotter->setSize(QSizeF(300, 200));
         plotter->setMode(TrackPlotter::Static);
         plotter->SetupTracks(&list);
@@ -225,6 +228,7 @@ private Q_SLOTS:
         TrackList list(nullptr, 1, 2);
         Track* first = addTrack(list, Track::AccX);
         TrackPlotter plotter;
+        m_stage.hold(plotter);
         plotter.SetupTracks(&list);
         QCOMPARE(plotter.getTracks(), QList<Track*>{first});
         QVERIFY(plotter.isUpdating());
@@ -251,6 +255,7 @@ private Q_SLOTS:
         addTrack(list, Track::JumpHeight);
         addTrack(list, Track::GroundContactTime);
         TrackPlotter plotter;
+        m_stage.hold(plotter);
         plotter.SetupTracks(&list);
         QCOMPARE(plotter.customPlot()->graphCount(), 0);
         QVERIFY(plotter.customPlot()->legend->visible());
@@ -264,6 +269,7 @@ private Q_SLOTS:
         TrackList list(nullptr, 1, 2);
         Track* track = addTrack(list, Track::AccX, 1); // every 2nd sample: 2500 shown
         TrackPlotter plotter;
+        m_stage.hold(plotter);
         // Wide enough for a column per sample: nothing is thinned.
         plotter.setSize(QSizeF(2800, 60));
         plotter.SetupTracks(&list);
@@ -342,6 +348,7 @@ private Q_SLOTS:
                 TrackList list(nullptr, 1, 2);
                 Track* track = addTrack(list, Track::AccX);
                 TrackPlotter plotter;
+                m_stage.hold(plotter);
                 plotter.setSize(size);
                 plotter.setMode(mode);
                 plotter.SetupTracks(&list);
@@ -375,6 +382,7 @@ private Q_SLOTS:
         Track* track = addTrack(list, Track::AccX);
         fill(track, 0, 9000, [](quint32 n) { return n == 6000 ? 9.0 : n == 6001 ? -14.0 : std::sin(n * 0.3) * 0.5; });
         TrackPlotter plotter;
+        m_stage.hold(plotter);
         plotter.setSize(QSizeF(300, 200));
         plotter.SetupTracks(&list);
         plotter.stopUpdate();
@@ -394,12 +402,88 @@ private Q_SLOTS:
         }
     }
 
+    // A plot the scene does not show does no work: no thinning, no replot,
+    // no frame, no timer; shown again, it catches up at once.
+    void aPlotNobodySeesDoesNoWork_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("hidden") << "hidden";
+        QTest::newRow("its parent hidden") << "parent hidden";
+        QTest::newRow("taken out of the window") << "no window";
+    }
+
+    void aPlotNobodySeesDoesNoWork()
+    {
+        QFETCH(QString, how);
+        QQuickItem holder;
+        m_stage.hold(holder);
+        TrackList list(nullptr, 1, 2);
+        Track* track = addTrack(list, Track::AccX);
+        TrackPlotter plotter;
+        plotter.setParentItem(&holder);
+        plotter.setSize(QSizeF(400, 200));
+        plotter.SetupTracks(&list);
+        fill(track, 0, 100, [](quint32 n) { return n / 10.0; });
+        auto* graph = plotter.customPlot()->graph(0);
+        QTRY_COMPARE(keysOf(graph).size(), 99);
+
+        const auto hide = [&](bool hidden) {
+            if (how == "hidden")
+                plotter.setVisible(!hidden);
+            else if (how == "parent hidden")
+                holder.setVisible(!hidden);
+            else
+                plotter.setParentItem(hidden ? nullptr : &holder);
+        };
+        hide(true);
+        QVERIFY(!plotter.isTimerRunning());
+        QVERIFY(plotter.isUpdating());
+        QSignalSpy replots(plotter.customPlot(), &QCustomPlot::afterReplot);
+        for (int tick = 0; tick < 5; ++tick) {
+            fill(track, quint32(100 + tick * 10), 10, [](quint32 n) { return n / 10.0; });
+            plotter.updateGraphs();
+            QTest::qWait(20);
+        }
+        QCOMPARE(replots.count(), 0);
+        QCOMPARE(keysOf(graph).last(), 98.0);
+
+        hide(false);
+        QVERIFY(plotter.isTimerRunning());
+        QTRY_COMPARE(keysOf(graph).last(), 148.0);
+        QVERIFY(replots.count() >= 1);
+    }
+
+    // A stored plot takes its samples only once it has a place and a size,
+    // and then only what its columns show.
+    void aStoredPlotWaitsForItsSize()
+    {
+        TrackList list(nullptr, 1, 2);
+        fill(addTrack(list, Track::AccX), 0, 50000, [](quint32 n) { return n % 1000 == 7 ? 9.0 : std::sin(n * 0.01); });
+        TrackPlotter plotter;
+        plotter.setMode(TrackPlotter::Static);
+        plotter.SetupTracks(&list);
+        plotter.updateGraphs();
+        auto* graph = plotter.customPlot()->graph(0);
+        QCOMPARE(graph->data()->size(), 0);
+        m_stage.hold(plotter);
+        QCOMPARE(graph->data()->size(), 0);
+
+        plotter.setSize(QSizeF(300, 200));
+        QTRY_VERIFY(graph->data()->size() > 0);
+        const int columns = plotter.customPlot()->axisRect()->width();
+        const ScalarSampleStore& store = list.getTrackById(Track::AccX)->scalarSampleStore();
+        // Columns are aligned to the key step: the window touches one more.
+        QVERIFY2(graph->data()->size() <= 2 * (columns + 1), qPrintable(QStringLiteral("%1 points, %2 columns").arg(graph->data()->size()).arg(columns)));
+        QCOMPARE(envelopeFault(store, 0, store.size(), columns, indicesOf(graph, store)), QString());
+    }
+
     void unchangedDataIsNotReplotted()
     {
         TrackList list(nullptr, 1, 2);
         Track* track = addTrack(list, Track::AccX);
         fill(track, 0, 100, [](quint32) { return 1.0; });
         TrackPlotter plotter;
+        m_stage.hold(plotter);
         plotter.setSize(QSizeF(200, 100));
         plotter.SetupTracks(&list);
         plotter.stopUpdate();
@@ -421,6 +505,7 @@ private Q_SLOTS:
         TrackList list(nullptr, 1, 2);
         fill(addTrack(list, Track::AccX), 0, 100, [](quint32 n) { return n / 10.0; });
         TrackPlotter plotter;
+        m_stage.hold(plotter);
         plotter.SetupTracks(&list);
         QSignalSpy replots(plotter.customPlot(), &QCustomPlot::afterReplot);
         plotter.updateGraphs();
@@ -451,6 +536,7 @@ private Q_SLOTS:
         fill(addTrack(list, Track::AccX), 0, 7000, [](quint32) { return 3.5; });
         fill(addTrack(list, Track::GyrX), 0, 7000, [](quint32 n) { return n / 7.0 - 500.0; });
         TrackPlotter plotter;
+        m_stage.hold(plotter);
         plotter.setSize(QSizeF(640, 360));
         plotter.setMode(TrackPlotter::Modes(mode));
         plotter.SetupTracks(&list);
@@ -497,10 +583,12 @@ private Q_SLOTS:
         TrackList list(nullptr, 1, 2);
         addTrack(list, Track::AccX);
         TrackPlotter withoutSamples;
+        m_stage.hold(withoutSamples);
         withoutSamples.setSize(QSizeF(300, 200));
         withoutSamples.SetupTracks(&list);
         withoutSamples.updateGraphs();
         TrackPlotter withoutList;
+        m_stage.hold(withoutList);
         withoutList.setSize(QSizeF(300, 200));
         withoutList.updateGraphs();
         for (TrackPlotter* plotter : {&withoutSamples, &withoutList}) {
@@ -518,6 +606,8 @@ private Q_SLOTS:
         TrackList list(nullptr, 1, 2);
         Track* fusion = addTrack(list, Track::FusionWithMagDmp);
         TrackPlotter plotter;
+        m_stage.hold(plotter);
+        plotter.setSize(QSizeF(200, 100));
         plotter.SetupTracks(&list);
         plotter.stopUpdate();
         QSignalSpy spy(&plotter, &TrackPlotter::quaternionUpdate);
@@ -535,6 +625,7 @@ private Q_SLOTS:
 
 private:
     std::unique_ptr<LogCapture> m_log;
+    PlotStage m_stage;
 };
 
 QTEST_MAIN(TestTrackPlotter)
