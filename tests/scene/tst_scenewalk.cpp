@@ -2,6 +2,7 @@
 #include "Application/Korvex.h"
 #include "Data/MeasurementController.h"
 #include "Data/Store.h"
+#include "Plotting/PlotController.h"
 #include "Plotting/TrackPlotter.h"
 
 #include "MatFile.h"
@@ -227,6 +228,8 @@ private Q_SLOTS:
         QQmlContext* context = qmlEngine(scene.window()->contentItem())->rootContext();
         auto* measurements = qobject_cast<MeasurementController*>(
             context->contextProperty("measurementController").value<QObject*>());
+        auto* plots = qobject_cast<PlotController*>(context->contextProperty("plotController").value<QObject*>());
+        QVERIFY(plots != nullptr);
         QVERIFY(measurements != nullptr);
         // Pictures for the documentation come in the size asked for.
         const QStringList size = qEnvironmentVariable("KORVEX_SCREENSHOT_SIZE").split('x');
@@ -428,6 +431,11 @@ private Q_SLOTS:
             QVERIFY(scene.click("nav_Archive"));
             QVERIFY(scene.click("measurement_" + id));
         }
+        // Of every plot shown so far only those still on screen are kept:
+        // the live view's two and the recording's two.
+        QTRY_VERIFY_WITH_TIMEOUT(plottersUnder(scene.find("plotArea")).size() == 2, 10000);
+        QTRY_COMPARE(plots->numberOfPlotters(), 4);
+        QVERIFY(plots->plotterFor(Helper::quint64FromHex(earlierId), sensors.sensor(1)->serial()) == nullptr);
 
         // Deleting asks first; afterwards the measurement is gone, files and all.
         const QString file = recorded->fullPath();
