@@ -1,10 +1,60 @@
 #include "Plotting/OffscreenPlot.h"
 
+namespace {
+
+// A paint buffer cleared to the plot's ground, so that it holds the whole
+// picture once every layer has drawn into it.
+class GroundedBuffer : public QCPPaintBufferPixmap
+{
+public:
+    GroundedBuffer(const OffscreenPlot* plot, const QSize& size, double devicePixelRatio)
+        : QCPPaintBufferPixmap(size, devicePixelRatio)
+        , m_plot(plot)
+    {
+    }
+
+    void clear(const QColor& colour) override
+    {
+        QColor ground;
+        m_grounded = m_plot->plainGround(ground);
+        mBuffer.fill(m_grounded ? ground : colour);
+    }
+
+    // The picture, when the last clear gave it its ground.
+    bool picture(QPixmap& frame) const
+    {
+        if (!m_grounded || mBuffer.isNull())
+            return false;
+        frame = mBuffer;
+        return true;
+    }
+
+private:
+    const OffscreenPlot* m_plot;
+    bool m_grounded = false;
+};
+
+} // namespace
+
 OffscreenPlot::OffscreenPlot(QWidget* parent)
     : QCustomPlot(parent)
 {
     // The plot items add legend entries of their own (CachedLegendItem).
     setAutoAddPlottableToLegend(false);
+    // One buffer for every layer: nothing here is redrawn on its own.
+    if (QCPLayer* overlay = layer(QStringLiteral("overlay")))
+        overlay->setMode(QCPLayer::lmLogical);
+    mPaintBuffers.clear();
+    mPaintBuffers.append(QSharedPointer<QCPAbstractPaintBuffer>(
+        new GroundedBuffer(this, viewport().size(), mBufferDevicePixelRatio)));
+}
+
+bool OffscreenPlot::plainGround(QColor& colour) const
+{
+    if (mBackgroundBrush.style() != Qt::SolidPattern || !mBackgroundPixmap.isNull())
+        return false;
+    colour = mBackgroundBrush.color();
+    return colour.alpha() == 255;
 }
 
 bool OffscreenPlot::copyLastFrame(QPixmap& frame)
@@ -12,6 +62,11 @@ bool OffscreenPlot::copyLastFrame(QPixmap& frame)
     const QSize size = viewport().size();
     if (size.isEmpty() || mPaintBuffers.isEmpty())
         return false;
+    if (mPaintBuffers.size() == 1) {
+        const auto* grounded = dynamic_cast<const GroundedBuffer*>(mPaintBuffers.first().data());
+        if (grounded != nullptr && grounded->picture(frame) && frame.size() == size)
+            return true;
+    }
     if (frame.size() != size)
         frame = QPixmap(size);
     // The same steps as the widget's own paint event, aimed at the frame.

@@ -6,20 +6,26 @@
 
 // A QCustomPlot that is never shown: the plot items draw it into the scene
 // themselves. replot() already renders every layer into the plot's paint
-// buffers; copying those buffers is much cheaper than rendering the plot a
-// second time through toPainter().
+// buffer; the frame the scene shows is that buffer itself.
+//
+// All layers share one buffer, and it is cleared to the plot's ground
+// instead of to transparency, so the buffer is the finished picture: no
+// second pass blends layers onto a ground, and a frame costs no copy.
 class OffscreenPlot : public QCustomPlot
 {
     Q_OBJECT
 public:
     explicit OffscreenPlot(QWidget* parent = nullptr);
 
-    // Copies what the last replot() rendered into `frame`, sized to the
-    // viewport (reallocated only when the size changed). False when there is
-    // nothing to copy (empty viewport, no replot yet).
+    // Hands what the last replot() rendered to `frame`: the buffer itself
+    // where it is the whole picture, else a copy sized to the viewport. False
+    // when there is nothing to hand (empty viewport, no replot yet).
     bool copyLastFrame(QPixmap& frame);
 
     // Lays out axes and margins now, so that the size of the data area is
     // known before the next replot.
     void layOut() { updateLayout(); }
+
+    // The colour the picture is painted on, when it is one plain colour.
+    bool plainGround(QColor& colour) const;
 };
