@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numeric>
 
 namespace {
 
@@ -107,8 +108,7 @@ void SprintPlotter::updateGraph(uchar trackNumber)
     double limit = 0.0;
     if (getMode() == Static) {
         if (isStepSeries()) {
-            for (int i = 0; i < count; ++i)
-                keys[i] = i;
+            std::iota(keys.begin(), keys.end(), 0.0);
             limit = count + 1;
         }
         if (isAverageSeries() && count > 0)

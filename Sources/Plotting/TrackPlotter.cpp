@@ -324,6 +324,11 @@ Track* TrackPlotter::trackAt(int index) const
     return index >= 0 && index < m_entries.size() ? m_entries[index].track.data() : nullptr;
 }
 
+TrackPlotter::Window* TrackPlotter::windowAt(int index)
+{
+    return index >= 0 && index < m_entries.size() ? &m_entries[index].feed.window() : nullptr;
+}
+
 QCPAbstractPlottable* TrackPlotter::plottableAt(int index) const
 {
     return index >= 0 && index < m_entries.size() ? m_entries[index].plottable.data() : nullptr;

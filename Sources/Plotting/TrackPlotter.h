@@ -96,10 +96,7 @@ protected:
     Track* trackAt(int index) const;
     QCPAbstractPlottable* plottableAt(int index) const;
     // The window last drawn for an entry; null for an index past the entries.
-    Window* windowAt(int index)
-    {
-        return index >= 0 && index < m_entries.size() ? &m_entries[index].feed.window() : nullptr;
-    }
+    Window* windowAt(int index);
     // The samples of `track` the current mode shows, as a range of its
     // sample store: in live mode its tail window, in static mode all of them.
     Window windowFor(const Track* track) const;
