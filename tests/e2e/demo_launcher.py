@@ -1,7 +1,11 @@
 #!/usr/bin/env python3
 """The demo as a user starts it, from an installed tree.
 
-First, scripts/run without any display must refuse at once, naming
+First, scripts/bootstrap on a stand-in bare machine must install only what
+the program needs, and the extras of tests, benchmarks, fuzzing and pictures
+only when asked for them, with apt-get kept non-interactive through sudo.
+
+Then scripts/run without any display must refuse at once, naming
 `xvfb-run -a scripts/run`, before it installs or builds anything; with the
 offscreen platform it must go on to the build. It runs from a copy of the
 scripts whose bootstrap and build only leave a mark, so a faulty check can
@@ -365,10 +369,45 @@ cp "%s" "$2/bin/korvex"
     assert os.listdir(caller) == [], os.listdir(caller)
 
 
+def check_bootstrap(source_dir, work):
+    """On a bare machine the first start installs only what the program needs,
+    the tests ask for the rest, and apt-get never asks a question under sudo."""
+    tools = os.path.join(work, "bare")
+    calls = os.path.join(work, "sudo-calls")
+    write_program(os.path.join(tools, "dpkg-query"), "#!/bin/sh\nexit 1\n")
+    write_program(os.path.join(tools, "id"), "#!/bin/sh\necho 1000\n")
+    write_program(os.path.join(tools, "sudo"), "#!/bin/sh\necho \"$*\" >> '%s'\n" % calls)
+    env = dict(os.environ, PATH=tools + os.pathsep + os.environ["PATH"])
+    env.pop("DEBIAN_FRONTEND", None)
+    installed = {}
+    for purpose in ("", "test", "bench", "fuzz", "screenshots"):
+        if os.path.exists(calls):
+            os.remove(calls)
+        subprocess.run([os.path.join(source_dir, "scripts", "bootstrap")] + (["--for", purpose] if purpose else []),
+                       env=env, check=True, stdout=subprocess.DEVNULL, timeout=30)
+        with open(calls) as text:
+            update, install = text.read().splitlines()
+        assert update == "env DEBIAN_FRONTEND=noninteractive apt-get update -qq", update
+        prefix = "env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "
+        assert install.startswith(prefix), install
+        installed[purpose] = set(install[len(prefix):].split())
+    program = installed[""]
+    assert {"g++", "qtdeclarative5-dev", "libqcustomplot-dev", "libmatio-dev", "fonts-dejavu-core"} <= program, program
+    extras = {purpose: packages - program for purpose, packages in installed.items() if purpose}
+    assert program <= installed["test"] and program <= installed["fuzz"], installed
+    assert extras == {"test": {"python3", "xvfb", "xauth", "faketime", "libbenchmark-dev"},
+                      "bench": {"libbenchmark-dev"}, "fuzz": {"clang", "libclang-rt-14-dev"},
+                      "screenshots": {"xvfb", "xauth"}}, extras
+    result = subprocess.run([os.path.join(source_dir, "scripts", "bootstrap"), "--for", "everything"], env=env,
+                            stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=30)
+    assert result.returncode == 2 and b"usage: scripts/bootstrap" in result.stdout, result.stdout
+
+
 def main():
     cmake, build_dir, source_dir = sys.argv[1:4]
     work = tempfile.mkdtemp(prefix="korvex-demo-test-")
     try:
+        check_bootstrap(source_dir, work)
         check_display_refusal(source_dir, work)
         check_hardware_storage(source_dir, work)
         check_stop_limit(build_dir, source_dir, work)
