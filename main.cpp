@@ -16,11 +16,12 @@ int main(int argc, char* argv[])
     // out tens of thousands; with TZ naming the same file it reads it once.
     if (qEnvironmentVariableIsEmpty("TZ"))
         qputenv("TZ", ":/etc/localtime");
-    QApplication app(argc, argv);
 
-    // A mistyped option ends the program before it opens a port or a file.
+    // A mistyped option ends the program before it opens a port or a file,
+    // and both that and --help are answered before the application object
+    // exists: it wants a display, which a terminal need not have.
     StartOptions options;
-    if (!options.parse(QCoreApplication::arguments())) {
+    if (!options.parse(StartOptions::programArguments(argc, argv))) {
         std::fprintf(stderr, "korvex: %s\n\n%s", qPrintable(options.errorText()), qPrintable(options.helpText()));
         return 2;
     }
@@ -28,6 +29,8 @@ int main(int argc, char* argv[])
         std::fputs(qPrintable(options.helpText()), stdout);
         return 0;
     }
+
+    QApplication app(argc, argv);
 
     QsLogging::Logger& logger = QsLogging::Logger::instance();
     logger.setLoggingLevel(QsLogging::TraceLevel);

@@ -13,8 +13,15 @@ public:
     static constexpr double kDefaultScreenshotDelaySeconds = 3.0;
 
     // False when the arguments (program name first, as from
-    // QCoreApplication::arguments()) are not understood; errorText() says why.
+    // QCoreApplication::arguments() or programArguments()) are not
+    // understood; errorText() says why.
     bool parse(const QStringList& arguments);
+
+    // main's argv without the options Qt's application object takes for
+    // itself (-platform NAME, -qwindowtitle TITLE, -reverse, ...), so that the
+    // command line can be checked, and --help answered, before that object
+    // exists and needs a display.
+    static QStringList programArguments(int argc, const char* const* argv);
 
     QString errorText() const { return m_errorText; }
     // The short usage, for a mistake or for --help.

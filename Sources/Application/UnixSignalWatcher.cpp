@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 int UnixSignalWatcher::s_pipe[2] = { -1, -1 };
+volatile sig_atomic_t UnixSignalWatcher::s_received = 0;
 
 UnixSignalWatcher::UnixSignalWatcher(QObject* parent)
     : QObject(parent)
@@ -24,6 +25,7 @@ UnixSignalWatcher::UnixSignalWatcher(QObject* parent)
     ::fcntl(s_pipe[0], F_SETFL, O_NONBLOCK);
     ::fcntl(s_pipe[1], F_SETFL, O_NONBLOCK);
 
+    s_received = 0;
     m_notifier = new QSocketNotifier(s_pipe[1], QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &UnixSignalWatcher::readSignal);
 
@@ -48,6 +50,15 @@ UnixSignalWatcher::~UnixSignalWatcher()
 
 void UnixSignalWatcher::handleSignal(int signalNumber)
 {
+    // The first signal asks for a clean end. A second one means the user is
+    // done waiting for it (a hung port, a slow save): end now, the way the
+    // signal would have without us, so the caller sees which signal it was.
+    if (s_received != 0) {
+        ::signal(signalNumber, SIG_DFL);
+        ::raise(signalNumber);
+        return;
+    }
+    s_received = 1;
     const int savedErrno = errno;
     const char byte = static_cast<char>(signalNumber);
     if (s_pipe[0] >= 0) {
