@@ -23,7 +23,8 @@
 // and that divided by the number of streaming sensors; the samples the live
 // measurement gained per second (to show the stream ran at full rate); the
 // resident memory at the end of the window (VmRSS) and the peak so far
-// (VmHWM).
+// (VmHWM). With a picture asked for: each impact peak the sensors sent
+// within what the plots show, and whether it is drawn (peaks_drawn=).
 //
 // Printed as plain lines:
 //   live_shown_cpu_pct=  live_shown_cpu_per_sensor_pct=  live_shown_samples_per_s=
@@ -48,10 +49,13 @@
 #include "Plotting/TrackPlotter.h"
 #include "Workflows/LiveController.h"
 
+#include "PlotPixels.h"
 #include "ProcessStats.h"
 #include "SceneDriver.h"
 #include "SceneFiles.h"
 #include "TemporaryStorage.h"
+
+#include "SignalGenerator.h"
 
 #include "QCustomPlotHeader.h"
 
@@ -64,6 +68,7 @@
 #include <QQuickItem>
 #include <QtTest>
 
+#include <cmath>
 #include <cstdio>
 #include <functional>
 #include <memory>
@@ -75,6 +80,8 @@ namespace {
 const char kSimulator[] = KORVEX_BUILD_DIR "/sim/korvex-sensorsim";
 constexpr int kSensors = 2;
 constexpr int kWarmUpMs = 5000;
+// The simulator's seed; sensor i uses kSeed + i, as korvex-sensorsim does.
+constexpr int kSeed = 1;
 
 // The channels ticked beside the two the General app starts with
 // (accelerometer and gyroscope): 16 scalar tracks in all.
@@ -134,6 +141,60 @@ QList<TrackPlotter*> plottersUnder(QQuickItem* item)
     for (QQuickItem* child : children)
         found += plottersUnder(child);
     return found;
+}
+
+// The impact peaks the sensor sent within the keys (sample numbers) the
+// plot shows, and whether each is drawn: pixels of its graph's pen at least
+// halfway out to the peak, within two columns of where it belongs. Prints
+// one line per peak, so that a picture can be checked by eye too.
+struct PeakCount
+{
+    int expected = 0;
+    int drawn = 0;
+};
+
+PeakCount checkPeaks(TrackPlotter& plotter, int sensorIndex, const QString& serial)
+{
+    PeakCount count;
+    QCustomPlot* plot = plotter.customPlot();
+    if (plot == nullptr)
+        return count;
+    sensorsim::SignalGenerator generator(quint64(kSeed + sensorIndex));
+    generator.setSpikes(true);
+    const QImage image = PlotPixels::render(plotter);
+    const QRect area = PlotPixels::dataArea(*plot);
+    const QCPRange keys = plot->xAxis->range();
+    std::printf("peaks of sensor %s within samples %.0f to %.0f:\n", qPrintable(serial), keys.lower, keys.upper);
+    const struct
+    {
+        quint16 track;
+        const char* label;
+        double restG;
+    } axes[] = {{0x0110, "Acc. X", 0.0}, {0x0111, "Acc. Y", 0.0}, {0x0112, "Acc. Z", 1.0}};
+    for (const auto& axis : axes) {
+        QCPGraph* graph = nullptr;
+        for (int i = 0; i < plot->graphCount(); ++i) {
+            if (plot->graph(i)->name() == QLatin1String(axis.label))
+                graph = plot->graph(i);
+        }
+        if (graph == nullptr)
+            continue;
+        for (qint64 k = qint64(std::ceil(keys.lower)); k <= qint64(keys.upper); ++k) {
+            const double peak = generator.spikeG(axis.track, k, 0.001);
+            if (peak == 0.0)
+                continue;
+            ++count.expected;
+            const int column = int(plot->xAxis->coordToPixel(double(k)));
+            const int halfway = int(graph->valueAxis()->coordToPixel(axis.restG + 0.5 * peak));
+            const int out = int(graph->valueAxis()->coordToPixel(axis.restG + peak));
+            const QRect band(QPoint(column - 2, qMin(halfway, out)), QPoint(column + 2, qMax(halfway, out)));
+            const bool drawn = !PlotPixels::pixelsOf(image, graph->pen().color(), band.intersected(area)).isEmpty();
+            count.drawn += drawn ? 1 : 0;
+            std::printf("  %s sample %lld %+.1f g: %s\n", axis.label, static_cast<long long>(k), peak,
+                        drawn ? "drawn" : "NOT DRAWN");
+        }
+    }
+    return count;
 }
 
 struct Window
@@ -236,7 +297,8 @@ int main(int argc, char** argv)
     simulator.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     simulator.start(QString::fromLatin1(kSimulator),
                     {QStringLiteral("--sensors"), QString::number(kSensors), QStringLiteral("--first-serial"),
-                     QStringLiteral("5e0001"), QStringLiteral("--spikes")});
+                     QStringLiteral("5e0001"), QStringLiteral("--seed"), QString::number(kSeed),
+                     QStringLiteral("--spikes")});
     if (!simulator.waitForStarted(10000))
         fail("korvex-sensorsim did not start (build the korvex-sensorsim target)");
     QStringList serials;
@@ -303,8 +365,20 @@ int main(int argc, char** argv)
         graphs += plotter->customPlot() != nullptr ? plotter->customPlot()->graphCount() : 0;
     std::printf("graphs on the Live page: %d\n", graphs);
     const QString picture = scene.picture(QStringLiteral("live-spikes"));
-    if (!picture.isEmpty())
+    if (!picture.isEmpty()) {
+        // Checked at once, while the plots still show what the picture shows.
+        PeakCount peaks;
+        for (int i = 0; i < serials.size(); ++i) {
+            const QList<TrackPlotter*> plotters = plottersUnder(scene.find(QStringLiteral("plot_") + serials.at(i)));
+            if (plotters.isEmpty())
+                continue;
+            const PeakCount one = checkPeaks(*plotters.first(), i, serials.at(i));
+            peaks.expected += one.expected;
+            peaks.drawn += one.drawn;
+        }
         std::printf("picture: %s\n", qPrintable(picture));
+        std::printf("peaks_drawn=%d of %d\n", peaks.drawn, peaks.expected);
+    }
 
     if (!scene.click("nav_Record") || scene.waitFor("recordingState") == nullptr)
         fail("could not leave the Live page");
