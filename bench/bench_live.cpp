@@ -19,11 +19,14 @@
 //   hidden: the Record page in front while the stream goes on.
 // For each window: the CPU time of this whole process (utime + stime from
 // /proc/self/stat, every thread: event loop, scene graph render thread,
-// serial reading) divided by the wall time, as a percentage of one core,
+// serial reading; under Xvfb the OpenGL drawing is done in software by
+// llvmpipe, in this process, so it is counted too) divided by the wall
+// time, as a percentage of one core,
 // and that divided by the number of streaming sensors; the samples the live
 // measurement gained per second (to show the stream ran at full rate); the
 // resident memory at the end of the window (VmRSS) and the peak so far
-// (VmHWM). With a picture asked for: each impact peak the sensors sent
+// (VmHWM). The simulator's own CPU over the same windows is printed apart,
+// for comparison. With a picture asked for: each impact peak the sensors sent
 // within what the plots show, and whether it is drawn (peaks_drawn=).
 //
 // Printed as plain lines:
@@ -34,11 +37,12 @@
 // It needs an X display: run it as `xvfb-run -a build/bench/bench_live`;
 // started without a DISPLAY it starts itself again under `xvfb-run -a`. With
 // a DISPLAY it always uses the xcb platform, also when the caller
-// (scripts/bench) asks for offscreen. KORVEX_SCREENSHOT_SIZE=WxH sizes the
-// window. KORVEX_SCREENSHOT_DIR=FOLDER saves
-// FOLDER/live-spikes.png, the Live page while the peaks stream, after the
-// shown window (the picture is not part of the figures). KORVEX_BENCH_SECONDS
-// changes the length of both windows.
+// (scripts/bench) asks for offscreen. The window has the program's start
+// size unless KORVEX_SCREENSHOT_SIZE=WxH says otherwise.
+// KORVEX_SCREENSHOT_DIR=FOLDER saves FOLDER/live-spikes.png, the Live page
+// while the peaks stream, after the shown window (the picture and the peak
+// check are not part of the figures). KORVEX_BENCH_SECONDS changes the
+// length of both windows.
 
 #include "Application/Korvex.h"
 #include "Data/Measurement.h"
@@ -88,9 +92,9 @@ constexpr int kSeed = 1;
 const char* const kExtraChannels[] = {"channel_mag", "channel_pressure", "channel_battery",
                                       "channel_current", "channel_adc3", "channel_adc4"};
 
-double processCpuSeconds()
+double processCpuSeconds(const QString& pid = QStringLiteral("self"))
 {
-    QFile stat(QStringLiteral("/proc/self/stat"));
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
     if (!stat.open(QIODevice::ReadOnly))
         return -1;
     const QByteArray line = stat.readAll();
@@ -200,16 +204,18 @@ PeakCount checkPeaks(TrackPlotter& plotter, int sensorIndex, const QString& seri
 struct Window
 {
     double cpuPercent = 0;
+    double simulatorCpuPercent = 0;
     double samplesPerSecond = 0;
 };
 
 class LiveBench
 {
 public:
-    LiveBench(MeasurementController& measurements, LiveController& live, const QStringList& serials)
+    LiveBench(MeasurementController& measurements, LiveController& live, const QStringList& serials, qint64 simulatorPid)
         : m_measurements(measurements)
         , m_live(live)
         , m_serials(serials)
+        , m_simulatorPid(QString::number(simulatorPid))
     {
     }
 
@@ -239,13 +245,16 @@ public:
         QTest::qWait(kWarmUpMs);
         const qint64 samplesBefore = samples();
         const double cpuBefore = processCpuSeconds();
+        const double simulatorBefore = processCpuSeconds(m_simulatorPid);
         QElapsedTimer wall;
         wall.start();
         QTest::qWait(ms);
         const double cpu = processCpuSeconds() - cpuBefore;
+        const double simulator = processCpuSeconds(m_simulatorPid) - simulatorBefore;
         const double seconds = double(wall.elapsed()) / 1000.0;
         Window window;
         window.cpuPercent = 100.0 * cpu / seconds;
+        window.simulatorCpuPercent = 100.0 * simulator / seconds;
         window.samplesPerSecond = double(samples() - samplesBefore) / seconds;
         return window;
     }
@@ -254,6 +263,7 @@ private:
     MeasurementController& m_measurements;
     LiveController& m_live;
     QStringList m_serials;
+    QString m_simulatorPid;
 };
 
 } // namespace
@@ -355,7 +365,7 @@ int main(int argc, char** argv)
     if (!waitUntil([&] { return plottersUnder(scene.find("plotArea")).size() == kSensors; }, 20000))
         fail("the plots did not come");
 
-    LiveBench bench(*measurements, *live, serials);
+    LiveBench bench(*measurements, *live, serials, simulator.processId());
     const Window shown = bench.measure(windowMs);
     const qint64 rssShown = ProcessStats::residentBytes();
     for (const QString& serial : serials)
@@ -393,6 +403,8 @@ int main(int argc, char** argv)
     std::printf("live_hidden_cpu_pct=%.1f\n", hidden.cpuPercent);
     std::printf("live_hidden_cpu_per_sensor_pct=%.1f\n", hidden.cpuPercent / kSensors);
     std::printf("live_hidden_samples_per_s=%.0f\n", hidden.samplesPerSecond);
+    std::printf("simulator_cpu_pct shown=%.1f hidden=%.1f (its own process, not in the figures above)\n",
+                shown.simulatorCpuPercent, hidden.simulatorCpuPercent);
     std::printf("rss_mb_after_shown=%.1f\n", megabytes(rssShown));
     std::printf("rss_mb_end=%.1f\n", megabytes(rssEnd));
     std::printf("rss_mb_peak=%.1f\n", megabytes(rssPeak));
