@@ -98,6 +98,7 @@ int main(int argc, char* argv[])
         {QStringLiteral("recorded-seconds"), QStringLiteral("Length of each recorded measurement in seconds (default 10)."), QStringLiteral("s"), QStringLiteral("10")},
         {QStringLiteral("firmware"), QStringLiteral("Firmware revision the sensors report (default 42)."), QStringLiteral("n"), QStringLiteral("42")},
         {QStringLiteral("seed"), QStringLiteral("Seed of the signals and of every random fault (default 1)."), QStringLiteral("n"), QStringLiteral("1")},
+        {QStringLiteral("spikes"), QStringLiteral("Impact peaks on the accelerometer: single samples far above or below the signal, about every 0.3 to 0.8 s, in the stream and in the recordings.")},
         {QStringLiteral("byte-rate"), QStringLiteral("Bytes per second each link carries from the sensor, 0 for no limit (default 0)."), QStringLiteral("n"), QStringLiteral("0")},
         {QStringLiteral("groups-per-packet"), QStringLiteral("Sample groups per live packet at most (default 1)."), QStringLiteral("n"), QStringLiteral("1")},
         {QStringLiteral("reply-delay"), QStringLiteral("Every reply leaves this many milliseconds late."), QStringLiteral("ms"), QStringLiteral("0")},
@@ -142,6 +143,7 @@ int main(int argc, char* argv[])
     for (const QString& spec : parser.values(QStringLiteral("nok")))
         addTokenRule(faults.nokTokens, spec);
     const int groupsPerPacket = int(count(parser, QStringLiteral("groups-per-packet"), 1, 32));
+    const bool spikes = parser.isSet(QStringLiteral("spikes"));
 
     std::unique_ptr<QFile> requestLog;
     if (parser.isSet(QStringLiteral("request-log"))) {
@@ -160,6 +162,7 @@ int main(int argc, char* argv[])
         // Serials count up: of each pair, the lower one is the left foot.
         sensor->setRightFoot(i % 2 == 1);
         sensor->setGroupsPerPacket(groupsPerPacket);
+        sensor->setSpikes(spikes);
         SimRandom ids(seed ^ serial);
         for (int m = 0; m < recorded; ++m) {
             const quint64 id = ids.next() >> 1; // fits the signed form the host also accepts

@@ -13,6 +13,15 @@ constexpr double kStrideSeconds = 0.45;
 // How far a touch-down may come after its place in the rhythm.
 constexpr double kStrideJitterSeconds = 0.02;
 constexpr double kJumpPeriodSeconds = 3.0;
+// One impact peak in each such stretch of time, somewhere in its first
+// kSpikeJitterSeconds: peaks come 0.3 to 0.8 s apart.
+constexpr double kSpikeCellSeconds = 0.55;
+constexpr double kSpikeJitterSeconds = 0.25;
+
+bool isAccelerometer(quint16 trackId)
+{
+    return trackId == 0x0110 || trackId == 0x0111 || trackId == 0x0112;
+}
 
 qint16 clamp16(double value)
 {
@@ -90,16 +99,43 @@ int SignalGenerator::flightTimeMs(double t) const
     return 380 + int(hashed(0x1A3, jump) % 170);
 }
 
-qint16 SignalGenerator::scalar(quint16 trackId, double t, double uptime)
+double SignalGenerator::spikeG(quint16 trackId, qint64 index, double period) const
+{
+    if (!m_spikes || !isAccelerometer(trackId) || period <= 0.0 || index < 0)
+        return 0.0;
+    // The sample a peak falls on is worked out from the peak's stretch
+    // alone, so that exactly one sample carries it. A second peak may reach
+    // into the next stretch, hence the look one stretch back.
+    const qint64 last = qint64(std::floor(double(index + 1) * period / kSpikeCellSeconds));
+    for (qint64 cell = qMax<qint64>(1, last - 1); cell <= last; ++cell) {
+        const quint64 h = hashed(0x5B1CE000ULL + trackId, quint64(cell));
+        const double at = double(cell) * kSpikeCellSeconds + kSpikeJitterSeconds * double(h % 1000) / 1000.0;
+        const qint64 first = qint64(std::floor(at / period));
+        const double sign = (h >> 20) & 1 ? 1.0 : -1.0;
+        if (index == first)
+            return sign * (2.5 + 4.5 * double((h >> 24) % 1000) / 1000.0);
+        if ((h >> 40) % 4 == 0) {
+            // Never on the neighbour of the first: the two stay two peaks.
+            const double gap = 0.025 + 0.035 * double((h >> 44) % 1000) / 1000.0;
+            const qint64 second = first + qMax<qint64>(2, qint64(std::llround(gap / period)));
+            if (index == second)
+                return sign * (2.0 + 3.0 * double((h >> 52) % 1000) / 1000.0);
+        }
+    }
+    return 0.0;
+}
+
+qint16 SignalGenerator::scalar(quint16 trackId, double t, double uptime, double period)
 {
     const double noise = m_noise.gaussian();
+    const double spike = period > 0.0 && m_spikes ? spikeG(trackId, std::llround(t / period), period) : 0.0;
     switch (trackId) {
     case 0x0110: // acceleration, 2048 per g
-        return clamp16(2048.0 * (0.06 * std::sin(kTwoPi * 0.7 * t) + 0.01 * noise));
+        return clamp16(2048.0 * (0.06 * std::sin(kTwoPi * 0.7 * t) + 0.01 * noise + spike));
     case 0x0111:
-        return clamp16(2048.0 * (0.04 * std::sin(kTwoPi * 1.1 * t + 1.0) + 0.01 * noise));
+        return clamp16(2048.0 * (0.04 * std::sin(kTwoPi * 1.1 * t + 1.0) + 0.01 * noise + spike));
     case 0x0112:
-        return clamp16(2048.0 * (1.0 + 0.03 * std::sin(kTwoPi * 1.8 * t) + 0.01 * noise));
+        return clamp16(2048.0 * (1.0 + 0.03 * std::sin(kTwoPi * 1.8 * t) + 0.01 * noise + spike));
     case 0x0120: // turning rate, 16.4 per deg/s
         return clamp16(16.4 * (25.0 * std::sin(kTwoPi * 0.5 * t) + 0.4 * noise));
     case 0x0121:
@@ -170,7 +206,7 @@ void SignalGenerator::quaternion(quint16 trackId, double t, qint32 out[4]) const
     out[3] = clamp32(kQuaternionOne * az * s);
 }
 
-void SignalGenerator::appendSample(QByteArray& out, quint16 trackId, double t, double uptime)
+void SignalGenerator::appendSample(QByteArray& out, quint16 trackId, double t, double uptime, double period)
 {
     if (isFusion(trackId)) {
         qint32 q[4];
@@ -192,7 +228,7 @@ void SignalGenerator::appendSample(QByteArray& out, quint16 trackId, double t, d
         out.append(char(raw));
         return;
     }
-    const quint16 raw = quint16(scalar(trackId, t, uptime));
+    const quint16 raw = quint16(scalar(trackId, t, uptime, period));
     out.append(char(raw >> 8));
     out.append(char(raw));
 }

@@ -32,11 +32,25 @@ public:
     void setRightFoot(bool right) { m_rightFoot = right; }
     bool isRightFoot() const { return m_rightFoot; }
 
-    // t: seconds since sampling began; uptime: seconds since the sensor was switched on.
-    qint16 scalar(quint16 trackId, double t, double uptime);
+    // Impact peaks on the accelerometer, as a foot strike or a landing puts
+    // them there: single samples far above or below the signal, each axis
+    // its own, about every 0.3 to 0.8 s, some up and some down; one in four
+    // comes with a second peak of the same sign a few tens of milliseconds
+    // later. Each peak is one sample wide, whatever the rate. Off by default.
+    void setSpikes(bool on) { m_spikes = on; }
+    bool hasSpikes() const { return m_spikes; }
+    // The peak in g on the sample `index` of an accelerometer track sampled
+    // every `period` seconds; 0 for the samples without one and for every
+    // other track.
+    double spikeG(quint16 trackId, qint64 index, double period) const;
+
+    // t: seconds since sampling began; uptime: seconds since the sensor was
+    // switched on; period: seconds between two samples of the track (0 when
+    // unknown: then no peaks).
+    qint16 scalar(quint16 trackId, double t, double uptime, double period = 0.0);
     void quaternion(quint16 trackId, double t, qint32 out[4]) const;
     // Appends one sample of the track, big-endian.
-    void appendSample(QByteArray& out, quint16 trackId, double t, double uptime);
+    void appendSample(QByteArray& out, quint16 trackId, double t, double uptime, double period = 0.0);
 
     // Ground contact time in ms of the foot's step running at t (sprints),
     // and of the jump running at t (flight time in ms): the same for every
@@ -54,6 +68,7 @@ private:
 
     quint64 m_seed;
     bool m_rightFoot = false;
+    bool m_spikes = false;
     SimRandom m_noise;
 };
 

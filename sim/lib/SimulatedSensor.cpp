@@ -542,9 +542,12 @@ bool SimulatedSensor::buildGroup(qint64 index, double t, double uptime)
     Wire::appendU16(m_group, mask);
     Wire::appendU16(m_group, Crc16Arc::compute(m_group.constData(), 2));
     Wire::appendU32(m_group, quint32(index));
+    const double basePeriod = 1.0 / double(qMax<quint16>(1, m_settings.baseFrequency));
     for (int i = 0; i < count; ++i) {
-        if (mask & (1u << i))
-            m_signals.appendSample(m_group, m_settings.tracks.at(i).trackId, t, uptime);
+        if (!(mask & (1u << i)))
+            continue;
+        const TrackEntry& track = m_settings.tracks.at(i);
+        m_signals.appendSample(m_group, track.trackId, t, uptime, basePeriod * double(qMax<quint16>(1, track.downSampling)));
     }
     return true;
 }

@@ -143,6 +143,10 @@ public:
     // Which foot the sensor's sprint steps are those of (left by default).
     void setRightFoot(bool right) { m_signals.setRightFoot(right); }
     bool isRightFoot() const { return m_signals.isRightFoot(); }
+    // Impact peaks on the accelerometer (see SignalGenerator::setSpikes), in
+    // the stream and in what is recorded from now on.
+    void setSpikes(bool on) { m_signals.setSpikes(on); }
+    bool hasSpikes() const { return m_signals.hasSpikes(); }
     quint16 firmware() const { return m_firmware; }
     void setFirmware(quint16 revision) { m_firmware = revision; }
     quint8 topState() const { return m_recording ? 1 : 0; }

@@ -1,4 +1,5 @@
 #include "ManualClock.h"
+#include "SignalGenerator.h"
 #include "SimulatedSensor.h"
 
 #include "SimWire.h"
@@ -6,6 +7,7 @@
 #include <QtTest>
 
 #include <algorithm>
+#include <cstdlib>
 
 using namespace sensorsim;
 using namespace simwire;
@@ -122,6 +124,35 @@ private Q_SLOTS:
         }
         QCOMPARE(expected, quint32(1000));
         QCOMPARE(bench.page(0, 2, 6), QByteArray(2048, char(0xFF)));
+    }
+
+    // Impact peaks go into the flash as they go into the stream: on the
+    // samples the signal generator of the sensor's seed puts them on.
+    void recordingsCarryTheImpactPeaks()
+    {
+        Bench bench;
+        bench.setUpRecording(bytes({0, 0, 0, 0, 0, 0, 0, 1}));
+        bench.sensor.setSpikes(true);
+        QVERIFY(bench.sensor.addRecordedMeasurement(1, 10.0));
+        SignalGenerator generator(5);
+        generator.setSpikes(true);
+        QVector<quint32> expected, found;
+        for (quint32 k = 0; k < 1000; ++k) {
+            if (generator.spikeG(0x0110, k, 0.01) != 0.0)
+                expected.append(k);
+        }
+        for (int p = 1; p <= 5; ++p) {
+            const QByteArray data = bench.page(0, 2, p);
+            for (int at = 0; at + 8 <= data.size() && quint8(data[at]) != 0xFF;) {
+                const quint32 sample = be32(data, at + 4);
+                const qint16 accX = qint16((quint8(data[at + 8]) << 8) | quint8(data[at + 9]));
+                if (std::abs(accX) > 2048)
+                    found.append(sample);
+                at += sample % 10 == 0 ? 12 : 10;
+            }
+        }
+        QVERIFY(expected.size() > 10);
+        QCOMPARE(found, expected);
     }
 
     void nextRecordingTakesTheNextEntryAndBlock()

@@ -339,6 +339,131 @@ private Q_SLOTS:
         }
         QVERIFY(generator.scalar(0x0310, 0, 3600) < generator.scalar(0x0310, 0, 0) - 100);
     }
+
+    // Impact peaks: with them on, every sample but the peaks is the signal
+    // it would have been; a peak stands far from both neighbours.
+    void spikesAreSingleSamplesFarFromBothNeighbours_data()
+    {
+        QTest::addColumn<quint16>("track");
+        QTest::addColumn<double>("period");
+        QTest::newRow("acc x at 1 kHz") << quint16(0x0110) << 0.001;
+        QTest::newRow("acc z at 1 kHz") << quint16(0x0112) << 0.001;
+        QTest::newRow("acc y at 100 Hz") << quint16(0x0111) << 0.01;
+        QTest::newRow("acc x every 20 ms") << quint16(0x0110) << 0.02;
+    }
+    void spikesAreSingleSamplesFarFromBothNeighbours()
+    {
+        QFETCH(quint16, track);
+        QFETCH(double, period);
+        SignalGenerator plain(5);
+        SignalGenerator spiky(5);
+        spiky.setSpikes(true);
+        const int samples = int(std::lround(60.0 / period));
+        QVector<int> values(samples);
+        QVector<qint64> peaks;
+        QVector<double> signs;
+        for (int k = 0; k < samples; ++k) {
+            const double t = k * period;
+            const int expected = plain.scalar(track, t, t, period);
+            values[k] = spiky.scalar(track, t, t, period);
+            const double peak = spiky.spikeG(track, k, period);
+            if (peak == 0.0) {
+                QCOMPARE(values[k], expected);
+                continue;
+            }
+            QVERIFY2(std::fabs(values[k] - expected) >= 2.0 * 2048 - 1, qPrintable(QString::number(k)));
+            QCOMPARE(values[k] - expected > 0, peak > 0);
+            peaks.append(k);
+            signs.append(peak);
+        }
+        for (qint64 k : peaks) {
+            if (k == 0 || k + 1 == samples)
+                continue;
+            QVERIFY(std::abs(values[k] - values[k - 1]) > 1.5 * 2048);
+            QVERIFY(std::abs(values[k] - values[k + 1]) > 1.5 * 2048);
+            QVERIFY(spiky.spikeG(track, k - 1, period) == 0.0 && spiky.spikeG(track, k + 1, period) == 0.0);
+        }
+        // About every 0.3 to 0.8 s, up and down; some come in pairs of one sign.
+        int up = 0, pairs = 0;
+        double longest = 0, shortest = 1e9;
+        for (int i = 0; i < peaks.size(); ++i) {
+            up += signs[i] > 0 ? 1 : 0;
+            if (i == 0)
+                continue;
+            const double gap = double(peaks[i] - peaks[i - 1]) * period;
+            if (gap < 0.1) {
+                ++pairs;
+                QVERIFY((signs[i] > 0) == (signs[i - 1] > 0));
+                QVERIFY(gap >= 0.02 && peaks[i] - peaks[i - 1] >= 2);
+            } else {
+                shortest = qMin(shortest, gap);
+                longest = qMax(longest, gap);
+            }
+        }
+        QVERIFY2(peaks.size() > 60 / 0.8 && peaks.size() < 1.5 * 60 / 0.3, qPrintable(QString::number(peaks.size())));
+        QVERIFY2(up > peaks.size() / 4 && up < peaks.size() * 3 / 4, qPrintable(QString::number(up)));
+        QVERIFY2(pairs > 5 && pairs < peaks.size() / 2, qPrintable(QString::number(pairs)));
+        QVERIFY2(shortest >= 0.2 && longest <= 0.85, qPrintable(QStringLiteral("%1 %2").arg(shortest).arg(longest)));
+    }
+
+    void spikesFollowTheSeedAndStayOffTheOtherTracks()
+    {
+        SignalGenerator a(5), b(5), c(6);
+        for (SignalGenerator* g : {&a, &b, &c})
+            g->setSpikes(true);
+        QVector<qint64> ofA, ofB, ofC;
+        for (qint64 k = 0; k < 20000; ++k) {
+            if (a.spikeG(0x0110, k, 0.001) != 0.0)
+                ofA.append(k);
+            if (b.spikeG(0x0110, k, 0.001) != 0.0)
+                ofB.append(k);
+            if (c.spikeG(0x0110, k, 0.001) != 0.0)
+                ofC.append(k);
+            for (quint16 other : {0x0120, 0x0130, 0x0310, 0x8014})
+                QCOMPARE(a.spikeG(other, k, 0.001), 0.0);
+        }
+        QCOMPARE(ofA, ofB);
+        QVERIFY(!ofA.isEmpty() && ofA != ofC);
+        a.setSpikes(false);
+        QCOMPARE(a.spikeG(0x0110, ofA.first(), 0.001), 0.0);
+    }
+
+    // On the wire: acceleration X at 1 kHz for three seconds.
+    void spikesReachTheLiveStreamAsSingleSamples_data()
+    {
+        QTest::addColumn<bool>("spikes");
+        QTest::newRow("with peaks") << true;
+        QTest::newRow("without") << false;
+    }
+    void spikesReachTheLiveStreamAsSingleSamples()
+    {
+        QFETCH(bool, spikes);
+        Bench bench;
+        bench.sensor.setSpikes(spikes);
+        const QByteArray serial = bytes({1, 2, 3, 4, 5, 6, 7, 8});
+        bench.exchange(request('1', "<ResetTracks>"));
+        bench.exchange(request('2', "<AddTrack>", serial + bytes({0x01, 0x10, 0x00, 0x01, 0x01, 0x04})));
+        bench.exchange(request('3', "<SetBaseFreq>", bytes({0x03, 0xE8})));
+        bench.exchange(request('4', "<SetFeature>", bytes({4, 1})));
+        bench.clock->advanceMs(3000);
+        const QVector<QByteArray> packets = livePackets(bench.sensor.take());
+        QCOMPARE(packets.size(), 3000);
+        QVector<int> values;
+        for (const QByteArray& group : packets)
+            values.append(be16s(group, 8));
+        int peaks = 0;
+        for (int k = 1; k + 1 < values.size(); ++k) {
+            if (std::abs(values[k]) < 0.3 * 2048)
+                continue;
+            ++peaks;
+            QVERIFY(std::abs(values[k - 1]) < 0.3 * 2048 && std::abs(values[k + 1]) < 0.3 * 2048);
+            QVERIFY(std::abs(values[k]) > 2 * 2048);
+        }
+        if (spikes)
+            QVERIFY2(peaks >= 3 && peaks <= 14, qPrintable(QString::number(peaks)));
+        else
+            QCOMPARE(peaks, 0);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestSensorStream)

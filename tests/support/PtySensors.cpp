@@ -53,6 +53,12 @@ QString PtySensors::serialText(int index) const
     return QString::number(sensor(index)->serial(), 16);
 }
 
+void PtySensors::setSpikes(bool on)
+{
+    for (const auto& sensor : m_sensors)
+        sensor->setSpikes(on);
+}
+
 void PtySensors::service()
 {
     for (const auto& endpoint : m_endpoints)

@@ -34,6 +34,9 @@ public:
     sensorsim::SimulatedSensor* sensor(int index) const { return m_sensors.at(size_t(index)).get(); }
     int count() const { return int(m_sensors.size()); }
     QString serialText(int index) const;
+    // Impact peaks on every sensor's accelerometer from now on (recordings
+    // already in flash stay as they are).
+    void setSpikes(bool on);
 
 private:
     void service();
