@@ -24,7 +24,9 @@
 
 #include <QCoreApplication>
 #include <QDebug>
+#include <QOffscreenSurface>
 #include <QOpenGLContext>
+#include <QOpenGLFunctions>
 #include <QSGRendererInterface>
 #include <QQmlApplicationEngine>
 #include <QQmlContext>
@@ -145,7 +147,35 @@ void GuiManager::chooseSceneGraphBackend()
     if (!probe.create()) {
         qCDebug(lcApp) << "No OpenGL here; the scene is drawn in software.";
         QQuickWindow::setSceneGraphBackend(QSGRendererInterface::Software);
+        return;
     }
+    // An OpenGL that is itself drawn on the processor redraws the whole
+    // window for every frame, several times over what the scene's own
+    // software renderer spends on the parts that changed.
+    QOffscreenSurface surface;
+    surface.setFormat(probe.format());
+    surface.create();
+    if (!surface.isValid() || !probe.makeCurrent(&surface))
+        return;
+    const auto* name = reinterpret_cast<const char*>(probe.functions()->glGetString(GL_RENDERER));
+    const QString renderer = QString::fromLatin1(name != nullptr ? name : "");
+    probe.doneCurrent();
+    if (isSoftwareRenderer(renderer)) {
+        qCDebug(lcApp) << "OpenGL is drawn in software here (" << renderer << "); so is the scene, more cheaply.";
+        QQuickWindow::setSceneGraphBackend(QSGRendererInterface::Software);
+    }
+}
+
+bool GuiManager::isSoftwareRenderer(const QString& renderer)
+{
+    static const QStringList names{QStringLiteral("llvmpipe"), QStringLiteral("softpipe"),
+                                   QStringLiteral("Software Rasterizer"), QStringLiteral("SWR"),
+                                   QStringLiteral("swrast")};
+    for (const QString& name : names) {
+        if (renderer.contains(name, Qt::CaseInsensitive))
+            return true;
+    }
+    return false;
 }
 
 void GuiManager::chooseControlsStyle()

@@ -48,6 +48,9 @@ public:
     // Before the first window: the software scene graph where OpenGL is not
     // to be had.
     static void chooseSceneGraphBackend();
+    // Whether an OpenGL renderer (as GL_RENDERER names it) draws on the
+    // processor.
+    static bool isSoftwareRenderer(const QString& renderer);
     // Before the first control: the style the skin is drawn for.
     static void chooseControlsStyle();
     // Logs once how long after the start of the process the window's first

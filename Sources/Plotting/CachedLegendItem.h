@@ -5,7 +5,7 @@
 #include <QPixmap>
 
 // A legend entry that renders its icon and text once and copies the result
-// on every later replot. A live plot replots a hundred times a second, and
+// on every later replot. A live plot replots 25 times a second, and
 // laying out the legend's texts each time costs more than drawing a graph.
 class CachedLegendItem : public QCPPlottableLegendItem
 {

@@ -14,6 +14,10 @@
 
 namespace {
 
+// A live plot is redrawn 25 times a second, as smooth as television: every
+// frame redraws the whole plot, and frames no screen shows are work lost.
+constexpr int kLiveFrameMs = 40;
+
 // Channels computed by the sensor's jump and ground-contact algorithms: as
 // line graphs they are steps, state codes and time stamps that swamp the
 // motion signals (and stretch their axis).
@@ -40,7 +44,7 @@ void TrackPlotter::addUnitToLabel(QCPAxis* axis, const QString& unit)
 TrackPlotter::TrackPlotter(QQuickItem* parent)
     : PlotItem(parent)
 {
-    m_updateTimer.setInterval(10);
+    m_updateTimer.setInterval(kLiveFrameMs);
     connect(&m_updateTimer, &QTimer::timeout, this, &TrackPlotter::updateGraphs);
     connect(m_customPlot, &QCustomPlot::plottableClick, this, &TrackPlotter::graphClicked);
 }
@@ -202,7 +206,7 @@ void TrackPlotter::updateGraphs()
 
     const bool report = isVerbose() || m_firstLiveUpdate;
     replotIfNeeded();
-    // A live plot updates a hundred times a second; it reports its first
+    // A live plot updates 25 times a second; it reports its first
     // update only.
     if (report)
         qCDebug(lcPlotting) << " CustomPlotItem is updated nr of graphs: " << m_entries.size() << " min: " << m_minX

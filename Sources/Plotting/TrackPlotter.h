@@ -17,10 +17,11 @@ class QCPAbstractPlottable;
 class QCPAxis;
 
 // The plot item of the scene: one line graph per scalar track of a device's
-// track list, drawn by an off-screen QCustomPlot. In live mode a 10 ms timer
-// redraws the newest samples; in static mode the whole measurement is drawn
-// once its tracks are set up. While the scene does not show the item, it
-// does no work at all: changes wait until it is shown again.
+// track list, drawn by an off-screen QCustomPlot. In live mode a timer
+// redraws the newest samples 25 times a second; in static mode the whole
+// measurement is drawn once its tracks are set up. While the scene does not
+// show the item, it does no work at all: changes wait until it is shown
+// again.
 //
 // Tracks and track lists belong to their measurement and may go at any time
 // (a data load replaces a list, a measurement is removed), so the plotter

@@ -1,4 +1,5 @@
 #include "Application/Helper.h"
+#include "Application/GuiManager.h"
 #include "Application/Korvex.h"
 #include "Data/Store.h"
 #include "Plotting/TrackPlotter.h"
@@ -117,6 +118,28 @@ private Q_SLOTS:
         // The event loop and the rest of the program go on.
         QTest::qWait(100);
         root.reset();
+    }
+
+    // OpenGL drawn on the processor gives way to the scene's own software
+    // renderer; a graphics card's OpenGL is kept.
+    void softwareOpenGlIsToldFromAGraphicsCard_data()
+    {
+        QTest::addColumn<QString>("renderer");
+        QTest::addColumn<bool>("software");
+        QTest::newRow("Mesa llvmpipe") << "llvmpipe (LLVM 15.0.6, 256 bits)" << true;
+        QTest::newRow("Mesa softpipe") << "softpipe" << true;
+        QTest::newRow("Windows' own") << "GDI Generic Software Rasterizer" << true;
+        QTest::newRow("Intel") << "Mesa Intel(R) UHD Graphics 620 (KBL GT2)" << false;
+        QTest::newRow("NVIDIA") << "NVIDIA GeForce GTX 1650/PCIe/SSE2" << false;
+        QTest::newRow("AMD") << "AMD Radeon Graphics (renoir, LLVM 15.0.6, DRM 3.49)" << false;
+        QTest::newRow("nothing said") << "" << false;
+    }
+
+    void softwareOpenGlIsToldFromAGraphicsCard()
+    {
+        QFETCH(QString, renderer);
+        QFETCH(bool, software);
+        QCOMPARE(GuiManager::isSoftwareRenderer(renderer), software);
     }
 };
 
