@@ -8,11 +8,15 @@
 #include "Plotting/OffscreenPlot.h"
 
 #include <QDebug>
+#include <QFontMetrics>
 
 #include <cmath>
 #include <limits>
 
 namespace {
+
+// Every unit an axis carries; its label shows as many as fit.
+const char kFullLabel[] = "korvexUnits";
 
 // A live plot is redrawn 25 times a second, as smooth as television: every
 // frame redraws the whole plot, and frames no screen shows are work lost.
@@ -34,11 +38,27 @@ void TrackPlotter::addUnitToLabel(QCPAxis* axis, const QString& unit)
     if (axis == nullptr || unit.isEmpty())
         return;
     const QString separator = QStringLiteral(", ");
-    const QString label = axis->label();
+    const QString label = axis->property(kFullLabel).toString();
+    QString units = label;
     if (label.isEmpty())
-        axis->setLabel(unit);
+        units = unit;
     else if (!label.split(separator).contains(unit))
-        axis->setLabel(label + separator + unit);
+        units = label + separator + unit;
+    axis->setProperty(kFullLabel, units);
+    axis->setLabel(units);
+}
+
+void TrackPlotter::fitAxisLabels()
+{
+    const int room = m_customPlot->axisRect()->height() - 4;
+    for (QCPAxis* axis : {m_customPlot->yAxis, m_customPlot->yAxis2}) {
+        const QString units = axis->property(kFullLabel).toString();
+        if (units.isEmpty() || room < 1)
+            continue;
+        const QString shown = QFontMetrics(axis->labelFont()).elidedText(units, Qt::ElideRight, room);
+        if (shown != axis->label())
+            axis->setLabel(shown);
+    }
 }
 
 TrackPlotter::TrackPlotter(QQuickItem* parent)
@@ -229,6 +249,7 @@ void TrackPlotter::updateGraph(uchar trackNumber)
     if (m_layoutStale) {
         m_layoutStale = false;
         m_customPlot->layOut();
+        fitAxisLabels();
     }
     const int columns = m_customPlot->axisRect()->width();
     if (entry.feed.sync(graph, store, wanted, columns))
@@ -345,6 +366,7 @@ void TrackPlotter::clearPlot()
     // Axes start over as well: a new list brings its own units and ranges.
     for (QCPAxis* axis : {m_customPlot->yAxis, m_customPlot->yAxis2}) {
         axis->setLabel(QString());
+        axis->setProperty(kFullLabel, QString());
         axis->setRange(0, 5);
     }
     m_customPlot->yAxis2->setVisible(false);

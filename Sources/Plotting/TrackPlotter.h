@@ -104,6 +104,8 @@ protected:
     // An axis may carry tracks of several units; it names each once, in the
     // order the tracks came, instead of only the last one.
     static void addUnitToLabel(QCPAxis* axis, const QString& unit);
+    // An axis label longer than its axis is shortened, with an ellipsis.
+    void fitAxisLabels();
     // Marks the plot as needing a replot at the end of this update.
     void markChanged() { m_changed = true; }
     bool isVerbose() const { return m_mode != Live; }

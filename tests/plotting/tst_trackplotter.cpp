@@ -10,6 +10,7 @@
 #include "PlotPixels.h"
 #include "PlotStage.h"
 
+#include <QFontMetrics>
 #include <QQuickItem>
 #include <QSignalSpy>
 #include <QtTest>
@@ -136,6 +137,12 @@ QVector<int> indicesOf(QCPGraph* graph, const ScalarSampleStore& store)
         indices.append(i >= 0 && store.valueAt(i) == it->value ? i : -1);
     }
     return indices;
+}
+
+// Tracks of a span up to 40 go on the left axis.
+bool plotterAxisIsLeft(const Track* track)
+{
+    return track->getMaxY() - track->getMinY() <= 40;
 }
 
 std::unique_ptr<TrackPlotter> makePlotter(const QString& kind)
@@ -575,6 +582,39 @@ private Q_SLOTS:
                 return qAbs(p.x() - expected.x()) <= 1 && qAbs(p.y() - expected.y()) <= 1;
             });
             QVERIFY2(near, qPrintable(QStringLiteral("no ramp pixel near key %1").arg(key)));
+        }
+    }
+
+    // An axis carrying many units names them all where it is long enough,
+    // and as many as fit, with an ellipsis, where it is not.
+    void anAxisLabelTooLongForItsAxisIsShortened()
+    {
+        TrackList list(nullptr, 1, 2);
+        QStringList units;
+        for (int id : {0x0110, 0x0130, 0x0210, 0x0211, 0x0212, 0x0310, 0x0311, 0x0330}) {
+            Track* track = addTrack(list, id);
+            fill(track, 0, 10, [](quint32) { return 1.0; });
+            if (plotterAxisIsLeft(track) && !units.contains(track->getUnit()))
+                units << track->getUnit();
+        }
+        QVERIFY(units.size() >= 4);
+        TrackPlotter plotter;
+        m_stage.hold(plotter);
+        plotter.setMode(TrackPlotter::Static);
+        plotter.SetupTracks(&list);
+        QCPAxis* axis = plotter.customPlot()->yAxis;
+        for (int height : {700, 140, 700}) {
+            plotter.setSize(QSizeF(400, height));
+            plotter.updateGraphs();
+            const int room = plotter.customPlot()->axisRect()->height();
+            const QString label = axis->label();
+            if (height == 700) {
+                QCOMPARE(label, units.join(", "));
+            } else {
+                QVERIFY2(label.endsWith(QChar(0x2026)), qPrintable(label));
+                QVERIFY(units.join(", ").startsWith(label.chopped(1)));
+                QVERIFY(QFontMetrics(axis->labelFont()).horizontalAdvance(label) <= room);
+            }
         }
     }
 
