@@ -47,6 +47,48 @@ OffscreenPlot::OffscreenPlot(QWidget* parent)
     mPaintBuffers.clear();
     mPaintBuffers.append(QSharedPointer<QCPAbstractPaintBuffer>(
         new GroundedBuffer(this, viewport().size(), mBufferDevicePixelRatio)));
+
+    // The legend column takes the width the legend needs, no more, and
+    // starts where the data area starts.
+    m_legendColumn = new QCPLayoutGrid;
+    plotLayout()->addElement(0, 1, m_legendColumn);
+    plotLayout()->setColumnStretchFactor(1, 0.001);
+    plotLayout()->setColumnSpacing(0);
+    m_legendColumn->addElement(1, 0, new QCPLayoutElement(this));
+    m_legendColumn->setRowStretchFactor(0, 0.001);
+    m_legendColumn->setRowStretchFactor(1, 1);
+    m_legendColumn->setRowSpacing(0);
+    auto* edges = new QCPMarginGroup(this);
+    axisRect()->setMarginGroup(QCP::msTop | QCP::msBottom, edges);
+    m_legendColumn->setMarginGroup(QCP::msTop | QCP::msBottom, edges);
+    m_legendColumn->setAutoMargins(QCP::msTop | QCP::msBottom);
+    m_legendColumn->setMargins(QMargins(0, 0, 6, 0));
+    legend->setVisible(false);
+}
+
+void OffscreenPlot::setLegendShown(bool shown)
+{
+    m_legendShown = shown;
+    arrangeLegend();
+}
+
+void OffscreenPlot::arrangeLegend()
+{
+    QCPLayoutInset* inset = axisRect()->insetLayout();
+    // Beside the data where that leaves the data at least twice the room.
+    const bool beside = m_legendShown && legend->minimumOuterSizeHint().width() * 3 <= viewport().width();
+    QCPLayout* wanted = beside ? static_cast<QCPLayout*>(m_legendColumn) : inset;
+    if (legend->layout() != wanted) {
+        if (legend->layout() != nullptr)
+            legend->layout()->take(legend);
+        if (beside) {
+            m_legendColumn->addElement(0, 0, legend);
+        } else {
+            // In the data area's inset the legend goes with the plot.
+            inset->addElement(legend, Qt::AlignRight | Qt::AlignTop);
+        }
+    }
+    legend->setVisible(m_legendShown);
 }
 
 bool OffscreenPlot::plainGround(QColor& colour) const

@@ -76,6 +76,7 @@ void PlotItem::updateCustomPlotSize()
     // queued for itself would paint into buffers of no size.
     m_customPlot->setGeometry(0, 0, qMax(1, w), qMax(1, h));
     m_customPlot->setViewport(QRect(0, 0, qMax(1, w), qMax(1, h)));
+    m_customPlot->arrangeLegend();
     m_layoutStale = true;
     if (w <= 0 || h <= 0)
         m_frame = QPixmap();

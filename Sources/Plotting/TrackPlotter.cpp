@@ -148,7 +148,7 @@ void TrackPlotter::SetupTracks(TrackList* tracklist)
     const QList<Track*> tracks = tracklist->getAllTracks();
     for (Track* track : tracks)
         AddTrack(track);
-    m_customPlot->legend->setVisible(m_legendVisible);
+    m_customPlot->setLegendShown(m_legendVisible);
     m_layoutStale = true;
     markChanged();
     m_firstLiveUpdate = true;
@@ -415,7 +415,8 @@ void TrackPlotter::setLegendVisible(bool visible)
     if (visible == m_legendVisible)
         return;
     m_legendVisible = visible;
-    m_customPlot->legend->setVisible(visible);
+    m_customPlot->setLegendShown(visible);
+    m_layoutStale = true;
     markChanged();
     replotIfNeeded();
     update();

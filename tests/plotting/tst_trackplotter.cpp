@@ -618,6 +618,54 @@ private Q_SLOTS:
         }
     }
 
+    // The legend stands right of the data, where it hides no sample; a plot
+    // too narrow for both shows it over the data; folded, it gives the data
+    // its room.
+    void theLegendStandsBesideTheDataWhereThereIsRoom_data()
+    {
+        QTest::addColumn<int>("width");
+        QTest::addColumn<bool>("shown");
+        QTest::addColumn<bool>("beside");
+        QTest::newRow("wide, shown") << 800 << true << true;
+        QTest::newRow("narrow, shown") << 300 << true << false;
+        QTest::newRow("wide, folded") << 800 << false << false;
+    }
+
+    void theLegendStandsBesideTheDataWhereThereIsRoom()
+    {
+        QFETCH(int, width);
+        QFETCH(bool, shown);
+        QFETCH(bool, beside);
+        TrackList list(nullptr, 1, 2);
+        for (int id : {Track::AccX, Track::AccY, Track::GyrX})
+            fill(addTrack(list, id), 0, 2000, [](quint32 n) { return n % 50 == 0 ? 9.0 : 0.0; });
+        TrackPlotter plotter;
+        m_stage.hold(plotter);
+        plotter.setSize(QSizeF(width, 300));
+        plotter.setLegendVisible(shown);
+        plotter.SetupTracks(&list);
+        plotter.stopUpdate();
+        plotter.updateGraphs();
+        QCustomPlot* plot = plotter.customPlot();
+        plot->replot();
+        QCOMPARE(plot->legend->visible(), shown);
+        const QRect data = plot->axisRect()->rect();
+        const QRect legend = plot->legend->outerRect();
+        if (shown)
+            QCOMPARE(!legend.intersects(data), beside);
+        if (beside) {
+            QVERIFY(legend.left() >= data.right());
+            QCOMPARE(legend.top(), data.top());
+        }
+        if (!shown) {
+            // Shown again, it takes its width from the data.
+            plotter.setLegendVisible(true);
+            plotter.updateGraphs();
+            plot->replot();
+            QCOMPARE(plot->axisRect()->rect().width() + plot->legend->outerRect().width(), data.width());
+        }
+    }
+
     void emptyPlotDrawsOnlyItsGround()
     {
         TrackList list(nullptr, 1, 2);
