@@ -63,6 +63,17 @@ OffscreenPlot::OffscreenPlot(QWidget* parent)
     m_legendColumn->setMarginGroup(QCP::msTop | QCP::msBottom, edges);
     m_legendColumn->setAutoMargins(QCP::msTop | QCP::msBottom);
     m_legendColumn->setMargins(QMargins(0, 0, 6, 0));
+    m_legendRow = new QCPLayoutGrid;
+    plotLayout()->addElement(1, 0, m_legendRow);
+    plotLayout()->setRowStretchFactor(1, 0.001);
+    plotLayout()->setRowSpacing(0);
+    m_legendRow->setMargins(QMargins(6, 0, 6, 4));
+    // An empty grid would cap the data's width to nothing: a spacer beside
+    // the legend's cell keeps the row as wide as the data.
+    m_legendRow->addElement(0, 1, new QCPLayoutElement(this));
+    m_legendRow->setColumnStretchFactor(0, 0.001);
+    m_legendRow->setColumnStretchFactor(1, 1);
+    m_legendRow->setColumnSpacing(0);
     legend->setVisible(false);
 }
 
@@ -74,20 +85,50 @@ void OffscreenPlot::setLegendShown(bool shown)
 
 void OffscreenPlot::arrangeLegend()
 {
-    QCPLayoutInset* inset = axisRect()->insetLayout();
-    // Beside the data where that leaves the data at least twice the room.
-    const bool beside = m_legendShown && legend->minimumOuterSizeHint().width() * 3 <= viewport().width();
-    QCPLayout* wanted = beside ? static_cast<QCPLayout*>(m_legendColumn) : inset;
+    enum Place { Beside, Below, Over };
+    // The legend's entries, the widest and the tallest.
+    int entryWidth = 0;
+    int entryHeight = 0;
+    const int entries = legend->itemCount();
+    for (int i = 0; i < entries; ++i) {
+        const QSize hint = legend->item(i)->minimumOuterSizeHint();
+        entryWidth = qMax(entryWidth, hint.width());
+        entryHeight = qMax(entryHeight, hint.height());
+    }
+    const QMargins frame = legend->margins();
+    const int spacing = legend->columnSpacing();
+    const QSize room = viewport().size();
+    // Beside the data where that leaves the data at least twice the room;
+    // else below it, in as many columns as fit, where that leaves it twice
+    // the height.
+    const int columns = qMax(1, (room.width() - 12 - frame.left() - frame.right() + spacing) / qMax(1, entryWidth + spacing));
+    const int rows = (entries + columns - 1) / columns;
+    Place place = Over;
+    if ((entryWidth + frame.left() + frame.right()) * 3 <= room.width())
+        place = Beside;
+    else if ((rows * (entryHeight + legend->rowSpacing()) + frame.top() + frame.bottom()) * 3 <= room.height())
+        place = Below;
+
+    QCPLayout* wanted = axisRect()->insetLayout();
+    if (m_legendShown && place == Beside)
+        wanted = m_legendColumn;
+    else if (m_legendShown && place == Below)
+        wanted = m_legendRow;
     if (legend->layout() != wanted) {
         if (legend->layout() != nullptr)
             legend->layout()->take(legend);
-        if (beside) {
+        if (wanted == m_legendColumn)
             m_legendColumn->addElement(0, 0, legend);
-        } else {
+        else if (wanted == m_legendRow)
+            m_legendRow->addElement(0, 0, legend);
+        else
             // In the data area's inset the legend goes with the plot.
-            inset->addElement(legend, Qt::AlignRight | Qt::AlignTop);
-        }
+            axisRect()->insetLayout()->addElement(legend, Qt::AlignRight | Qt::AlignTop);
     }
+    if (wanted == m_legendRow)
+        legend->setFillOrder(QCPLayoutGrid::foColumnsFirst, true), legend->setWrap(columns);
+    else
+        legend->setWrap(0), legend->setFillOrder(QCPLayoutGrid::foRowsFirst, true);
     legend->setVisible(m_legendShown);
 }
 

@@ -29,9 +29,10 @@ public:
     // The colour the picture is painted on, when it is one plain colour.
     bool plainGround(QColor& colour) const;
 
-    // Shows the legend in a column of its own right of the data, where it
-    // hides no sample, or hides it and gives the data its room. A plot too
-    // narrow for both shows it over the data instead.
+    // Shows the legend where it hides no sample: in a column of its own
+    // right of the data, or, where the plot is too narrow for that, in rows
+    // below it; or hides it and gives the data its room. A plot too small
+    // for either shows it over the data.
     void setLegendShown(bool shown);
     // Puts the legend where the plot's width has room for it; after a resize.
     void arrangeLegend();
@@ -40,4 +41,6 @@ private:
     bool m_legendShown = false;
     // The column right of the data area: the legend at its top.
     QCPLayoutGrid* m_legendColumn = nullptr;
+    // The row below the data area.
+    QCPLayoutGrid* m_legendRow = nullptr;
 };

@@ -600,6 +600,7 @@ private Q_SLOTS:
         QVERIFY(units.size() >= 4);
         TrackPlotter plotter;
         m_stage.hold(plotter);
+        plotter.setLegendVisible(false);
         plotter.setMode(TrackPlotter::Static);
         plotter.SetupTracks(&list);
         QCPAxis* axis = plotter.customPlot()->yAxis;
@@ -618,30 +619,31 @@ private Q_SLOTS:
         }
     }
 
-    // The legend stands right of the data, where it hides no sample; a plot
-    // too narrow for both shows it over the data; folded, it gives the data
-    // its room.
-    void theLegendStandsBesideTheDataWhereThereIsRoom_data()
+    // The legend stands right of the data, or below it where the plot is
+    // narrow, where it hides no sample; a plot too small for either shows
+    // it over the data; folded, it gives the data its room.
+    void theLegendStandsWhereItHidesNoSample_data()
     {
-        QTest::addColumn<int>("width");
+        QTest::addColumn<QSize>("size");
         QTest::addColumn<bool>("shown");
-        QTest::addColumn<bool>("beside");
-        QTest::newRow("wide, shown") << 800 << true << true;
-        QTest::newRow("narrow, shown") << 300 << true << false;
-        QTest::newRow("wide, folded") << 800 << false << false;
+        QTest::addColumn<QString>("place");
+        QTest::newRow("wide") << QSize(800, 300) << true << "beside";
+        QTest::newRow("narrow") << QSize(300, 300) << true << "below";
+        QTest::newRow("small") << QSize(250, 120) << true << "over";
+        QTest::newRow("folded") << QSize(800, 300) << false << "none";
     }
 
-    void theLegendStandsBesideTheDataWhereThereIsRoom()
+    void theLegendStandsWhereItHidesNoSample()
     {
-        QFETCH(int, width);
+        QFETCH(QSize, size);
         QFETCH(bool, shown);
-        QFETCH(bool, beside);
+        QFETCH(QString, place);
         TrackList list(nullptr, 1, 2);
         for (int id : {Track::AccX, Track::AccY, Track::GyrX})
             fill(addTrack(list, id), 0, 2000, [](quint32 n) { return n % 50 == 0 ? 9.0 : 0.0; });
         TrackPlotter plotter;
         m_stage.hold(plotter);
-        plotter.setSize(QSizeF(width, 300));
+        plotter.setSize(size);
         plotter.setLegendVisible(shown);
         plotter.SetupTracks(&list);
         plotter.stopUpdate();
@@ -651,13 +653,17 @@ private Q_SLOTS:
         QCOMPARE(plot->legend->visible(), shown);
         const QRect data = plot->axisRect()->rect();
         const QRect legend = plot->legend->outerRect();
-        if (shown)
-            QCOMPARE(!legend.intersects(data), beside);
-        if (beside) {
+        if (place == "beside") {
             QVERIFY(legend.left() >= data.right());
             QCOMPARE(legend.top(), data.top());
-        }
-        if (!shown) {
+        } else if (place == "below") {
+            QVERIFY(legend.top() >= data.bottom());
+            QVERIFY(legend.right() <= size.width());
+            // Side by side, as many as fit.
+            QVERIFY(legend.height() < 3 * plot->legend->item(0)->outerRect().height());
+        } else if (place == "over") {
+            QVERIFY(legend.intersects(data));
+        } else {
             // Shown again, it takes its width from the data.
             plotter.setLegendVisible(true);
             plotter.updateGraphs();
