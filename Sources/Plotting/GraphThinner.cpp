@@ -2,6 +2,7 @@
 
 #include "Data/ScalarSampleStore.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -106,10 +107,9 @@ const QVector<int>& GraphThinner::thin(const ScalarSampleStore& store, int start
         m_firstInWindow = 0;
     }
     const int closed = m_closed.size() - m_firstInWindow;
-    m_result.reserve(m_result.size() + closed + 2);
-    const int* from = m_closed.constData() + m_firstInWindow;
-    for (int i = 0; i < closed; ++i)
-        m_result.append(from[i]);
+    const int before = m_result.size();
+    m_result.resize(before + closed);
+    std::copy_n(m_closed.constData() + m_firstInWindow, closed, m_result.data() + before);
     if (m_openColumn != headColumn)
         m_open.appendTo(m_result);
     return m_result;

@@ -1,5 +1,7 @@
 #include "Plotting/OffscreenPlot.h"
 
+#include <utility>
+
 namespace {
 
 // A paint buffer cleared to the plot's ground, so that it holds the whole
@@ -17,6 +19,17 @@ public:
     {
         QColor ground;
         m_grounded = m_plot->plainGround(ground);
+        // The last picture is still the scene's frame: the next one is drawn
+        // into the other buffer rather than into a copy of this one.
+        if (!mBuffer.isDetached()) {
+            const QSize size = mBuffer.size();
+            const qreal ratio = mBuffer.devicePixelRatio();
+            std::swap(mBuffer, m_spare);
+            if (mBuffer.size() != size || !mBuffer.isDetached()) {
+                mBuffer = QPixmap(size);
+                mBuffer.setDevicePixelRatio(ratio);
+            }
+        }
         mBuffer.fill(m_grounded ? ground : colour);
     }
 
@@ -31,6 +44,7 @@ public:
 
 private:
     const OffscreenPlot* m_plot;
+    QPixmap m_spare;
     bool m_grounded = false;
 };
 
