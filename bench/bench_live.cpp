@@ -92,17 +92,6 @@ constexpr int kSeed = 1;
 const char* const kExtraChannels[] = {"channel_mag", "channel_pressure", "channel_battery",
                                       "channel_current", "channel_adc3", "channel_adc4"};
 
-double processCpuSeconds(const QString& pid = QStringLiteral("self"))
-{
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray line = stat.readAll();
-    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
-    // utime and stime are fields 14 and 15 of the line.
-    return (fields.value(11).toDouble() + fields.value(12).toDouble()) / double(sysconf(_SC_CLK_TCK));
-}
-
 double megabytes(qint64 bytes)
 {
     return double(bytes) / (1024.0 * 1024.0);
@@ -132,19 +121,6 @@ QProcess* s_simulator = nullptr;
     std::fprintf(stderr, "bench_live: %s\n", what);
     std::fflush(stderr);
     std::_Exit(1);
-}
-
-QList<TrackPlotter*> plottersUnder(QQuickItem* item)
-{
-    QList<TrackPlotter*> found;
-    if (item == nullptr)
-        return found;
-    if (auto* plotter = qobject_cast<TrackPlotter*>(item))
-        found.append(plotter);
-    const QList<QQuickItem*> children = item->childItems();
-    for (QQuickItem* child : children)
-        found += plottersUnder(child);
-    return found;
 }
 
 // The impact peaks the sensor sent within the keys (sample numbers) the
@@ -215,7 +191,7 @@ public:
         : m_measurements(measurements)
         , m_live(live)
         , m_serials(serials)
-        , m_simulatorPid(QString::number(simulatorPid))
+        , m_simulatorPid(simulatorPid)
     {
     }
 
@@ -244,13 +220,13 @@ public:
     {
         QTest::qWait(kWarmUpMs);
         const qint64 samplesBefore = samples();
-        const double cpuBefore = processCpuSeconds();
-        const double simulatorBefore = processCpuSeconds(m_simulatorPid);
+        const double cpuBefore = ProcessStats::cpuSeconds();
+        const double simulatorBefore = ProcessStats::cpuSeconds(m_simulatorPid);
         QElapsedTimer wall;
         wall.start();
         QTest::qWait(ms);
-        const double cpu = processCpuSeconds() - cpuBefore;
-        const double simulator = processCpuSeconds(m_simulatorPid) - simulatorBefore;
+        const double cpu = ProcessStats::cpuSeconds() - cpuBefore;
+        const double simulator = ProcessStats::cpuSeconds(m_simulatorPid) - simulatorBefore;
         const double seconds = double(wall.elapsed()) / 1000.0;
         Window window;
         window.cpuPercent = 100.0 * cpu / seconds;
@@ -263,7 +239,7 @@ private:
     MeasurementController& m_measurements;
     LiveController& m_live;
     QStringList m_serials;
-    QString m_simulatorPid;
+    qint64 m_simulatorPid = 0;
 };
 
 } // namespace
@@ -362,7 +338,7 @@ int main(int argc, char** argv)
         if (scene.waitFor(QStringLiteral("plot_") + serial, 20000) == nullptr)
             fail("a sensor's plot did not come");
     }
-    if (!waitUntil([&] { return plottersUnder(scene.find("plotArea")).size() == kSensors; }, 20000))
+    if (!waitUntil([&] { return PlotPixels::plottersUnder(scene.find("plotArea")).size() == kSensors; }, 20000))
         fail("the plots did not come");
 
     LiveBench bench(*measurements, *live, serials, simulator.processId());
@@ -371,7 +347,7 @@ int main(int argc, char** argv)
     for (const QString& serial : serials)
         std::printf("sensor %s: %d tracks in the live measurement\n", qPrintable(serial), bench.tracksOf(serial));
     int graphs = 0;
-    for (TrackPlotter* plotter : plottersUnder(scene.find("plotArea")))
+    for (TrackPlotter* plotter : PlotPixels::plottersUnder(scene.find("plotArea")))
         graphs += plotter->customPlot() != nullptr ? plotter->customPlot()->graphCount() : 0;
     std::printf("graphs on the Live page: %d\n", graphs);
     const QString picture = scene.picture(QStringLiteral("live-spikes"));
@@ -379,7 +355,7 @@ int main(int argc, char** argv)
         // Checked at once, while the plots still show what the picture shows.
         PeakCount peaks;
         for (int i = 0; i < serials.size(); ++i) {
-            const QList<TrackPlotter*> plotters = plottersUnder(scene.find(QStringLiteral("plot_") + serials.at(i)));
+            const QList<TrackPlotter*> plotters = PlotPixels::plottersUnder(scene.find(QStringLiteral("plot_") + serials.at(i)));
             if (plotters.isEmpty())
                 continue;
             const PeakCount one = checkPeaks(*plotters.first(), i, serials.at(i));

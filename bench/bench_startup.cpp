@@ -14,6 +14,7 @@
 #include "Data/Measurement.h"
 #include "Data/TrackList.h"
 
+#include "ProcessStats.h"
 #include "PtySensors.h"
 #include "SceneFiles.h"
 #include "TemporaryStorage.h"
@@ -107,17 +108,6 @@ qint64 medianFirstFrame()
     return times.at(1);
 }
 
-double cpuSecondsOf(qint64 pid)
-{
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray line = stat.readAll();
-    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
-    // utime and stime are fields 14 and 15 of the line.
-    return (fields.value(11).toDouble() + fields.value(12).toDouble()) / double(sysconf(_SC_CLK_TCK));
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -158,11 +148,11 @@ int main(int argc, char** argv)
     // Connecting, reading state, firmware and tables takes a few seconds;
     // then the sensors are idle.
     waitUntil([] { return false; }, 8000);
-    const double before = cpuSecondsOf(process.processId());
+    const double before = ProcessStats::cpuSeconds(process.processId());
     QElapsedTimer wall;
     wall.start();
     waitUntil([] { return false; }, 20000);
-    const double used = cpuSecondsOf(process.processId()) - before;
+    const double used = ProcessStats::cpuSeconds(process.processId()) - before;
     const QByteArray log = process.readAll();
     const int connected = log.count("Device MAT is complete for device");
     std::printf("idle_cpu %.2f %% of a core over %.1f s (sensors connected: %d)\n",

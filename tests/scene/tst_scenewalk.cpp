@@ -79,19 +79,6 @@ private:
     QString m_longestAfter;
 };
 
-QList<TrackPlotter*> plottersUnder(QQuickItem* item)
-{
-    QList<TrackPlotter*> found;
-    if (item == nullptr)
-        return found;
-    if (auto* plotter = qobject_cast<TrackPlotter*>(item))
-        found.append(plotter);
-    const QList<QQuickItem*> children = item->childItems();
-    for (QQuickItem* child : children)
-        found += plottersUnder(child);
-    return found;
-}
-
 bool drewData(TrackPlotter* plotter)
 {
     const QImage image = PlotPixels::render(*plotter);
@@ -276,9 +263,9 @@ private Q_SLOTS:
         QVERIFY(scene.click("startLive"));
         QVERIFY(scene.waitFor("plot_" + sensors.serialText(0), 20000));
         QVERIFY(scene.waitFor("plot_" + sensors.serialText(1), 20000));
-        QTRY_VERIFY_WITH_TIMEOUT(plottersUnder(scene.find("plotArea")).size() == 2
-                                     && drewData(plottersUnder(scene.find("plotArea")).at(0))
-                                     && drewData(plottersUnder(scene.find("plotArea")).at(1)),
+        QTRY_VERIFY_WITH_TIMEOUT(PlotPixels::plottersUnder(scene.find("plotArea")).size() == 2
+                                     && drewData(PlotPixels::plottersUnder(scene.find("plotArea")).at(0))
+                                     && drewData(PlotPixels::plottersUnder(scene.find("plotArea")).at(1)),
                                  20000);
         picture(shot + "-live");
         QCOMPARE(scene.text("statusActivity"), QString("Sensors streaming"));
@@ -291,8 +278,8 @@ private Q_SLOTS:
         // Back on the Live page the same plots go on drawing.
         QVERIFY(scene.click("nav_Live"));
         QVERIFY(scene.waitFor("stopLive"));
-        QTRY_VERIFY_WITH_TIMEOUT(plottersUnder(scene.find("plotArea")).size() == 2
-                                     && drewData(plottersUnder(scene.find("plotArea")).at(1)),
+        QTRY_VERIFY_WITH_TIMEOUT(PlotPixels::plottersUnder(scene.find("plotArea")).size() == 2
+                                     && drewData(PlotPixels::plottersUnder(scene.find("plotArea")).at(1)),
                                  20000);
         QVERIFY(scene.click("stopLive"));
         QTRY_COMPARE(scene.text("taskCounter"), QString("Sensors idle"));
@@ -379,7 +366,7 @@ private Q_SLOTS:
         QVERIFY(measurements->getMeasurementOnHostById(Helper::quint64FromHex(liveId))->isLiveView());
         QVERIFY(!recorded->isLiveView());
         QVERIFY(scene.click("measurement_" + id));
-        QTRY_VERIFY_WITH_TIMEOUT(plottersUnder(scene.find("plotArea")).size() == 2, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(PlotPixels::plottersUnder(scene.find("plotArea")).size() == 2, 10000);
         picture(shot + "-archive");
 
         QVERIFY(scene.click("exportMeasurement"));
@@ -400,7 +387,7 @@ private Q_SLOTS:
             QVERIFY(scene.waitFor("measurement_" + id));
             QVERIFY(scene.find("measurement_" + liveId) == nullptr);
             QVERIFY(scene.click("measurement_" + id));
-            QTRY_VERIFY_WITH_TIMEOUT(plottersUnder(scene.find("plotArea")).size() == 2, 10000);
+            QTRY_VERIFY_WITH_TIMEOUT(PlotPixels::plottersUnder(scene.find("plotArea")).size() == 2, 10000);
             if (app == "Squat Jump")
                 checkJumpTable(scene, *measurements, id);
             else
@@ -433,7 +420,7 @@ private Q_SLOTS:
         }
         // Of every plot shown so far only those still on screen are kept:
         // the live view's two and the recording's two.
-        QTRY_VERIFY_WITH_TIMEOUT(plottersUnder(scene.find("plotArea")).size() == 2, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(PlotPixels::plottersUnder(scene.find("plotArea")).size() == 2, 10000);
         QTRY_COMPARE(plots->numberOfPlotters(), 4);
         QVERIFY(plots->plotterFor(Helper::quint64FromHex(earlierId), sensors.sensor(1)->serial()) == nullptr);
 

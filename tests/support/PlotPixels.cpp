@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QPainter>
+#include <QQuickItem>
 #include "QCustomPlotHeader.h"
 
 namespace PlotPixels {
@@ -57,6 +58,19 @@ QString saveIfAsked(const QImage& image, const QString& name)
         return QString();
     const QString path = QDir(folder).filePath(name + QStringLiteral(".png"));
     return image.save(path, "PNG") ? path : QString();
+}
+
+QList<TrackPlotter*> plottersUnder(QQuickItem* item)
+{
+    QList<TrackPlotter*> found;
+    if (item == nullptr)
+        return found;
+    if (auto* plotter = qobject_cast<TrackPlotter*>(item))
+        found.append(plotter);
+    const QList<QQuickItem*> children = item->childItems();
+    for (QQuickItem* child : children)
+        found += plottersUnder(child);
+    return found;
 }
 
 } // namespace PlotPixels

@@ -6,7 +6,10 @@
 #include <QString>
 #include <QVector>
 
+#include <QList>
+
 class QCustomPlot;
+class QQuickItem;
 class TrackPlotter;
 
 // Looking at what a plot item actually drew: the item is painted into an
@@ -32,5 +35,9 @@ int colouredPixels(const QImage& image, const QRect& area, const QRect& exclude 
 // Writes the image as NAME.png into the folder KORVEX_PLOT_PNG_DIR names,
 // when it is set; returns the file written or an empty text.
 QString saveIfAsked(const QImage& image, const QString& name);
+
+// The plot items in the scene below `item` (itself included), in the order
+// of the item tree.
+QList<TrackPlotter*> plottersUnder(QQuickItem* item);
 
 } // namespace PlotPixels

@@ -40,4 +40,16 @@ qint64 peakResidentBytes()
     return -1;
 }
 
+double cpuSeconds(qint64 pid)
+{
+    QFile stat(pid == 0 ? QStringLiteral("/proc/self/stat") : QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray line = stat.readAll();
+    // The name in parentheses may hold spaces; utime and stime are fields 14
+    // and 15 of the line, the 12th and 13th after it.
+    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    return (fields.value(11).toDouble() + fields.value(12).toDouble()) / double(sysconf(_SC_CLK_TCK));
+}
+
 } // namespace ProcessStats

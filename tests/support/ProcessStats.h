@@ -12,5 +12,8 @@ int openFileCount();
 qint64 residentBytes();
 // The most resident memory the process has held so far, in bytes.
 qint64 peakResidentBytes();
+// The processor time (user and system, every thread) a process has used so
+// far, in seconds: this one for pid 0. -1 when it cannot be read.
+double cpuSeconds(qint64 pid = 0);
 
 } // namespace ProcessStats
