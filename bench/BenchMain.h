@@ -1,8 +1,12 @@
 #pragma once
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QLoggingCategory>
 #include <QString>
+#include <QThread>
+
+#include <functional>
 
 #include <benchmark/benchmark.h>
 
@@ -20,4 +24,19 @@ inline int runQtBenchmarks(int argc, char** argv, const char* logRules = nullptr
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;
+}
+
+// Runs the event loop until `done` holds or `ms` have passed; false when
+// the time ran out.
+inline bool waitUntil(const std::function<bool()>& done, int ms)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > ms)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QThread::msleep(1);
+    }
+    return true;
 }

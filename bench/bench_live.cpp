@@ -53,6 +53,7 @@
 #include "Plotting/TrackPlotter.h"
 #include "Workflows/LiveController.h"
 
+#include "BenchMain.h"
 #include "PlotPixels.h"
 #include "ProcessStats.h"
 #include "SceneDriver.h"
@@ -95,18 +96,6 @@ const char* const kExtraChannels[] = {"channel_mag", "channel_pressure", "channe
 double megabytes(qint64 bytes)
 {
     return double(bytes) / (1024.0 * 1024.0);
-}
-
-bool waitUntil(const std::function<bool()>& done, int ms)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > ms)
-            return false;
-        QTest::qWait(20);
-    }
-    return true;
 }
 
 // The simulator is ended with us, also when we give up.

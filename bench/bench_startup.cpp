@@ -14,6 +14,7 @@
 #include "Data/Measurement.h"
 #include "Data/TrackList.h"
 
+#include "BenchMain.h"
 #include "ProcessStats.h"
 #include "PtySensors.h"
 #include "SceneFiles.h"
@@ -57,20 +58,6 @@ void storeMeasurements(int count)
         measurement.saveAllTrackLists();
         measurement.saveToDisk();
     }
-}
-
-// Runs the event loop until `done` holds or `ms` have passed.
-bool waitUntil(const std::function<bool()>& done, int ms)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > ms)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        usleep(1000);
-    }
-    return true;
 }
 
 void stop(QProcess& process)
