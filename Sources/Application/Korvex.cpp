@@ -73,6 +73,8 @@ Korvex::Korvex(QObject* parent)
             &SetupController::queryInitialState);
     connect(m_deviceManager, &DeviceManager::deviceConnected, m_uploadController,
             qOverload<quint64>(&UploadController::uploadAllMeasurementsFromDevice));
+    connect(m_setupController, &SetupController::baseFrequencyStored, m_measurementController,
+            &MeasurementController::setBaseFrequency);
     connect(m_setupController, &SetupController::numberOfMessagesChanged, m_stateController,
             &StateController::SetupTasksChanged);
     connect(m_uploadController, &UploadController::numberOfMessagesChanged, m_stateController,

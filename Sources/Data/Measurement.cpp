@@ -1,6 +1,7 @@
 #include "Data/Measurement.h"
 
 #include "Application/Helper.h"
+#include "Data/AnalysisExport.h"
 #include "Data/TrackList.h"
 #include "Log/LogCategories.h"
 
@@ -200,6 +201,8 @@ bool Measurement::Export()
         written = list->ExportToMAT(name) && written;
         qCDebug(lcData) << " Measurement, exported Tracklist to MAT. ";
     }
+    if (!lists.isEmpty() && Helper::AssureDirectoryExists(exportFolder()))
+        written = AnalysisExport::write(this, exportFolder(), name).written && written;
     qCDebug(lcData) << " Measurement, export done: " << name;
     return written;
 }

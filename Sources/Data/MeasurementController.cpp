@@ -2,8 +2,10 @@
 
 #include "Application/Helper.h"
 #include "Application/NotificationHub.h"
+#include "Data/AnalysisExport.h"
 #include "Data/Measurement.h"
 #include "Data/MeasurementsModel.h"
+#include "Data/QualityFile.h"
 #include "Data/SprintSummary.h"
 #include "Data/Track.h"
 #include "Data/TrackList.h"
@@ -82,6 +84,7 @@ quint64 MeasurementController::addMeasurementOnHost(QString user, QString app, Q
     measurement->setUserName(user);
     measurement->setAppName(app);
     measurement->setSetupName(setup);
+    measurement->setSamplingRate(m_baseFrequency);
     measurement->setStartTime(QDateTime::currentDateTime());
     measurement->saveToDisk();
     addMeasurementOnHost(measurement);
@@ -332,6 +335,14 @@ QVariantMap MeasurementController::sprintSummary(QString measurementId)
     if (!parseMeasurementId(measurementId, id))
         return {};
     return SprintSummary::of(getMeasurementOnHostById(id));
+}
+
+QVariantMap MeasurementController::dataQuality(QString measurementId)
+{
+    quint64 id = 0;
+    if (!parseMeasurementId(measurementId, id))
+        return {};
+    return QualityFile::summary(id, AnalysisExport::baseFrequencyOf(getMeasurementOnHostById(id)));
 }
 
 QVariantMap MeasurementController::jumpHeights(QString measurementId)

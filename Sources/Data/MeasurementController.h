@@ -71,6 +71,9 @@ public:
     // sample until the next one: a run of samples with one height is one
     // jump, at its first sample.
     Q_INVOKABLE QVariantMap jumpHeights(QString measurementId);
+    // How whole the measurement's data is, from its stored figures (see
+    // QualityFile::summary); reads no samples.
+    Q_INVOKABLE QVariantMap dataQuality(QString measurementId);
     // The sample rate times are counted in when a measurement names none.
     static constexpr int kDefaultBaseFrequency = 1000;
 
@@ -93,6 +96,9 @@ public Q_SLOTS:
     bool saveMeasurementStateToDisk(quint64 DeviceSerial, quint64 MeasurementId);
     void saveMeasurementToDisk(Measurement* measurement);
     void uploadPageDone(quint64 DeviceSerial, quint64 MeasurementId, quint32 Address);
+    // The base frequency the sensors were set up with: measurements made
+    // from now on note it down.
+    void setBaseFrequency(quint16 baseFrequency) { m_baseFrequency = baseFrequency; }
 
 private:
     // Lists a measurement found on a sensor unless that sensor's list
@@ -103,4 +109,5 @@ private:
     MeasurementsModel* m_measurementsOnHost = nullptr;
     QMap<quint64, MeasurementsModel*> m_measurementsOnDevices;
     ProcessorController* m_processorController = nullptr;
+    quint16 m_baseFrequency = 0;
 };

@@ -49,6 +49,10 @@ void UploadDataPage::BeforeComposeHook()
     }
     pagesExpected = pages;
     m_pagesRequested = pages;
+    const qint64 first = qint64(currentAddress.pageIndex());
+    if (first <= m_furthestRequested)
+        ++m_retried;
+    m_furthestRequested = qMax(m_furthestRequested, first + pages - 1);
     // Compose() starts the reply timer right after this.
     timeoutTimer.setInterval(m_firstPage.timeoutMs());
     m_awaitingFirstPage = true;
@@ -182,6 +186,7 @@ void UploadDataPage::messageTimeoutHook()
     if (pagesThisRequest == 0 && pagesPerRequest > 1)
         pagesPerRequest = qMax(1, pagesPerRequest / 2);
     (m_awaitingFirstPage ? m_firstPage : m_nextPage).backOff();
+    ++m_timedOut;
     m_cleanRuns = 0;
     pagesExpected = 0;
     ParseDataStream::messageTimeoutHook();
@@ -192,6 +197,7 @@ void UploadDataPage::messageFailedHook()
     // A refusal is answered by asking again with the next send pass, not
     // after a reply time. One that keeps coming counts like a time-out.
     if (!hasFailed) {
+        ++m_refused;
         pagesExpected = 0;
         timeoutTimer.stop();
         if (++timeoutCount >= maxTries) {

@@ -79,6 +79,12 @@ public:
     FlashAddress getStopAddress() const { return stopAddress; }
     // Pages stored since this reader was made.
     quint32 getPagesStored() const { return pagesStored; }
+    // Since this reader was made: requests that named a page asked for
+    // before (after a time-out, a refusal, an empty page or a broken run),
+    // requests not answered in time, and requests the sensor refused.
+    int requestsRetried() const { return m_retried; }
+    int requestsTimedOut() const { return m_timedOut; }
+    int requestsRefused() const { return m_refused; }
     // Whether the reader reached the end of the recording.
     bool isComplete() const { return m_finished; }
     // The current wait for the first page of a request, and for the next
@@ -131,4 +137,10 @@ private:
     ReplyTimeEstimate m_nextPage;
     QElapsedTimer m_sinceFrame;
     bool m_awaitingFirstPage = false;
+    // The furthest page any request of this reader has named, as a page
+    // index; -1 before the first request.
+    qint64 m_furthestRequested = -1;
+    int m_retried = 0;
+    int m_timedOut = 0;
+    int m_refused = 0;
 };

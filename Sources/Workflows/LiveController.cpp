@@ -1,8 +1,11 @@
 #include "Workflows/LiveController.h"
 
+#include "Application/Helper.h"
 #include "Application/NotificationHub.h"
+#include "Data/AnalysisExport.h"
 #include "Data/Measurement.h"
 #include "Data/MeasurementController.h"
+#include "Data/QualityFile.h"
 #include "Devices/DeviceManager.h"
 #include "Devices/KtDevice.h"
 #include "Log/LogCategories.h"
@@ -93,9 +96,11 @@ void LiveController::prepareLiveStream()
         if (Measurement* live = measurements->getMeasurementOnHostById(m_liveMeasurementId))
             live->markAsLiveView();
     }
+    m_streamParsers.clear();
     for (const quint64 serial : qAsConst(m_streamDevices)) {
         auto* headerParser = new LiveStreamParseHeader(serial);
         auto* streamParser = new ParseLiveStream(serial, m_liveMeasurementId);
+        m_streamParsers.insert(serial, streamParser);
         qCDebug(lcWorkflows) << " headerParser generated: " << headerParser;
         qCDebug(lcWorkflows) << " Parse livestream generated " << streamParser;
         if (measurements != nullptr) {
@@ -217,4 +222,22 @@ void LiveController::saveLiveTrackList(quint64 serial)
         return;
     if (!measurement->saveSingleTrackList(serial))
         qCDebug(lcWorkflows) << " Could not save the live track list of device " << hex(serial);
+    DataQuality transfer;
+    if (const ParseLiveStream* parser = m_streamParsers.value(serial))
+        transfer.maskFailures = parser->maskFailures();
+    QualityFile::update(measurement, serial, transfer);
+}
+
+QVariantMap LiveController::liveQuality(QString deviceSerial)
+{
+    const quint64 serial = Helper::quint64FromHex(deviceSerial);
+    Measurement* measurement = m_liveMeasurementId != 0 && measurementController() != nullptr
+        ? measurementController()->getMeasurementOnHostById(m_liveMeasurementId)
+        : nullptr;
+    if (measurement == nullptr || !measurement->getDevicesInMeasurement().contains(serial))
+        return {};
+    DataQuality quality = DataQuality::measure(measurement->getTrackList(serial));
+    if (const ParseLiveStream* parser = m_streamParsers.value(serial))
+        quality.maskFailures = parser->maskFailures();
+    return quality.toVariantMap(AnalysisExport::baseFrequencyOf(measurement));
 }

@@ -3,13 +3,17 @@
 #include "Protocol/AppController.h"
 
 #include <QList>
+#include <QMap>
+#include <QPointer>
 #include <QSet>
 #include <QString>
 #include <QTimer>
+#include <QVariantMap>
 
 #include <functional>
 
 class Message;
+class ParseLiveStream;
 
 // Starts and stops the live stream of every connected sensor. A start makes
 // a new measurement on the host, gives every sensor its id, installs per
@@ -41,6 +45,10 @@ public:
     // What runs elsewhere and forbids a live view: a recording, a setup.
     void setRecordingQuery(ActivityQuery query) { m_recordingRunning = std::move(query); }
     void setSetupQuery(ActivityQuery query) { m_setupRunning = std::move(query); }
+
+    // How whole the sensor's stream of the current or last live view is so
+    // far (see DataQuality::toVariantMap); an empty map when it has none.
+    Q_INVOKABLE QVariantMap liveQuality(QString deviceSerial);
 
 Q_SIGNALS:
     void liveStreamStarted(QString streamID, QString deviceSerial);
@@ -79,6 +87,9 @@ private:
     // them whose list has not been saved since.
     QList<quint64> m_streamDevices;
     QSet<quint64> m_unsaved;
+    // The stream listeners of the current or last live view, for the
+    // sample groups they had to drop.
+    QMap<quint64, QPointer<ParseLiveStream>> m_streamParsers;
     // Sensors whose stream was confirmed off during the window being handed
     // on; they are done with once every listener has seen that window.
     QSet<quint64> m_ending;

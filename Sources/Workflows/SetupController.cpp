@@ -93,6 +93,7 @@ void SetupController::reportProgress(const QString& text, double progress)
 
 void SetupController::prepareForSetup()
 {
+    m_baseFrequency = 0;
     // Reconfiguring a sensor stops its recording or stream; the user stops
     // that first.
     QString refusal;
@@ -249,6 +250,7 @@ void SetupController::addTrackToAllDevs(quint32 TrackID, quint16 DSF, quint8 vis
 
 void SetupController::setBaseFrequency(quint32 bf)
 {
+    m_baseFrequency = bf;
     const QList<quint64> serials = connectedSerials();
     for (const quint64 serial : serials)
         queue(new SetBaseFreq(serial, int(bf)));
@@ -313,5 +315,8 @@ void SetupController::idleHook()
     reportProgress(tr("Setup Done"), 1.0);
     qCDebug(lcWorkflows) << "SetupController is done";
     endSetup();
+    // Measurements made from now on are counted in this frequency.
+    if (m_baseFrequency > 0 && m_baseFrequency <= 0xFFFF)
+        Q_EMIT baseFrequencyStored(quint16(m_baseFrequency));
     Q_EMIT setupDone();
 }

@@ -40,6 +40,8 @@ public:
 Q_SIGNALS:
     void setupDone();
     void setupFailed();
+    // The sensors now sample at this base frequency (just before setupDone).
+    void baseFrequencyStored(quint16 baseFrequency);
     void runningChanged();
 
 public Q_SLOTS:
@@ -98,6 +100,8 @@ private:
     bool m_setupRunning = false;
     // finishSetup() has been called: the next idle moment ends the setup.
     bool m_setupFinishing = false;
+    // The base frequency of the setup being sent; 0 when it names none.
+    quint32 m_baseFrequency = 0;
     quint32 m_setupTaskTotal = 0;
     // The configuration commands this controller has queued and not yet
     // deleted; the state and firmware queries of new sensors are not among

@@ -22,6 +22,7 @@
 #include "Workflows/RecordingControl.h"
 #include "Workflows/SensorIdentifier.h"
 #include "Workflows/UploadAttempts.h"
+#include "Workflows/UploadQuality.h"
 
 #include <QDebug>
 #include <QStringList>
@@ -381,14 +382,16 @@ void UploadController::refreshCard(quint64 serial, quint64 id)
         measurements->getMeasurementsOnDeviceModel(serial)->refreshUploadState(id);
 }
 
-bool UploadController::saveUpload(quint64 serial, quint64 id)
+bool UploadController::saveUpload(quint64 serial, quint64 id, const UploadDataPage* reader)
 {
     MeasurementController* measurements = measurementController();
     if (measurements == nullptr)
         return false;
-    if (measurements->saveMeasurementStateToDisk(serial, id))
-        return true;
     Measurement* host = measurements->getMeasurementOnHostById(id);
+    if (measurements->saveMeasurementStateToDisk(serial, id)) {
+        UploadQuality::record(host, serial, reader);
+        return true;
+    }
     const QString folder = host != nullptr ? host->trackListFolder() : Helper::getDataPath();
     NotificationHub::instance()->sendError(
         tr("The upload of measurement %1 from sensor %2 could not be saved in %3. Is the disk full or the folder "
@@ -414,7 +417,7 @@ void UploadController::readerFinished(quint64 DeviceSerial, quint64 MeasurementI
     // The reader ends only at the stop page (or, for a recording without a
     // stop address, at its first empty page): all of it is here.
     const bool complete = !upload->reader.isNull() && upload->reader->isComplete();
-    const bool saved = saveUpload(DeviceSerial, MeasurementId);
+    const bool saved = saveUpload(DeviceSerial, MeasurementId, upload->reader.data());
     m_attempts.forget(DeviceSerial, MeasurementId);
     if (complete && saved) {
         // Nothing more comes for this list: the room its stores keep for
@@ -480,7 +483,7 @@ void UploadController::uploadAborted(quint64 DeviceSerial, quint64 MeasurementId
     const ActiveUploads::Upload ended = *upload;
     m_active.end(DeviceSerial);
     // What arrived is kept.
-    const bool saved = saveUpload(DeviceSerial, MeasurementId);
+    const bool saved = saveUpload(DeviceSerial, MeasurementId, ended.reader.data());
     refreshCard(DeviceSerial, MeasurementId);
 
     // The rest is fetched once the sensor can be reached again, unless it

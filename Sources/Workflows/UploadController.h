@@ -153,9 +153,9 @@ private:
     void dropActiveReader(quint64 serial);
     void announceProgress(quint64 serial, double fraction);
     void updatePagesToUpload();
-    // Saves what the device's part holds; false (and the user is told) when
-    // it could not be written.
-    bool saveUpload(quint64 serial, quint64 id);
+    // Saves what the device's part holds and notes down how the reader (if
+    // any) got it; false (and the user is told) when it could not be written.
+    bool saveUpload(quint64 serial, quint64 id, const UploadDataPage* reader);
     void giveUp(quint64 serial, quint64 id, const QString& reason);
     // Takes the message out of this workflow's queues; it reports aborted.
     void dropMessage(Message* message);

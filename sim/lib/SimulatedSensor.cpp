@@ -716,7 +716,7 @@ void SimulatedSensor::stopRecording()
     m_recording = false;
 }
 
-bool SimulatedSensor::addRecordedMeasurement(quint64 measurementId, double seconds)
+bool SimulatedSensor::addRecordedMeasurement(quint64 measurementId, double seconds, qint64 gapFrom, qint64 gapLength)
 {
     pump();
     if (isSampling())
@@ -729,6 +729,8 @@ bool SimulatedSensor::addRecordedMeasurement(quint64 measurementId, double secon
         return false;
     const qint64 samples = qMax<qint64>(0, qint64(std::llround(seconds * m_settings.baseFrequency)));
     for (qint64 k = 0; k < samples && m_recording; ++k) {
+        if (k >= gapFrom && k < gapFrom + gapLength)
+            continue;
         const double t = double(k) / double(m_settings.baseFrequency);
         if (buildGroup(k, t, t))
             addToPage();

@@ -192,7 +192,9 @@ public:
     // Records a measurement of the given length with the current track table
     // straight into flash, as if it had been recorded earlier. False while the
     // sensor samples, or when the table or the flash is full.
-    bool addRecordedMeasurement(quint64 measurementId, double seconds);
+    // `gapFrom`/`gapLength`: the samples with numbers gapFrom .. gapFrom +
+    // gapLength - 1 are missing from it, as if the sensor had lost them.
+    bool addRecordedMeasurement(quint64 measurementId, double seconds, qint64 gapFrom = 0, qint64 gapLength = 0);
 
     // Building blocks, public for tests and tools.
     QByteArray streamHeader(quint32 firstSampleNumber) const;

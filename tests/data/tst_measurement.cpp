@@ -1,4 +1,6 @@
 #include "Application/Helper.h"
+#include "Data/AlignedMatWriter.h"
+#include "Data/QualityFile.h"
 #include "Data/Measurement.h"
 #include "Data/Track.h"
 #include "Data/TrackList.h"
@@ -20,6 +22,7 @@
 
 #include <matio.h>
 
+#include <cmath>
 #include <memory>
 
 namespace {
@@ -87,6 +90,30 @@ QString chars(matvar_t* field)
     if (field == nullptr || field->class_type != MAT_C_CHAR || field->dims[0] != 1)
         return "<not text>";
     return QString::fromLatin1(static_cast<const char*>(field->data), int(field->dims[1]));
+}
+
+void addVector(TrackList* list, int id, const QList<QPair<quint32, QList<double>>>& samples)
+{
+    list->AddTrack(quint16(id), 0, 16, 0);
+    Track* track = list->getTrackById(quint16(id));
+    for (const auto& sample : samples) {
+        track->setCurrentSampleNumber(sample.first);
+        track->AddVectorSample(sample.second);
+    }
+}
+
+// A column vector of doubles as text, "nan" for NaN, so that a comparison
+// failure shows the whole column.
+QString column(matvar_t* field)
+{
+    if (field == nullptr || field->class_type != MAT_C_DOUBLE || field->rank != 2 || field->dims[1] != 1)
+        return "<not a column>";
+    QStringList values;
+    for (size_t i = 0; i < field->dims[0]; ++i) {
+        const double value = static_cast<const double*>(field->data)[i];
+        values << (std::isnan(value) ? QString("nan") : QString::number(value));
+    }
+    return values.join(' ');
 }
 
 } // namespace
@@ -385,7 +412,7 @@ private Q_SLOTS:
         QCOMPARE(StorageFiles::read(exportFolder(name) + "3/Fusion raw DMP.csv"), QByteArray("4,1,0,0,0,\r\n"));
         QVERIFY(!QDir(exportFolder(name) + "5").exists());
         QCOMPARE(QDir(exportFolder(name)).entryList(QStringList { "*.mat" }, QDir::Files),
-                 (QStringList { "3.mat", "5.mat", "ab.mat" }));
+                 (QStringList { name + "_aligned.mat", "3.mat", "5.mat", "ab.mat" }));
 
         MatFile empty(exportFolder(name) + "5.mat");
         QVERIFY(empty.variable != nullptr);
@@ -446,6 +473,126 @@ private Q_SLOTS:
         QVERIFY(StorageFiles::write(listFile, StorageFiles::read(listFile).left(40)));
         QVERIFY(!again->Export());
         QCOMPARE(StorageFiles::read(exportFolder(name) + "ab/Acc. Z.csv"), csv);
+    }
+
+    // Two sensors at 100 Hz: the first with a channel at every sample and
+    // one at every second, and two samples lost (12 and 13); the second
+    // with a channel and the quaternion, starting a sample later.
+    void analysisFilesPutEveryChannelOnOneTimeBase()
+    {
+        TemporaryStorage storage;
+        auto measurement = namedMeasurement(0x3c);
+        measurement->setSamplingRate(100);
+        TrackList* left = measurement->getTrackList(0xa1);
+        addScalar(left, 0x0110, { { 10, 0.5 }, { 11, 1.5 }, { 14, -2 }, { 15, 3 } });
+        addScalar(left, 0x0111, { { 10, 0.25 }, { 14, 7 } });
+        left->getTrackById(0x0111)->setDownSamplingFactor(2);
+        TrackList* right = measurement->getTrackList(0xb2);
+        addScalar(right, 0x0110, { { 11, 9 }, { 12, 8 } });
+        addVector(right, 0x0140, { { 11, { 1, 0, 0, 0 } }, { 12, { 0.5, 0.5, 0.5, -0.5 } } });
+        // Steps of both feet (contact ms, step time s); the left foot is the
+        // lower serial.
+        addScalar(left, 0x8014, { { 1, 120 }, { 2, 120 }, { 3, 130 } });
+        addScalar(left, 0x8016, { { 1, 0.5 }, { 2, 0.5 }, { 3, 1.1 } });
+        addScalar(right, 0x8014, { { 1, 110 }, { 2, 115 } });
+        addScalar(right, 0x8016, { { 1, 0.7 }, { 2, 1.3 } });
+        QVERIFY(measurement->Export());
+
+        const QString name = "2015_05_13_07_08_56_Sprint_Two_sensors_Anna_3c";
+        const QString base = exportFolder(name) + name;
+        // Each channel in announcement order; the step channels start at
+        // sample 1, so the table starts there.
+        const QByteArray csv = StorageFiles::read(base + "_aligned.csv");
+        const QList<QByteArray> lines = csv.split('\n');
+        QCOMPARE(lines.value(0),
+                 QByteArray("time_s,a1:Acc. X [g],a1:Acc. Y [g],a1:Ground Contact Time [ms],"
+                            "a1:Ground Contact Time Time [s],b2:Acc. X [g],b2:Fusion raw DMP alpha [Quaternion],"
+                            "b2:Fusion raw DMP x [Quaternion],b2:Fusion raw DMP y [Quaternion],"
+                            "b2:Fusion raw DMP z [Quaternion],b2:Ground Contact Time [ms],"
+                            "b2:Ground Contact Time Time [s]"));
+        const QList<QByteArray> rows {
+            "0,,,120,0.5,,,,,,110,0.7",
+            "0.01,,,120,0.5,,,,,,115,1.3",
+            "0.02,,,130,1.1,,,,,,,",
+            "0.09,0.5,0.25,,,,,,,,,",
+            "0.1,1.5,,,,9,1,0,0,0,,",
+            "0.11,,,,,8,0.5,0.5,0.5,-0.5,,",
+            "0.13,-2,7,,,,,,,,,",
+            "0.14,3,,,,,,,,,,",
+            "",
+        };
+        QCOMPARE(lines.mid(1), rows);
+
+        MatFile mat(base + "_aligned.mat");
+        QVERIFY(mat.mat != nullptr);
+        matvar_t* aligned = Mat_VarRead(mat.mat, "aligned");
+        QVERIFY(aligned != nullptr);
+        const auto field = [&](const char* name) { return column(Mat_VarGetStructFieldByName(aligned, name, 0)); };
+        QCOMPARE(field("time_s"), QString("0 0.01 0.02 0.09 0.1 0.11 0.13 0.14"));
+        QCOMPARE(field("sa1_Acc_X"), QString("nan nan nan 0.5 1.5 nan -2 3"));
+        QCOMPARE(field("sa1_Acc_Y"), QString("nan nan nan 0.25 nan nan 7 nan"));
+        QCOMPARE(field("sb2_Fusion_raw_DMP_z"), QString("nan nan nan nan 0 -0.5 nan nan"));
+        QCOMPARE(field("sb2_Ground_Contact_Time_Time"), QString("0.7 1.3 nan nan nan nan nan nan"));
+        QCOMPARE(Mat_VarGetNumberOfFields(aligned), 12u);
+        Mat_VarFree(aligned);
+        matvar_t* names = Mat_VarRead(mat.mat, "column_names");
+        QVERIFY(names != nullptr);
+        QCOMPARE(names->class_type, MAT_C_CELL);
+        matvar_t* fifth = Mat_VarGetCell(names, 5);
+        QVERIFY(fifth != nullptr && fifth->class_type == MAT_C_CHAR);
+        QCOMPARE(QString::fromUtf8(static_cast<const char*>(fifth->data), int(fifth->nbytes)),
+                 QString("b2:Fusion raw DMP alpha [Quaternion]"));
+        Mat_VarFree(names);
+
+        QCOMPARE(StorageFiles::read(base + "_steps.csv"),
+                 QByteArray("foot,sensor,step_time_s,contact_ms\n"
+                            "left,a1,0.5,120\n"
+                            "right,b2,0.7,110\n"
+                            "left,a1,1.1,130\n"
+                            "right,b2,1.3,115\n"));
+
+        // a1 should hold samples 1..15 in its three channels at every sample
+        // and the even ones in Acc. Y: 3 * 15 + 7; it holds 4 + 2 + 3 + 3.
+        // Its densest channel, Acc. X, lost 12 and 13. b2 should hold 1..12
+        // in its four channels and holds 2 samples in each.
+        const QMap<quint64, DataQuality> quality = QualityFile::read(0x3c);
+        const DataQuality a1 = quality.value(0xa1);
+        QCOMPARE((QList<qint64> { a1.expected, a1.stored, a1.gaps, a1.longestGap }), (QList<qint64> { 52, 12, 1, 2 }));
+        const DataQuality b2 = quality.value(0xb2);
+        QCOMPARE((QList<qint64> { b2.expected, b2.stored, b2.gaps, b2.longestGap }), (QList<qint64> { 48, 8, 0, 0 }));
+        QCOMPARE(a1.describe(100), QString("12 of 52 samples (23.08 %)\n1 gap, 20 ms long"));
+
+        const QString info = QString::fromUtf8(StorageFiles::read(exportFolder(name) + "info.txt"));
+        for (const QString& line : { QString("Athlete: Anna"), QString("App: Sprint"), QString("Setup: Two sensors"),
+                                     QString("Start time: 2015-05-13 07:08:56"), QString("Base frequency: 100 Hz"),
+                                     QString("  A1  4 channels, left foot"), QString("  B2  4 channels, right foot"),
+                                     QString("  A1: poor"), QString("  B2: poor") })
+            QVERIFY2(info.split('\n').contains(line), qPrintable(line + "\n---\n" + info));
+    }
+
+    // Struct field names are valid for MATLAB: a letter first, letters,
+    // digits and underscores, at most 63 characters, none twice.
+    void alignedFieldNamesAreValidAndUnique_data()
+    {
+        QTest::addColumn<QStringList>("columns");
+        QTest::addColumn<QStringList>("fields");
+        QTest::newRow("unit dropped, dots and spaces")
+            << QStringList { "1234abcd:Acc. X [g]" } << QStringList { "s1234abcd_Acc_X" };
+        QTest::newRow("the same name twice")
+            << QStringList { "a1:Acc. X [g]", "a1:Acc  X [m/s]", "a1:Acc_X" }
+            << QStringList { "sa1_Acc_X", "sa1_Acc_X_2", "sa1_Acc_X_3" };
+        QTest::newRow("not ASCII, brackets")
+            << QStringList { "b2:Kraft (links) – Σ° [N]" } << QStringList { "sb2_Kraft_links" };
+        QTest::newRow("too long, and too long twice")
+            << QStringList { "c3:" + QString(80, 'n'), "c3:" + QString(90, 'n') }
+            << QStringList { "sc3_" + QString(59, 'n'), "sc3_" + QString(57, 'n') + "_2" };
+    }
+
+    void alignedFieldNamesAreValidAndUnique()
+    {
+        QFETCH(QStringList, columns);
+        QFETCH(QStringList, fields);
+        QCOMPARE(AlignedMatWriter::fieldNames(columns), fields);
     }
 
     void exportIntoAFolderThatCannotBeCreatedLogsAndReturns()

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+
+class Measurement;
+
+// The steps of a sprint as one CSV table, both feet in time order:
+// "foot,sensor,step_time_s,contact_ms". The feet are told apart as
+// everywhere else: the first sensor (by serial) with steps is the left foot,
+// the next the right.
+class StepTableWriter
+{
+public:
+    // Whether the measurement has steps to write (contact and step times).
+    static bool hasSteps(Measurement* measurement);
+    // False when the file could not be written. The measurement's track
+    // lists must be in memory.
+    static bool write(Measurement* measurement, const QString& path);
+};
