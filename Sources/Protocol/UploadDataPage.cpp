@@ -49,10 +49,9 @@ void UploadDataPage::BeforeComposeHook()
     }
     pagesExpected = pages;
     m_pagesRequested = pages;
-    const qint64 first = qint64(currentAddress.pageIndex());
-    if (first <= m_furthestRequested)
+    if (m_asksAgain)
         ++m_retried;
-    m_furthestRequested = qMax(m_furthestRequested, first + pages - 1);
+    m_asksAgain = false;
     // Compose() starts the reply timer right after this.
     timeoutTimer.setInterval(m_firstPage.timeoutMs());
     m_awaitingFirstPage = true;
@@ -129,6 +128,7 @@ void UploadDataPage::successfullyParsedHook()
         }
         if (m_emptyRepeats < kEmptyPageRetries) {
             ++m_emptyRepeats;
+            m_asksAgain = true;
             qCDebug(lcProtocol) << " Upload datapage " << currentAddress << " came without samples, asking again.";
             askAgain();
             return;
@@ -187,6 +187,7 @@ void UploadDataPage::messageTimeoutHook()
         pagesPerRequest = qMax(1, pagesPerRequest / 2);
     (m_awaitingFirstPage ? m_firstPage : m_nextPage).backOff();
     ++m_timedOut;
+    m_asksAgain = true;
     m_cleanRuns = 0;
     pagesExpected = 0;
     ParseDataStream::messageTimeoutHook();
@@ -198,6 +199,7 @@ void UploadDataPage::messageFailedHook()
     // after a reply time. One that keeps coming counts like a time-out.
     if (!hasFailed) {
         ++m_refused;
+        m_asksAgain = true;
         pagesExpected = 0;
         timeoutTimer.stop();
         if (++timeoutCount >= maxTries) {

@@ -79,9 +79,9 @@ public:
     FlashAddress getStopAddress() const { return stopAddress; }
     // Pages stored since this reader was made.
     quint32 getPagesStored() const { return pagesStored; }
-    // Since this reader was made: requests that named a page asked for
-    // before (after a time-out, a refusal, an empty page or a broken run),
-    // requests not answered in time, and requests the sensor refused.
+    // Since this reader was made: requests sent again because the one
+    // before was not answered in time, refused, broken off or came without
+    // samples; requests not answered in time; requests the sensor refused.
     int requestsRetried() const { return m_retried; }
     int requestsTimedOut() const { return m_timedOut; }
     int requestsRefused() const { return m_refused; }
@@ -137,9 +137,8 @@ private:
     ReplyTimeEstimate m_nextPage;
     QElapsedTimer m_sinceFrame;
     bool m_awaitingFirstPage = false;
-    // The furthest page any request of this reader has named, as a page
-    // index; -1 before the first request.
-    qint64 m_furthestRequested = -1;
+    // The next request asks again for what the last one did not bring.
+    bool m_asksAgain = false;
     int m_retried = 0;
     int m_timedOut = 0;
     int m_refused = 0;

@@ -104,6 +104,7 @@ private Q_SLOTS:
 
         QSignalSpy done(&rig.setup, &SetupController::setupDone);
         QSignalSpy failed(&rig.setup, &SetupController::setupFailed);
+        QSignalSpy frequency(&rig.setup, &SetupController::baseFrequencyStored);
         QSignalSpy progress(NotificationHub::instance(), &NotificationHub::progressConfig);
         rig.setup.prepareForSetup();
         rig.setup.addRawAccelTracks(1);
@@ -118,6 +119,9 @@ private Q_SLOTS:
         QCOMPARE(done.count(), 1);
         QCOMPARE(failed.count(), 0);
         QCOMPARE(rig.state.numberOfMessages(), 0);
+        // What is recorded from now on is timed at the frequency stored.
+        QCOMPARE(frequency.count(), 1);
+        QCOMPARE(frequency.at(0).at(0).value<quint16>(), quint16(1000));
 
         for (const auto& sensor : {a, b}) {
             const quint64 s = sensor->serial();

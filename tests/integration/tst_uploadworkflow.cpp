@@ -1,6 +1,7 @@
 #include "Application/NotificationHub.h"
 #include "Data/Measurement.h"
 #include "Data/MeasurementsModel.h"
+#include "Data/QualityFile.h"
 #include "Data/Store.h"
 #include "Data/Track.h"
 #include "Data/TrackList.h"
@@ -439,6 +440,52 @@ private Q_SLOTS:
         for (const RequestRecord& record : a->requestLog())
             cut += record.outcome == RequestRecord::Cut ? 1 : 0;
         QVERIFY2(cut >= 2, qPrintable(QString::number(cut))); // the broken runs did happen
+    }
+
+    // A recording that lost samples 700..849 on the sensor, fetched over a
+    // cable that loses two page replies and gets one page request refused:
+    // the figures kept beside it count exactly that.
+    void theQualityFiguresCountWhatWentMissingAndWhatWasAskedAgain()
+    {
+        UploadRig rig;
+        QSharedPointer<SimulatedSensor> a = rig.plug(kA);
+        configure(*a, 500);
+        const quint64 id = 0x5006;
+        QVERIFY(a->addRecordedMeasurement(id, 4.0, 700, 150));
+        QVERIFY(rig.pumpUntil([&] { return rig.ready(kA) && rig.settled(); }));
+        const int skip = a->requestLog().size();
+        const auto count = [&](RequestRecord::Outcome outcome) {
+            int n = 0;
+            for (int i = skip; i < a->requestLog().size(); ++i)
+                n += a->requestLog().at(i).outcome == outcome ? 1 : 0;
+            return n;
+        };
+        // One after the other: a refusal that is dropped as well never
+        // reaches the host.
+        a->faults().dropTokens["<GetFlashPages>"] = 2;
+        rig.upload.uploadMeasurement(hex(id));
+        QVERIFY(rig.pumpUntil([&] { return count(RequestRecord::Dropped) == 2; }));
+        a->faults().nokTokens["<GetFlashPages>"] = 1;
+        QVERIFY(rig.pumpUntil([&] { return rig.uploaded(kA, id); }, 60000));
+        QCOMPARE(count(RequestRecord::Dropped), 2);
+        QCOMPARE(count(RequestRecord::Refused), 1);
+
+        // 2000 samples at 500 Hz in three channels at every sample, one at
+        // every second and the battery at every tenth: 7200 expected; the
+        // gap takes 150, 150, 150, 75 and 15 of them.
+        const FlashRecording recording = recordingOf(*a, id);
+        QCOMPARE(recording.samples(), 7200 - 540);
+        const DataQuality quality = QualityFile::read(id).value(kA);
+        QCOMPARE((QList<qint64> { quality.expected, quality.stored, quality.gaps, quality.longestGap,
+                                  quality.maskFailures, quality.timedOut, quality.refused, quality.retried }),
+                 (QList<qint64> { 7200, 7200 - 540, 1, 150, 0, 2, 1, 3 }));
+        // The recording was not made by this host, so its base frequency is
+        // not known here: the gap's 150 samples are timed at 1000 Hz.
+        const QVariantMap summary = rig.measurements.dataQuality(hex(id));
+        QCOMPARE(summary.value("level").toString(), QString("poor"));
+        QCOMPARE(summary.value("text").toString(),
+                 QString("Sensor 4B560011: 6,660 of 7,200 samples (92.50 %)\n1 gap, 150 ms long\n"
+                         "Requests: 3 asked again, 2 timed out, 1 refused"));
     }
 
     // A sensor on a cable and over Bluetooth: its pages come over the
