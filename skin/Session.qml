@@ -54,6 +54,12 @@ QtObject {
 
     property string lastExportFolder: ""
 
+    // Counts up whenever stored quality figures may have changed (an upload
+    // ended, a live view stopped, an export counted them again), so that
+    // what shows them reads them again.
+    property int qualityRevision: 0
+    onStreamingChanged: if (!streaming) qualityRevision++
+
     // Every note shown, newest last, with the time it was shown.
     property ListModel history: ListModel { }
 
@@ -253,6 +259,12 @@ QtObject {
 
     function exportMeasurement(measurementId) {
         measurementController.exportMeasurement(measurementId)
+        qualityRevision++
+    }
+
+    function qualityOf(measurementId) {
+        qualityRevision
+        return measurementId === "" ? ({}) : measurementController.dataQuality(measurementId)
     }
 
     function formatSeconds(s) {
@@ -299,12 +311,14 @@ QtObject {
 
     // The sensor's part is stored up to its last page and saved.
     function onUploadComplete(sensor, measurementId) {
+        qualityRevision++
         toast(qsTr("Upload of %1 from sensor %2 done.").arg(measurementId).arg(sensor), "good")
     }
 
     // The reason is often the warning the upload gave just before; the
     // failure is said once, with the reason.
     function onUploadFailed(sensor, measurementId, reason) {
+        qualityRevision++
         for (var i = history.count - 1; i >= 0 && i >= history.count - 3; --i) {
             if (history.get(i).text === reason) {
                 history.setProperty(i, "kind", "error")

@@ -67,7 +67,7 @@ bool StepTableWriter::write(Measurement* measurement, const QString& path)
             out.append(',');
             out.append(QByteArray::number(entry.serial, 16));
             out.append(',');
-            appendNumber(out, entry.step.stepTime);
+            appendNumber(out, entry.step.stepTime / 1000.0);
             out.append(',');
             appendNumber(out, entry.step.contactMs);
             out.append('\n');

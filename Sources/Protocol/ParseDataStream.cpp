@@ -73,9 +73,11 @@ bool ParseDataStream::ParsePacket(const QByteArray& window, quint64 start, int l
             break;
         if (!checkCRC(packet, maskAt, 2)) {
             // Erased flash (all ones) after the last group of a page is the
-            // normal end; anything else is a group that failed its check.
-            const bool erased = mask == 0xFFFF && quint64(packet.size()) >= maskAt + 4
-                && quint8(packet.at(int(maskAt) + 2)) == 0xFF && quint8(packet.at(int(maskAt) + 3)) == 0xFF;
+            // normal end, however few bytes the last group left over; anything
+            // else is a group that failed its check.
+            bool erased = mask == 0xFFFF;
+            for (quint64 at = maskAt + 2; erased && at < qMin(end, maskAt + 4); ++at)
+                erased = quint8(packet.at(int(at))) == 0xFF;
             if (!erased)
                 ++m_maskFailures;
             break;

@@ -86,6 +86,36 @@ Rectangle {
                 return parts.join(" · ")
             }
         }
+        RowLayout {
+            id: liveQuality
+            objectName: "liveQuality_" + card.serial
+            // How whole this sensor's stream is, while a live view runs.
+            property var figures: ({})
+            readonly property string text: figures.text !== undefined ? String(figures.text).split("\n").join(" · ") : ""
+            visible: session.streaming && text !== ""
+            Layout.fillWidth: true
+            spacing: Theme.gap
+            QualityMark {
+                quality: liveQuality.figures
+                Layout.alignment: Qt.AlignVCenter
+            }
+            Label {
+                objectName: "liveQualityText_" + card.serial
+                text: liveQuality.text
+                font.pixelSize: Theme.small
+                color: Theme.muted
+                elide: Text.ElideRight
+                Layout.fillWidth: true
+            }
+            Timer {
+                interval: 1000
+                repeat: true
+                triggeredOnStart: true
+                running: session.streaming && card.online
+                onTriggered: liveQuality.figures = liveController.liveQuality(card.serial)
+                onRunningChanged: if (!running) liveQuality.figures = ({})
+            }
+        }
         Label {
             objectName: "recordings_" + card.serial
             Layout.fillWidth: true

@@ -141,6 +141,12 @@ Rectangle {
                         Accessible.name: qsTr("Count %1 in the series").arg(row.title)
                         padding: 0
                     }
+                    QualityMark {
+                        objectName: "quality_" + MeasurementID
+                        // Read again when figures may have changed.
+                        quality: session.qualityRevision >= 0 ? session.qualityOf(MeasurementID) : ({})
+                        Layout.alignment: Qt.AlignVCenter
+                    }
                     ColumnLayout {
                         spacing: 0
                         Layout.fillWidth: true

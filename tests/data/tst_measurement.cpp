@@ -490,12 +490,12 @@ private Q_SLOTS:
         TrackList* right = measurement->getTrackList(0xb2);
         addScalar(right, 0x0110, { { 11, 9 }, { 12, 8 } });
         addVector(right, 0x0140, { { 11, { 1, 0, 0, 0 } }, { 12, { 0.5, 0.5, 0.5, -0.5 } } });
-        // Steps of both feet (contact ms, step time s); the left foot is the
-        // lower serial.
+        // Steps of both feet (contact ms, step start ms); the left foot is
+        // the lower serial.
         addScalar(left, 0x8014, { { 1, 120 }, { 2, 120 }, { 3, 130 } });
-        addScalar(left, 0x8016, { { 1, 0.5 }, { 2, 0.5 }, { 3, 1.1 } });
+        addScalar(left, 0x8016, { { 1, 500 }, { 2, 500 }, { 3, 1100 } });
         addScalar(right, 0x8014, { { 1, 110 }, { 2, 115 } });
-        addScalar(right, 0x8016, { { 1, 0.7 }, { 2, 1.3 } });
+        addScalar(right, 0x8016, { { 1, 700 }, { 2, 1300 } });
         QVERIFY(measurement->Export());
 
         const QString name = "2015_05_13_07_08_56_Sprint_Two_sensors_Anna_3c";
@@ -511,9 +511,9 @@ private Q_SLOTS:
                             "b2:Fusion raw DMP z [Quaternion],b2:Ground Contact Time [ms],"
                             "b2:Ground Contact Time Time [s]"));
         const QList<QByteArray> rows {
-            "0,,,120,0.5,,,,,,110,0.7",
-            "0.01,,,120,0.5,,,,,,115,1.3",
-            "0.02,,,130,1.1,,,,,,,",
+            "0,,,120,500,,,,,,110,700",
+            "0.01,,,120,500,,,,,,115,1300",
+            "0.02,,,130,1100,,,,,,,",
             "0.09,0.5,0.25,,,,,,,,,",
             "0.1,1.5,,,,9,1,0,0,0,,",
             "0.11,,,,,8,0.5,0.5,0.5,-0.5,,",
@@ -532,7 +532,7 @@ private Q_SLOTS:
         QCOMPARE(field("sa1_Acc_X"), QString("nan nan nan 0.5 1.5 nan -2 3"));
         QCOMPARE(field("sa1_Acc_Y"), QString("nan nan nan 0.25 nan nan 7 nan"));
         QCOMPARE(field("sb2_Fusion_raw_DMP_z"), QString("nan nan nan nan 0 -0.5 nan nan"));
-        QCOMPARE(field("sb2_Ground_Contact_Time_Time"), QString("0.7 1.3 nan nan nan nan nan nan"));
+        QCOMPARE(field("sb2_Ground_Contact_Time_Time"), QString("700 1300 nan nan nan nan nan nan"));
         QCOMPARE(Mat_VarGetNumberOfFields(aligned), 12u);
         Mat_VarFree(aligned);
         matvar_t* names = Mat_VarRead(mat.mat, "column_names");

@@ -157,6 +157,11 @@ private Q_SLOTS:
         QTest::newRow("length byte in front") << QByteArray(1, char(good.size())) + good << 0 << -1 << true << 1 << 1 << 0;
         QTest::newRow("length byte says less") << QByteArray(1, char(6)) + good << 0 << -1 << false << 0 << 0 << 0;
         QTest::newRow("erased flash after the last group") << good + QByteArray(40, char(0xFF)) << 0 << 50 << true << 1 << 1 << 0;
+        // A page whose last group leaves two or three bytes: erased, not broken.
+        QTest::newRow("two erased bytes end the page") << good + QByteArray(2, char(0xFF)) << 0 << 16 << true << 1 << 1 << 0;
+        QTest::newRow("three erased bytes end the page") << good + QByteArray(3, char(0xFF)) << 0 << 17 << true << 1 << 1 << 0;
+        QTest::newRow("a broken mask in the last three bytes")
+            << good + bytes({0xFF, 0xFE, 0xFF}) << 0 << 17 << true << 1 << 1 << 1;
         QTest::newRow("length byte missing") << QByteArray() << 0 << -1 << false << 0 << 0 << 0;
     }
 

@@ -10,6 +10,7 @@
 #include "PtySensors.h"
 #include "SceneDriver.h"
 #include "SceneFiles.h"
+#include "StorageFiles.h"
 #include "TemporaryStorage.h"
 
 #include "SimFlash.h"
@@ -17,6 +18,7 @@
 #include <QQmlContext>
 #include <QQmlEngine>
 #include <QQuickItem>
+#include <QRegularExpression>
 #include <QtTest>
 
 #include <memory>
@@ -180,10 +182,11 @@ private Q_SLOTS:
         QTest::addColumn<QString>("setupScreen");
         QTest::addColumn<QString>("setupName");
         QTest::addColumn<QString>("resultsScreen");
-        QTest::newRow("sprint") << "Sprint" << "sprintSetupScreen" << "Sprint 1kHz" << "sprintResultsScreen";
+        QTest::addColumn<int>("frequency");
+        QTest::newRow("sprint") << "Sprint" << "sprintSetupScreen" << "Sprint 1kHz" << "sprintResultsScreen" << 1000;
         QTest::newRow("squat jump") << "Squat Jump" << "squatJumpSetupScreen" << "Squat Jump 500Hz"
-                                    << "squatJumpResultsScreen";
-        QTest::newRow("general") << "General" << "generalSetupScreen" << "Custom 1000 Hz" << "";
+                                    << "squatJumpResultsScreen" << 500;
+        QTest::newRow("general") << "General" << "generalSetupScreen" << "Custom 1000 Hz" << "" << 1000;
     }
 
     // Users -> athlete -> app -> setup -> live -> record -> upload -> archive
@@ -194,6 +197,7 @@ private Q_SLOTS:
         QFETCH(QString, setupScreen);
         QFETCH(QString, setupName);
         QFETCH(QString, resultsScreen);
+        QFETCH(int, frequency);
         const QString shot = QString(QTest::currentDataTag()).replace(' ', '-');
 
         TemporaryStorage storage;
@@ -269,6 +273,15 @@ private Q_SLOTS:
                                  20000);
         picture(shot + "-live");
         QCOMPARE(scene.text("statusActivity"), QString("Sensors streaming"));
+        // Each sensor's card tells how whole its stream is so far.
+        for (int i = 0; i < 2; ++i) {
+            const QRegularExpression figures("^([0-9,]+) of ([0-9,]+) samples \\([0-9.]+ %\\)( · |$)");
+            QTRY_VERIFY(figures.match(scene.text("liveQualityText_" + sensors.serialText(i))).hasMatch());
+            const QRegularExpressionMatch match = figures.match(scene.text("liveQualityText_" + sensors.serialText(i)));
+            const qint64 stored = QString(match.captured(1)).remove(',').toLongLong();
+            QVERIFY2(stored > 0 && stored <= QString(match.captured(2)).remove(',').toLongLong(),
+                     qPrintable(match.captured(0)));
+        }
         QVERIFY(scene.find("taskCounter") == nullptr);
         // While the live view runs there is no recording, and the page says why.
         QVERIFY(scene.click("nav_Record"));
@@ -368,6 +381,17 @@ private Q_SLOTS:
         QVERIFY(scene.click("measurement_" + id));
         QTRY_VERIFY_WITH_TIMEOUT(PlotPixels::plottersUnder(scene.find("plotArea")).size() == 2, 10000);
         picture(shot + "-archive");
+        // Its entry is marked complete: every sample of both sensors came.
+        QQuickItem* mark = scene.find("quality_" + id);
+        QVERIFY(mark != nullptr && mark->isVisible());
+        QCOMPARE(mark->property("level").toString(), QString("good"));
+        const QStringList sensorFigures = mark->property("text").toString().split("\n\n");
+        QCOMPARE(sensorFigures.size(), 2);
+        for (int i = 0; i < 2; ++i) {
+            const QRegularExpression whole(QStringLiteral("^Sensor %1: ([0-9,]+) of \\1 samples \\(100 %\\)\nNo gaps$")
+                                               .arg(sensors.serialText(i).toUpper()));
+            QVERIFY2(whole.match(sensorFigures.at(i)).hasMatch(), qPrintable(sensorFigures.at(i)));
+        }
 
         QVERIFY(scene.click("exportMeasurement"));
         const QString folder = recorded->exportFolder();
@@ -379,6 +403,37 @@ private Q_SLOTS:
             QVERIFY(!csv.isEmpty());
         }
         QTRY_VERIFY(historyHas(scene, "Exported to " + folder));
+        // Beside them the files for analysis, timed at the setup's frequency.
+        const QString info = QString::fromUtf8(StorageFiles::read(folder + "/info.txt"));
+        for (const QString& line : QStringList { "Athlete: Mia Jansen", "App: " + app, "Setup: " + setupName,
+                                     QStringLiteral("Base frequency: %1 Hz").arg(frequency),
+                                     "  " + sensors.serialText(0).toUpper() + ": good" })
+            QVERIFY2(info.split('\n').contains(line), qPrintable(line + "\n---\n" + info));
+        const QString base = folder + "/" + QDir(folder).dirName();
+        QVERIFY(StorageFiles::read(base + "_aligned.csv").startsWith("time_s," + sensors.serialText(0).toUtf8() + ":"));
+        MatFile aligned(base + "_aligned.mat");
+        QVERIFY(aligned.mat != nullptr);
+        // A sprint's steps, both feet in time order, as many as its figures count.
+        const QList<QByteArray> stepRows = StorageFiles::read(base + "_steps.csv").split('\n');
+        if (app == "Sprint") {
+            QCOMPARE(stepRows.first(), QByteArray("foot,sensor,step_time_s,contact_ms"));
+            const QVariantMap figures = measurements->sprintSummary(id);
+            QMap<QByteArray, int> steps;
+            double previous = -1e9;
+            for (const QByteArray& row : stepRows.mid(1, stepRows.size() - 2)) {
+                const QList<QByteArray> fields = row.split(',');
+                QCOMPARE(fields.size(), 4);
+                QCOMPARE(fields.at(1), (fields.at(0) == "left" ? sensors.serialText(0) : sensors.serialText(1)).toUtf8());
+                QVERIFY2(fields.at(2).toDouble() >= previous, row.constData());
+                previous = fields.at(2).toDouble();
+                ++steps[fields.at(0)];
+            }
+            QCOMPARE(steps.value("left"), figures.value("leftSteps").toInt());
+            QCOMPARE(steps.value("right"), figures.value("rightSteps").toInt());
+            QCOMPARE(steps.keys(), (QList<QByteArray> { "left", "right" }));
+        } else {
+            QCOMPARE(stepRows.first(), QByteArray("<missing>"));
+        }
 
         if (!resultsScreen.isEmpty()) {
             QVERIFY(scene.click("nav_Results"));
