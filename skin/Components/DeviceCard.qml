@@ -91,7 +91,17 @@ Rectangle {
             objectName: "liveQuality_" + card.serial
             // How whole this sensor's stream is, while a live view runs.
             property var figures: ({})
-            readonly property string text: figures.text !== undefined ? String(figures.text).split("\n").join(" · ") : ""
+            // Short enough for the card; the mark has the whole figures.
+            readonly property string text: {
+                if (figures.stored === undefined || figures.expected === undefined)
+                    return ""
+                var stored = Number(figures.stored).toLocaleString(Qt.locale(), "f", 0)
+                var gaps = Number(figures.gaps)
+                if (figures.stored >= figures.expected && gaps === 0)
+                    return qsTr("%1 samples, none missing").arg(stored)
+                return [qsTr("%1 of %2 samples").arg(stored).arg(Number(figures.expected).toLocaleString(Qt.locale(), "f", 0)),
+                        gaps === 1 ? qsTr("1 gap") : qsTr("%1 gaps").arg(gaps)].join(" · ")
+            }
             visible: session.streaming && text !== ""
             Layout.fillWidth: true
             spacing: Theme.gap

@@ -121,7 +121,8 @@ Rectangle {
                                                    AppName === "" ? qsTr("no app") : AppName,
                                                    SetupName === "" ? qsTr("no setup") : SetupName].join(" · ")
                 Accessible.name: title + ", " + details
-                ToolTip.visible: hovered
+                // The quality mark has figures of its own to show.
+                ToolTip.visible: hovered && !rowQuality.hovered
                 ToolTip.delay: 600
                 ToolTip.text: title + "\n" + details + "\n" + qsTr("Id %1").arg(MeasurementID.toUpperCase())
                 onClicked: {
@@ -142,6 +143,7 @@ Rectangle {
                         padding: 0
                     }
                     QualityMark {
+                        id: rowQuality
                         objectName: "quality_" + MeasurementID
                         // Read again when figures may have changed.
                         quality: session.qualityRevision >= 0 ? session.qualityOf(MeasurementID) : ({})

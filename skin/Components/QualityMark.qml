@@ -11,6 +11,7 @@ Rectangle {
     property var quality: ({})
     readonly property string level: quality && quality.level !== undefined ? String(quality.level) : "unknown"
     readonly property string text: quality && quality.text !== undefined ? String(quality.text) : ""
+    readonly property bool hovered: hover.hovered
 
     visible: level !== "unknown"
     implicitWidth: 10
@@ -23,8 +24,20 @@ Rectangle {
     Accessible.description: text
 
     HoverHandler { id: hover }
-    ToolTip.visible: hover.hovered && text !== ""
-    ToolTip.delay: 300
-    ToolTip.text: (level === "good" ? qsTr("Data complete") : level === "fair" ? qsTr("A few samples missing")
-                                    : qsTr("Many samples missing")) + "\n\n" + text
+    ToolTip {
+        id: tip
+        objectName: "qualityTip"
+        visible: hover.hovered && mark.text !== ""
+        delay: 300
+        // Beside the mark, over the entry it belongs to.
+        x: mark.width + 6
+        y: (mark.height - height) / 2
+        text: (mark.level === "good" ? qsTr("Data complete") : mark.level === "fair" ? qsTr("A few samples missing")
+                                     : qsTr("Many samples missing")) + "\n\n" + mark.text
+        contentItem: Label {
+            text: tip.text
+            textFormat: Text.PlainText
+            font.pixelSize: Theme.normal
+        }
+    }
 }
