@@ -67,11 +67,37 @@ QVariantMap summary(const QString& leftSerial, const QString& rightSerial, doubl
         { QStringLiteral("bothMs"), bothMs },
         { QStringLiteral("leftSteps"), leftSteps },
         { QStringLiteral("rightSteps"), rightSteps },
+        { QStringLiteral("steps"), leftSteps + rightSteps },
         { QStringLiteral("differencePercent"), SprintSummary::differencePercent(leftMs, rightMs) },
         { QStringLiteral("feedbackRuns"), feedbackRuns },
         { QStringLiteral("sprints"), sprints },
         { QStringLiteral("average"), false },
+        { QStringLiteral("stepsPerSecond"), 0.0 },
+        { QStringLiteral("fastestMs"), 0.0 },
+        { QStringLiteral("fastestFoot"), QString() },
+        { QStringLiteral("slowestMs"), 0.0 },
+        { QStringLiteral("slowestFoot"), QString() },
     };
+}
+
+// The fastest or slowest of the two feet's: left where they are equal.
+void insertExtreme(QVariantMap& result, const char* key, const StepSeries::Step* left,
+                   const StepSeries::Step* right, bool fastest)
+{
+    const bool takeRight = right != nullptr
+        && (left == nullptr || (fastest ? right->contactMs < left->contactMs : right->contactMs > left->contactMs));
+    const StepSeries::Step* step = takeRight ? right : left;
+    if (step == nullptr)
+        return;
+    result.insert(QLatin1String(key) + QLatin1String("Ms"), step->contactMs);
+    result.insert(QLatin1String(key) + QLatin1String("Foot"),
+                  takeRight ? QStringLiteral("right") : QStringLiteral("left"));
+}
+
+// What the import makes its step times of: the line numbers of the file.
+bool hasStepTimes(const Measurement* measurement)
+{
+    return !measurement->getSetupName().startsWith(QLatin1String("GCT import"));
 }
 
 QVariantMap averageSummary(Measurement* measurement, const Track* both)
@@ -119,27 +145,40 @@ QVariantMap SprintSummary::of(Measurement* measurement)
             return {};
         return averageSummary(measurement, both);
     }
-    // Serials ascending: the first sensor with steps is the left foot.
+    // Serials ascending, as the processors pair them: of the sensors that
+    // record contact and step times, the lower serial is the left foot,
+    // also when it caught no step.
     QList<quint64> feet;
     QList<std::vector<StepSeries::Step>> steps;
+    bool anyStep = false;
     for (quint64 serial : measurement->getDevicesInMeasurement()) {
-        std::vector<StepSeries::Step> footSteps = StepSeries::fromTrackList(measurement->getTrackList(serial));
-        if (footSteps.empty())
+        TrackList* list = measurement->getTrackList(serial);
+        const QList<quint16> ids = list->getTrackOrder();
+        if (!ids.contains(quint16(Track::GroundContactTime)) || !ids.contains(quint16(Track::GroundContactTimeTime)))
             continue;
         feet.append(serial);
-        steps.append(std::move(footSteps));
+        steps.append(StepSeries::fromTrackList(list));
+        anyStep = anyStep || !steps.last().empty();
         if (feet.size() == 2)
             break;
     }
-    if (feet.isEmpty())
+    if (!anyStep)
         return {};
     const double leftMs = StepSeries::meanContactMs(steps.at(0));
     const int leftSteps = int(steps.at(0).size());
     const double rightMs = feet.size() > 1 ? StepSeries::meanContactMs(steps.at(1)) : 0;
     const int rightSteps = feet.size() > 1 ? int(steps.at(1).size()) : 0;
     const double bothMs = (leftMs * leftSteps + rightMs * rightSteps) / (leftSteps + rightSteps);
-    return summary(hex(feet.at(0)), feet.size() > 1 ? hex(feet.at(1)) : QString(), leftMs, rightMs, bothMs,
-                   leftSteps, rightSteps, QString(), 1);
+    QVariantMap result = summary(hex(feet.at(0)), feet.size() > 1 ? hex(feet.at(1)) : QString(), leftMs, rightMs,
+                                 bothMs, leftSteps, rightSteps, QString(), 1);
+    const std::vector<StepSeries::Step> none;
+    const std::vector<StepSeries::Step>& right = feet.size() > 1 ? steps.at(1) : none;
+    if (hasStepTimes(measurement))
+        result.insert(QStringLiteral("stepsPerSecond"),
+                      StepSeries::stepsPerSecond(StepSeries::stepTimes(steps.at(0), right)));
+    insertExtreme(result, "fastest", StepSeries::fastest(steps.at(0)), StepSeries::fastest(right), true);
+    insertExtreme(result, "slowest", StepSeries::slowest(steps.at(0)), StepSeries::slowest(right), false);
+    return result;
 }
 
 bool SprintSummary::storeAverageFigures(const Measurement* average, const QVariantMap& figures)

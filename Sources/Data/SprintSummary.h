@@ -16,9 +16,13 @@ public:
     static const char kAverageFileName[];
 
     // Keys leftSerial, rightSerial, leftMs, rightMs, bothMs, leftSteps,
-    // rightSteps, differencePercent, feedbackRuns, sprints; an empty map
-    // when the measurement has no contact times. Reads the measurement's
-    // data from disk if need be.
+    // rightSteps, steps, differencePercent, feedbackRuns, sprints, average;
+    // for a single sprint also stepsPerSecond (both feet, 0 where the step
+    // times are no times: an imported series has line numbers), fastestMs
+    // and slowestMs (the shortest and longest contact of either foot) with
+    // fastestFoot and slowestFoot ("left" or "right"); an average has 0 and
+    // "" there. An empty map when the measurement has no contact times.
+    // Reads the measurement's data from disk if need be.
     static QVariantMap of(Measurement* measurement);
 
     // Stores what an average cannot tell from its tracks: the serials and

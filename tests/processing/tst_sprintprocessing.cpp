@@ -3,6 +3,8 @@
 #include "Data/Measurement.h"
 #include "Data/MeasurementController.h"
 #include "Data/MeasurementsModel.h"
+#include "Data/SprintSummary.h"
+#include "Data/StepSeries.h"
 #include "Data/Track.h"
 #include "Data/TrackList.h"
 #include "Processing/CsvImportProcessor.h"
@@ -33,6 +35,59 @@ const QList<double> kStepTimes { 0, 500, 1000, 1500, 2000, 2500, 3000, 3500, 400
 QDateTime at(int hour)
 {
     return QDateTime(QDate(2015, 5, 13), QTime(hour, 0), Qt::LocalTime);
+}
+
+// What a single sprint's summary holds, worked out by hand.
+struct Figures {
+    QString rightSerial;
+    double leftMs, rightMs, bothMs;
+    int leftSteps, rightSteps;
+    double differencePercent, stepsPerSecond;
+    double fastestMs;
+    QString fastestFoot;
+    double slowestMs;
+    QString slowestFoot;
+
+    QVariantMap map() const
+    {
+        return {
+            { "leftSerial", "10" }, { "rightSerial", rightSerial }, { "leftMs", leftMs }, { "rightMs", rightMs },
+            { "bothMs", bothMs }, { "leftSteps", leftSteps }, { "rightSteps", rightSteps },
+            { "steps", leftSteps + rightSteps }, { "differencePercent", differencePercent },
+            { "feedbackRuns", "" }, { "sprints", 1 }, { "average", false }, { "stepsPerSecond", stepsPerSecond },
+            { "fastestMs", fastestMs }, { "fastestFoot", fastestFoot }, { "slowestMs", slowestMs },
+            { "slowestFoot", slowestFoot },
+        };
+    }
+};
+
+// A foot's steps as "first sample:contact ms@step time".
+QStringList table(const std::vector<StepSeries::Step>& steps)
+{
+    QStringList rows;
+    for (const StepSeries::Step& step : steps)
+        rows << QString("%1:%2@%3").arg(step.sampleNumber).arg(step.contactMs).arg(step.stepTime);
+    return rows;
+}
+
+// Doubles to within rounding, everything else exactly.
+bool sameFigures(const QVariantMap& actual, const QVariantMap& expected)
+{
+    if (actual.keys() != expected.keys()) {
+        qWarning() << "keys" << actual.keys() << "expected" << expected.keys();
+        return false;
+    }
+    for (auto it = expected.cbegin(); it != expected.cend(); ++it) {
+        const QVariant value = actual.value(it.key());
+        const bool same = it.value().userType() == QMetaType::Double
+            ? value.userType() == QMetaType::Double && qAbs(value.toDouble() - it.value().toDouble()) < 1e-9
+            : value == it.value();
+        if (!same) {
+            qWarning() << it.key() << value << "expected" << it.value();
+            return false;
+        }
+    }
+    return true;
 }
 
 } // namespace
@@ -247,9 +302,10 @@ private Q_SLOTS:
         // Left: 152 (3 steps) and 180 (1 step); right: 160 (2 steps).
         const QVariantMap expected {
             { "leftSerial", "10" }, { "rightSerial", "20" }, { "leftMs", 166.0 }, { "rightMs", 160.0 },
-            { "bothMs", 168.0 }, { "leftSteps", 4 }, { "rightSteps", 2 },
+            { "bothMs", 168.0 }, { "leftSteps", 4 }, { "rightSteps", 2 }, { "steps", 6 },
             { "differencePercent", 6.0 / 163.0 * 100.0 }, { "feedbackRuns", "2" }, { "sprints", 2 },
-            { "average", true },
+            { "average", true }, { "stepsPerSecond", 0.0 }, { "fastestMs", 0.0 }, { "fastestFoot", "" },
+            { "slowestMs", 0.0 }, { "slowestFoot", "" },
         };
         QCOMPARE(host.measurements.sprintSummary(id), expected);
         // Read again from disk after a restart.
@@ -272,6 +328,90 @@ private Q_SLOTS:
         QCOMPARE(warnings.count(), 1);
         QCOMPARE(warnings.first().first().toString(),
                  QString("The sprints picked are too short to average: each foot needs more than 6 steps."));
+    }
+
+    // The step table of each foot and the figures of the sprint, from series
+    // worked out by hand. A sensor with the lower serial that records no
+    // contact times (0x05, acceleration only) is no foot.
+    void sprintFiguresComeFromTheStepTable_data()
+    {
+        QTest::addColumn<QList<double>>("leftContacts");
+        QTest::addColumn<QList<double>>("leftTimes");
+        QTest::addColumn<bool>("rightSensor");
+        QTest::addColumn<QList<double>>("rightContacts");
+        QTest::addColumn<QList<double>>("rightTimes");
+        QTest::addColumn<int>("samplesPerStep");
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<QStringList>("leftTable");
+        QTest::addColumn<QStringList>("rightTable");
+        QTest::addColumn<QVariantMap>("figures");
+        using L = QList<double>;
+        const L none;
+        const QString sprint = "Sprint 1kHz";
+
+        // Left 160, right 177.5; 5 steps from 1.000 s to 1.900 s: 4 / 0.9 s.
+        QTest::newRow("both feet, each step held over two samples")
+            << L { 150, 160, 170 } << L { 1000, 1450, 1900 } << true << L { 180, 175 } << L { 1225, 1675 } << 2 << sprint
+            << QStringList { "100:150@1000", "102:160@1450", "104:170@1900" }
+            << QStringList { "100:180@1225", "102:175@1675" }
+            << Figures { "20", 160, 177.5, 167, 3, 2, 17.5 / 168.75 * 100, 4 / 0.9, 150, "left", 180, "right" }.map();
+        QTest::newRow("one foot")
+            << L { 150, 160, 170 } << L { 1000, 1450, 1900 } << false << none << none << 1 << sprint
+            << QStringList { "100:150@1000", "101:160@1450", "102:170@1900" } << QStringList()
+            << Figures { "", 160, 0, 160, 3, 0, 0, 2 / 0.9, 150, "left", 170, "left" }.map();
+        // The lower serial stays the left foot without a step, as the
+        // processors pair the feet.
+        QTest::newRow("left track empty")
+            << none << none << true << L { 180, 175 } << L { 1225, 1675 } << 1 << sprint << QStringList()
+            << QStringList { "100:180@1225", "101:175@1675" }
+            << Figures { "20", 0, 177.5, 177.5, 0, 2, 0, 1 / 0.45, 175, "right", 180, "right" }.map();
+        QTest::newRow("both tracks empty")
+            << none << none << true << none << none << 1 << sprint << QStringList() << QStringList() << QVariantMap();
+        // Samples with one step time are one step with the contact time of
+        // its last sample; the right foot's 152 ties with the left's, and
+        // the left one is named.
+        QTest::newRow("repeated step times")
+            << L { 150, 152, 160, 160, 170 } << L { 1000, 1000, 1450, 1450, 1900 } << true << L { 152, 190, 190 }
+            << L { 1225, 1675, 1675 } << 1 << sprint
+            << QStringList { "100:152@1000", "102:160@1450", "104:170@1900" }
+            << QStringList { "100:152@1225", "101:190@1675" }
+            << Figures { "20", 482.0 / 3, 171, 164.8, 3, 2, (171 - 482.0 / 3) / ((482.0 / 3 + 171) / 2) * 100,
+                         4 / 0.9, 152, "left", 190, "right" }.map();
+        QTest::newRow("one step: no step rate")
+            << L { 150 } << L { 1000 } << false << none << none << 3 << sprint << QStringList { "100:150@1000" }
+            << QStringList() << Figures { "", 150, 0, 150, 1, 0, 0, 0, 150, "left", 150, "left" }.map();
+        // An imported series has the file's line numbers for step times.
+        QTest::newRow("imported series: no step rate")
+            << L { 150, 160, 170 } << L { 1, 2, 3 } << false << none << none << 1 << "GCT import "
+            << QStringList { "100:150@1", "101:160@2", "102:170@3" } << QStringList()
+            << Figures { "", 160, 0, 160, 3, 0, 0, 0, 150, "left", 170, "left" }.map();
+    }
+
+    void sprintFiguresComeFromTheStepTable()
+    {
+        QFETCH(QList<double>, leftContacts);
+        QFETCH(QList<double>, leftTimes);
+        QFETCH(bool, rightSensor);
+        QFETCH(QList<double>, rightContacts);
+        QFETCH(QList<double>, rightTimes);
+        QFETCH(int, samplesPerStep);
+        QFETCH(QString, setup);
+        QFETCH(QStringList, leftTable);
+        QFETCH(QStringList, rightTable);
+        QFETCH(QVariantMap, figures);
+        TemporaryStorage storage;
+        Measurement sprint(nullptr, 0x5a);
+        sprint.setAppName("Sprint");
+        sprint.setSetupName(setup);
+        sprint.getTrackList(0x05)->AddTrack(Track::AccX, 1, 2, 0);
+        SprintRecordings::addHeldSteps(sprint, 0x10, { leftContacts, leftTimes }, samplesPerStep);
+        if (rightSensor)
+            SprintRecordings::addHeldSteps(sprint, 0x20, { rightContacts, rightTimes }, samplesPerStep);
+
+        QCOMPARE(table(StepSeries::fromTrackList(sprint.getTrackList(0x10))), leftTable);
+        if (rightSensor)
+            QCOMPARE(table(StepSeries::fromTrackList(sprint.getTrackList(0x20))), rightTable);
+        QVERIFY(sameFigures(SprintSummary::of(&sprint), figures));
     }
 
     void requestsThatNameNothingRunNothing_data()

@@ -161,8 +161,36 @@ void checkSprintSummary(const SceneDriver& scene, MeasurementController& measure
     QTRY_COMPARE(scene.text("sprintLeft"), locale.toString(l, 'f', 1) + " ms");
     QCOMPARE(scene.text("sprintRight"), locale.toString(r, 'f', 1) + " ms");
     QCOMPARE(scene.text("sprintBoth"), locale.toString(summary.value("bothMs").toDouble(), 'f', 1) + " ms");
-    QCOMPARE(scene.text("sprintDifference"),
-             QStringLiteral("Left/right difference: %1 %").arg(locale.toString(qAbs(l - r) / ((l + r) / 2) * 100, 'f', 1)));
+    QCOMPARE(scene.text("sprintDifference"), locale.toString(qAbs(l - r) / ((l + r) / 2) * 100, 'f', 1) + " %");
+    // Two feet a few steps a second each, contacts of the simulated range.
+    const double rate = summary.value("stepsPerSecond").toDouble();
+    QVERIFY2(rate > 2 && rate < 8, qPrintable(QString::number(rate)));
+    QCOMPARE(scene.text("sprintStepRate"), locale.toString(rate, 'f', 2) + " steps/s");
+    const double fastest = summary.value("fastestMs").toDouble();
+    const double slowest = summary.value("slowestMs").toDouble();
+    QVERIFY(fastest >= 100 && fastest <= qMin(l, r) && slowest >= qMax(l, r) && slowest <= 260);
+    QCOMPARE(scene.text("sprintFastest"),
+             locale.toString(fastest, 'f', 1) + " ms (" + summary.value("fastestFoot").toString() + ")");
+    QCOMPARE(scene.text("sprintSlowest"),
+             locale.toString(slowest, 'f', 1) + " ms (" + summary.value("slowestFoot").toString() + ")");
+    QCOMPARE(scene.text("sprintLeftSensor"), QStringLiteral("Left foot: sensor %1, the lower serial.").arg(left.toUpper()));
+}
+
+// The picked sprint's entry in the archive carries the same figures, rounded.
+void checkSprintFigures(const SceneDriver& scene, MeasurementController& measurements, const QString& id)
+{
+    const QVariantMap s = measurements.sprintSummary(id);
+    const QLocale locale;
+    const auto ms = [&locale](const QVariant& value) { return locale.toString(value.toDouble(), 'f', 0) + " ms"; };
+    QTRY_COMPARE(scene.text("sprintFiguresMeans"),
+                 QStringLiteral("%1 steps · GCT %2 (L %3 / R %4, %5 % apart)")
+                     .arg(s.value("steps").toInt())
+                     .arg(ms(s.value("bothMs")), ms(s.value("leftMs")), ms(s.value("rightMs")),
+                          locale.toString(s.value("differencePercent").toDouble(), 'f', 1)));
+    QCOMPARE(scene.text("sprintFiguresSteps"),
+             QStringLiteral("%1 steps/s · fastest %2, slowest %3 · left: %4")
+                 .arg(locale.toString(s.value("stepsPerSecond").toDouble(), 'f', 2), ms(s.value("fastestMs")),
+                      ms(s.value("slowestMs")), s.value("leftSerial").toString().toUpper()));
 }
 
 } // namespace
@@ -367,6 +395,10 @@ private Q_SLOTS:
         QVERIFY(!recorded->isLiveView());
         QVERIFY(scene.click("measurement_" + id));
         QTRY_VERIFY_WITH_TIMEOUT(PlotPixels::plottersUnder(scene.find("plotArea")).size() == 2, 10000);
+        if (app == "Sprint")
+            checkSprintFigures(scene, *measurements, id);
+        else
+            QVERIFY(scene.find("sprintFiguresMeans") == nullptr);
         picture(shot + "-archive");
 
         QVERIFY(scene.click("exportMeasurement"));
