@@ -193,6 +193,50 @@ void checkSprintFigures(const SceneDriver& scene, MeasurementController& measure
                       ms(s.value("slowestMs")), s.value("leftSerial").toString().toUpper()));
 }
 
+// While a sprint streams, each foot's last contact time is shown in large
+// digits, the lower serial on the left; in a squat jump each jump's height.
+void checkLiveDigits(const SceneDriver& scene, QQmlContext& context, const QString& app, const QString& left,
+                     const QString& right)
+{
+    QObject* live = context.contextProperty("liveController").value<QObject*>();
+    QVERIFY(live != nullptr);
+    QObject* feedback = live->property("feedback").value<QObject*>();
+    QVERIFY(feedback != nullptr);
+    const QLocale locale;
+    if (app == "Sprint") {
+        for (const QString& serial : { left, right }) {
+            QTRY_VERIFY_WITH_TIMEOUT(scene.text("liveContact_" + serial) != QString("–")
+                                         && !scene.text("liveContact_" + serial).isEmpty(),
+                                     20000);
+        }
+        const QVariantList feet = feedback->property("feet").toList();
+        QCOMPARE(feet.size(), 2);
+        QCOMPARE(feet.at(0).toMap().value("serial").toString(), left);
+        QCOMPARE(feet.at(0).toMap().value("foot").toString(), QString("left"));
+        QCOMPARE(feet.at(1).toMap().value("foot").toString(), QString("right"));
+        for (const QVariant& entry : feet) {
+            const QVariantMap foot = entry.toMap();
+            const double contact = foot.value("contactMs").toDouble();
+            QVERIFY2(contact >= 100 && contact <= 260, qPrintable(QString::number(contact)));
+            QCOMPARE(scene.text("liveContact_" + foot.value("serial").toString()), locale.toString(contact, 'f', 0));
+        }
+    } else if (app == "Squat Jump") {
+        for (const QString& serial : { left, right }) {
+            QTRY_VERIFY_WITH_TIMEOUT(scene.text("liveJump_" + serial) != QString("–")
+                                         && !scene.text("liveJump_" + serial).isEmpty(),
+                                     20000);
+        }
+        for (const QVariant& entry : feedback->property("jumps").toList()) {
+            const QVariantMap jump = entry.toMap();
+            const double height = jump.value("heightCm").toDouble();
+            QVERIFY2(height > 10 && height < 50, qPrintable(QString::number(height)));
+            QCOMPARE(scene.text("liveJump_" + jump.value("serial").toString()), locale.toString(height, 'f', 1));
+        }
+    } else {
+        QVERIFY(scene.find("liveDigits") == nullptr);
+    }
+}
+
 } // namespace
 
 class TestSceneWalk : public QObject
@@ -295,6 +339,7 @@ private Q_SLOTS:
                                      && drewData(PlotPixels::plottersUnder(scene.find("plotArea")).at(0))
                                      && drewData(PlotPixels::plottersUnder(scene.find("plotArea")).at(1)),
                                  20000);
+        checkLiveDigits(scene, *context, app, sensors.serialText(0), sensors.serialText(1));
         picture(shot + "-live");
         QCOMPARE(scene.text("statusActivity"), QString("Sensors streaming"));
         QVERIFY(scene.find("taskCounter") == nullptr);
