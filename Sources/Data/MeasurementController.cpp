@@ -4,6 +4,7 @@
 #include "Application/NotificationHub.h"
 #include "Data/Measurement.h"
 #include "Data/MeasurementsModel.h"
+#include "Data/SprintProgress.h"
 #include "Data/SprintSummary.h"
 #include "Data/Track.h"
 #include "Data/TrackList.h"
@@ -332,6 +333,11 @@ QVariantMap MeasurementController::sprintSummary(QString measurementId)
     if (!parseMeasurementId(measurementId, id))
         return {};
     return SprintSummary::of(getMeasurementOnHostById(id));
+}
+
+QVariantList MeasurementController::sprintProgress(QString userName)
+{
+    return SprintProgress::of(getMeasurementsOnHost(), userName);
 }
 
 QVariantMap MeasurementController::jumpHeights(QString measurementId)

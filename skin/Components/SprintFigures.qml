@@ -3,7 +3,7 @@ import KorvexSkin 1.0
 import QtQuick.Controls 2.15
 import QtQuick.Layouts 1.15
 
-// A sprint's figures in two short lines, for its entry in a list: steps,
+// A sprint's figures in three short lines, for its entry in a list: steps,
 // the mean contact time of both feet and of each, the difference between
 // the feet, the step rate and the fastest and slowest step. Nothing is
 // shown (and nothing read) while measurementId is "".
@@ -40,30 +40,38 @@ ColumnLayout {
     }
 
     Label {
-        objectName: "sprintFiguresMeans"
+        objectName: "sprintFiguresSteps"
         Layout.fillWidth: true
-        elide: Text.ElideRight
+        wrapMode: Text.WordWrap
         font.pixelSize: Theme.small
         color: figures.color
         text: !figures.known ? ""
             : (figures.summary.steps === 1 ? qsTr("1 step") : qsTr("%1 steps").arg(figures.summary.steps))
-              + " · " + qsTr("GCT %1").arg(figures.ms(figures.summary.bothMs))
+              + (figures.summary.stepsPerSecond > 0
+                 ? " · " + qsTr("%1 steps/s").arg(Number(figures.summary.stepsPerSecond).toLocaleString(Qt.locale(), "f", 2)) : "")
+    }
+    Label {
+        objectName: "sprintFiguresMeans"
+        Layout.fillWidth: true
+        wrapMode: Text.WordWrap
+        font.pixelSize: Theme.small
+        color: figures.color
+        text: !figures.known ? ""
+            : qsTr("GCT %1").arg(figures.ms(figures.summary.bothMs))
               + (figures.summary.leftSteps > 0 && figures.summary.rightSteps > 0
-                 ? " (" + qsTr("L %1 / R %2").arg(figures.ms(figures.summary.leftMs)).arg(figures.ms(figures.summary.rightMs))
-                   + ", " + qsTr("%1 % apart").arg(Number(figures.summary.differencePercent).toLocaleString(Qt.locale(), "f", 1)) + ")"
+                 ? " · " + qsTr("L %1 / R %2").arg(figures.ms(figures.summary.leftMs)).arg(figures.ms(figures.summary.rightMs))
+                   + " · " + qsTr("%1 % apart").arg(Number(figures.summary.differencePercent).toLocaleString(Qt.locale(), "f", 1))
                  : "")
     }
     Label {
-        objectName: "sprintFiguresSteps"
+        objectName: "sprintFiguresExtremes"
         Layout.fillWidth: true
-        elide: Text.ElideRight
+        wrapMode: Text.WordWrap
         font.pixelSize: Theme.small
         color: figures.color
         visible: figures.known && figures.summary.average !== true
         text: !figures.known ? ""
-            : (figures.summary.stepsPerSecond > 0
-               ? qsTr("%1 steps/s").arg(Number(figures.summary.stepsPerSecond).toLocaleString(Qt.locale(), "f", 2)) + " · " : "")
-              + qsTr("fastest %1, slowest %2").arg(figures.ms(figures.summary.fastestMs)).arg(figures.ms(figures.summary.slowestMs))
-              + " · " + qsTr("left: %1").arg(String(figures.summary.leftSerial).toUpperCase())
+            : qsTr("Fastest %1 · slowest %2").arg(figures.ms(figures.summary.fastestMs)).arg(figures.ms(figures.summary.slowestMs))
+              + " · " + qsTr("left foot %1").arg(String(figures.summary.leftSerial).toUpperCase())
     }
 }

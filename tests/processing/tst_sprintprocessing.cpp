@@ -414,6 +414,56 @@ private Q_SLOTS:
         QVERIFY(sameFigures(SprintSummary::of(&sprint), figures));
     }
 
+    // The progress view's points: the athlete's recorded sprints, oldest
+    // first, each with its day; no live view, average, other app or other
+    // athlete, and a foot without steps gives no mean.
+    void progressHasOnePointPerSprintOfTheAthleteOldestFirst()
+    {
+        TemporaryStorage storage;
+        const QDateTime nextDay = at(9).addDays(1);
+        const QList<double> times { 0, 500, 1000 };
+        SprintRecordings::store(0x73, nextDay, { { 0x10, Steps { { 140, 140, 140 }, times } },
+                                                 { 0x20, Steps { { 150, 150, 150 }, times } } });
+        SprintRecordings::store(0x71, at(9), { { 0x10, Steps { { 150, 150, 150 }, times } },
+                                               { 0x20, Steps { { 160, 160, 160 }, times } } });
+        SprintRecordings::store(0x72, at(10), { { 0x10, Steps { { 180, 180, 180 }, times } } });
+        SprintRecordings::store(0x74, at(8), { { 0x10, Steps { { 100, 100, 100 }, times } } }, "GCT average: 1");
+        SprintRecordings::store(0x76, at(11), { { 0x10, Steps { { 100, 100, 100 }, times } } });
+        for (const auto& [id, user, app] : { std::make_tuple(0x75, "Bob", "Sprint"), std::make_tuple(0x77, "Anna", "Squat Jump") }) {
+            Measurement other(nullptr, quint64(id));
+            other.setUserName(user);
+            other.setAppName(app);
+            other.setSetupName("Sprint 1kHz");
+            other.setStartTime(at(12));
+            SprintRecordings::addSteps(other, 0x10, Steps { { 120, 120, 120 }, times });
+            other.saveAllTrackLists();
+            QVERIFY(other.saveToDisk());
+        }
+        ProcessingHost host;
+        QVERIFY(host.measurements.getMeasurementOnHostById(0x76)->markAsLiveView());
+
+        const QVariantList points = host.measurements.sprintProgress("Anna");
+        QStringList shown;
+        for (const QVariant& point : points) {
+            const QVariantMap p = point.toMap();
+            shown << QString("%1 %2 %3: %4 L %5 R %6, %7 %")
+                         .arg(p.value("id").toString(), p.value("day").toString(), p.value("time").toString())
+                         .arg(p.value("bothMs").toDouble())
+                         .arg(p.value("leftSteps").toInt() > 0 ? p.value("leftMs").toString() : "-")
+                         .arg(p.value("rightSteps").toInt() > 0 ? p.value("rightMs").toString() : "-")
+                         .arg(p.value("differencePercent").toDouble(), 0, 'f', 2);
+        }
+        const QString day = at(9).date().toString(Qt::ISODate);
+        const QString next = nextDay.date().toString(Qt::ISODate);
+        QCOMPARE(shown, (QStringList { "71 " + day + " 09:00: 155 L 150 R 160, 6.45 %",
+                                       "72 " + day + " 10:00: 180 L 180 R -, 0.00 %",
+                                       "73 " + next + " 09:00: 145 L 140 R 150, 6.90 %" }));
+        QCOMPARE(points.first().toMap().value("stepsPerSecond").toDouble(), 5 / 1.0);
+        // Every athlete's: Bob's too.
+        QCOMPARE(host.measurements.sprintProgress("").size(), 4);
+        QCOMPARE(host.measurements.sprintProgress("Carl").size(), 0);
+    }
+
     void requestsThatNameNothingRunNothing_data()
     {
         QTest::addColumn<QString>("measurement");

@@ -10,6 +10,7 @@
 #include "PtySensors.h"
 #include "SceneDriver.h"
 #include "SceneFiles.h"
+#include "SprintRecordings.h"
 #include "TemporaryStorage.h"
 
 #include "SimFlash.h"
@@ -182,15 +183,69 @@ void checkSprintFigures(const SceneDriver& scene, MeasurementController& measure
     const QVariantMap s = measurements.sprintSummary(id);
     const QLocale locale;
     const auto ms = [&locale](const QVariant& value) { return locale.toString(value.toDouble(), 'f', 0) + " ms"; };
-    QTRY_COMPARE(scene.text("sprintFiguresMeans"),
-                 QStringLiteral("%1 steps · GCT %2 (L %3 / R %4, %5 % apart)")
+    QTRY_COMPARE(scene.text("sprintFiguresSteps"),
+                 QStringLiteral("%1 steps · %2 steps/s")
                      .arg(s.value("steps").toInt())
-                     .arg(ms(s.value("bothMs")), ms(s.value("leftMs")), ms(s.value("rightMs")),
-                          locale.toString(s.value("differencePercent").toDouble(), 'f', 1)));
-    QCOMPARE(scene.text("sprintFiguresSteps"),
-             QStringLiteral("%1 steps/s · fastest %2, slowest %3 · left: %4")
-                 .arg(locale.toString(s.value("stepsPerSecond").toDouble(), 'f', 2), ms(s.value("fastestMs")),
-                      ms(s.value("slowestMs")), s.value("leftSerial").toString().toUpper()));
+                     .arg(locale.toString(s.value("stepsPerSecond").toDouble(), 'f', 2)));
+    QCOMPARE(scene.text("sprintFiguresMeans"),
+             QStringLiteral("GCT %1 · L %2 / R %3 · %4 % apart")
+                 .arg(ms(s.value("bothMs")), ms(s.value("leftMs")), ms(s.value("rightMs")),
+                      locale.toString(s.value("differencePercent").toDouble(), 'f', 1)));
+    QCOMPARE(scene.text("sprintFiguresExtremes"),
+             QStringLiteral("Fastest %1 · slowest %2 · left foot %3")
+                 .arg(ms(s.value("fastestMs")), ms(s.value("slowestMs")), s.value("leftSerial").toString().toUpper()));
+}
+
+// The progress view has a point per sprint of the athlete and a line per day.
+void checkProgress(const SceneDriver& scene, MeasurementController& measurements, const QString& id, int earlier)
+{
+    QTRY_COMPARE(scene.text("progressCount"), QStringLiteral("%1 sprints on 4 days").arg(earlier + 1));
+    QQuickItem* plot = scene.find("progressPlot");
+    QVERIFY(plot != nullptr);
+    QCOMPARE(plot->property("days").toInt(), 4);
+    const QVariantList points = plot->property("points").toList();
+    QCOMPARE(points.size(), earlier + 1);
+    QCOMPARE(points.last().toMap().value("id").toString(), id);
+    const QVariantMap today = measurements.sprintSummary(id);
+    const QLocale locale;
+    const auto ms = [&locale](const QVariant& value) { return locale.toString(value.toDouble(), 'f', 1) + " ms"; };
+    QQuickItem* day = scene.find("progressDay_" + QDate::currentDate().toString(Qt::ISODate));
+    QVERIFY(day != nullptr);
+    QStringList texts;
+    for (QQuickItem* child : day->childItems())
+        texts << child->property("text").toString();
+    QVERIFY2(texts.contains(QStringLiteral("Both %1 · L %2 · R %3")
+                                .arg(ms(today.value("bothMs")), ms(today.value("leftMs")), ms(today.value("rightMs")))),
+             qPrintable(texts.join('\n')));
+    QVERIFY2(texts.contains(QStringLiteral("Left/right difference %1 %")
+                                .arg(locale.toString(today.value("differencePercent").toDouble(), 'f', 1))),
+             qPrintable(texts.join('\n')));
+}
+
+// Earlier sprints of the athlete on three days, three weeks back to one, each
+// a little faster and more even than the one before.
+int storeEarlierSprints(const QString& user, quint64 leftSerial, quint64 rightSerial)
+{
+    int made = 0;
+    for (int week = 3; week >= 1; --week) {
+        const QDate day = QDate::currentDate().addDays(-7 * week);
+        for (int run = 0; run < 3; ++run, ++made) {
+            SprintRecordings::Steps left;
+            SprintRecordings::Steps right;
+            const double base = 182 - 3.0 * made;
+            const double apart = 16 - 1.5 * made;
+            for (int i = 0; i < 16; ++i) {
+                const double wobble = ((i * 7 + made * 3) % 9) - 4;
+                left.contactTimes << base + wobble;
+                left.stepTimes << 460.0 * i;
+                right.contactTimes << base + apart - wobble / 2;
+                right.stepTimes << 230 + 460.0 * i;
+            }
+            SprintRecordings::store(0x5e000 + quint64(made), QDateTime(day, QTime(10, 20 * run)),
+                                    { { leftSerial, left }, { rightSerial, right } }, "Sprint 1kHz", user);
+        }
+    }
+    return made;
 }
 
 // While a sprint streams, each foot's last contact time is shown in large
@@ -279,6 +334,10 @@ private Q_SLOTS:
             for (int i = 0; i < sensors.count(); ++i)
                 sensors.sensor(i)->faults().bytesPerSecond = 20000;
         }
+        // The athlete has run sprints before: the progress view has a history.
+        const int pastSprints = app == "Sprint"
+            ? storeEarlierSprints("Mia Jansen", sensors.sensor(0)->serial(), sensors.sensor(1)->serial())
+            : 0;
         SceneDriver::clearSceneMessages();
         auto root = std::make_unique<Korvex>();
         SceneDriver scene(SceneDriver::findWindow());
@@ -491,6 +550,13 @@ private Q_SLOTS:
                 QVERIFY(averaged.value("bothMs").toDouble() >= 100 && averaged.value("bothMs").toDouble() <= 250);
                 QVERIFY(!single.isEmpty());
                 picture(shot + "-average");
+
+                // The athlete's progress: the earlier sprints and today's,
+                // never the average; today's day holds the recording's means.
+                QVERIFY(scene.click("showProgress"));
+                QVERIFY(scene.waitFor("sprintProgressScreen"));
+                checkProgress(scene, *measurements, id, pastSprints);
+                picture(shot + "-progress");
             }
             QVERIFY(scene.click("nav_Archive"));
             QVERIFY(scene.click("measurement_" + id));
