@@ -23,20 +23,12 @@ RowLayout {
         property string value: "–"
         property string unit: ""
         property string footnote: ""
-        // Counts up with every new value, which makes the tile light up.
-        property int count: 0
         Layout.fillWidth: true
         Layout.maximumWidth: 320
         implicitHeight: column.implicitHeight + Theme.gap * 2
         radius: Theme.radius
         border.color: Theme.border
         color: Theme.surface
-        onCountChanged: if (count > 0) flash.restart()
-        SequentialAnimation {
-            id: flash
-            ColorAnimation { target: tile; property: "color"; to: Theme.accentSoft; duration: 60 }
-            ColorAnimation { target: tile; property: "color"; to: Theme.surface; duration: 600 }
-        }
         ColumnLayout {
             id: column
             anchors.fill: parent
@@ -75,29 +67,30 @@ RowLayout {
         }
     }
 
+    // Counted models: the tiles stay while their values change.
     Repeater {
-        model: digits.feet
+        model: digits.feet.length
         delegate: Tile {
-            name: "liveContact_" + modelData.serial
-            caption: (modelData.foot === "left" ? qsTr("Left foot") : modelData.foot === "right" ? qsTr("Right foot") : qsTr("Foot"))
-                     + " · " + qsTr("sensor %1").arg(modelData.serial.toUpperCase())
-            value: modelData.contactMs > 0 ? Number(modelData.contactMs).toLocaleString(Qt.locale(), "f", 0) : "–"
+            readonly property var entry: digits.feet[index] || ({ serial: "", foot: "", contactMs: 0, steps: 0 })
+            name: "liveContact_" + entry.serial
+            caption: (entry.foot === "left" ? qsTr("Left foot") : entry.foot === "right" ? qsTr("Right foot") : qsTr("Foot"))
+                     + " · " + qsTr("sensor %1").arg(entry.serial.toUpperCase())
+            value: entry.contactMs > 0 ? Number(entry.contactMs).toLocaleString(Qt.locale(), "f", 0) : "–"
             unit: "ms"
-            count: modelData.steps
-            footnote: modelData.steps === 0 ? qsTr("Waiting for the first step")
-                    : modelData.steps === 1 ? qsTr("Last ground contact · 1 step") : qsTr("Last ground contact · %1 steps").arg(modelData.steps)
+            footnote: entry.steps === 0 ? qsTr("Waiting for the first step")
+                    : entry.steps === 1 ? qsTr("Last ground contact · 1 step") : qsTr("Last ground contact · %1 steps").arg(entry.steps)
         }
     }
     Repeater {
-        model: digits.jumps
+        model: digits.jumps.length
         delegate: Tile {
-            name: "liveJump_" + modelData.serial
-            caption: qsTr("Jump height · sensor %1").arg(modelData.serial.toUpperCase())
-            value: modelData.jumps > 0 ? Number(modelData.heightCm).toLocaleString(Qt.locale(), "f", 1) : "–"
+            readonly property var entry: digits.jumps[index] || ({ serial: "", heightCm: 0, jumps: 0 })
+            name: "liveJump_" + entry.serial
+            caption: qsTr("Jump height · sensor %1").arg(entry.serial.toUpperCase())
+            value: entry.jumps > 0 ? Number(entry.heightCm).toLocaleString(Qt.locale(), "f", 1) : "–"
             unit: "cm"
-            count: modelData.jumps
-            footnote: modelData.jumps === 0 ? qsTr("Waiting for the first jump")
-                    : modelData.jumps === 1 ? qsTr("Last jump · 1 jump") : qsTr("Last jump · %1 jumps").arg(modelData.jumps)
+            footnote: entry.jumps === 0 ? qsTr("Waiting for the first jump")
+                    : entry.jumps === 1 ? qsTr("Last jump · 1 jump") : qsTr("Last jump · %1 jumps").arg(entry.jumps)
         }
     }
     Item { Layout.fillWidth: true }
