@@ -3,11 +3,13 @@
 #include "Data/MeasurementController.h"
 #include "Data/Store.h"
 #include "Plotting/PlotController.h"
+#include "Plotting/ProgressPlot.h"
 #include "Plotting/TrackPlotter.h"
 
 #include "MatFile.h"
 #include "PlotPixels.h"
 #include "PtySensors.h"
+#include "QCustomPlotHeader.h"
 #include "SceneDriver.h"
 #include "SceneFiles.h"
 #include "SprintRecordings.h"
@@ -207,6 +209,15 @@ void checkProgress(const SceneDriver& scene, MeasurementController& measurements
     QCOMPARE(points.size(), earlier + 1);
     QCOMPARE(points.last().toMap().value("id").toString(), id);
     const QVariantMap today = measurements.sprintSummary(id);
+    // Drawn as given: a point per sprint, today's last.
+    auto* progress = qobject_cast<ProgressPlot*>(plot);
+    QVERIFY(progress != nullptr);
+    for (QCPAbstractPlottable* line : std::initializer_list<QCPAbstractPlottable*> { progress->bothGraph(), progress->leftGraph(),
+                                                                                    progress->rightGraph(), progress->differenceBars() })
+        QCOMPARE(line->interface1D()->dataCount(), earlier + 1);
+    QCOMPARE(progress->bothGraph()->data()->at(earlier)->value, today.value("bothMs").toDouble());
+    QCOMPARE(progress->differenceBars()->data()->at(earlier)->value, today.value("differencePercent").toDouble());
+    QTRY_VERIFY(!progress->lastFrame().isNull());
     const QLocale locale;
     const auto ms = [&locale](const QVariant& value) { return locale.toString(value.toDouble(), 'f', 1) + " ms"; };
     QQuickItem* day = scene.find("progressDay_" + QDate::currentDate().toString(Qt::ISODate));
