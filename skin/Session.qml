@@ -179,10 +179,19 @@ QtObject {
         liveController.stopLiveStream()
     }
 
+    // In ascending serial order, as the feet are paired: the left foot's
+    // plot comes first, under its live digits.
     function addLivePlot(measurementId, serial) {
         if (isLivePlot(measurementId, serial))
             return
-        livePlots.append({ "measurementId": measurementId, "serial": serial })
+        var at = 0
+        while (at < livePlots.count) {
+            var other = livePlots.get(at).serial
+            if (other.length > serial.length || (other.length === serial.length && other > serial))
+                break
+            ++at
+        }
+        livePlots.insert(at, { "measurementId": measurementId, "serial": serial })
     }
 
     function startRecording() {

@@ -16,6 +16,7 @@
 #include "Links/InterfaceManager.h"
 #include "Log/LogCategories.h"
 #include "Plotting/PlotController.h"
+#include "Plotting/ProgressPlot.h"
 #include "Plotting/TrackPlotter.h"
 #include "Processing/ProcessorController.h"
 #include "Workflows/LiveController.h"
@@ -94,6 +95,7 @@ void GuiManager::registerCustomTypes()
 {
     qmlRegisterType<TrackPlotter>("TrackPlotter", 1, 0, "TrackPlotter");
     qmlRegisterType<MeasurementFilterModel>("Korvex", 1, 0, "MeasurementFilter");
+    qmlRegisterType<ProgressPlot>("Korvex", 1, 0, "ProgressPlot");
 }
 
 void GuiManager::registerContextProperties(QQmlContext* context)

@@ -6,7 +6,7 @@
 #include "Data/Measurement.h"
 #include "Data/MeasurementController.h"
 #include "Data/QualityFile.h"
-#include "Data/StepSeries.h"
+#include "Data/SprintSummary.h"
 #include "Data/StepTableWriter.h"
 #include "Data/TrackList.h"
 #include "Log/LogCategories.h"
@@ -26,13 +26,9 @@ QString hex(quint64 value)
 QMap<quint64, QString> feetOf(Measurement* measurement)
 {
     QMap<quint64, QString> feet;
-    for (quint64 serial : measurement->getDevicesInMeasurement()) {
-        if (StepSeries::fromTrackList(measurement->getTrackList(serial)).empty())
-            continue;
-        feet.insert(serial, feet.isEmpty() ? QObject::tr("left foot") : QObject::tr("right foot"));
-        if (feet.size() == 2)
-            break;
-    }
+    const QList<quint64> serials = SprintSummary::feet(measurement);
+    for (int foot = 0; foot < serials.size(); ++foot)
+        feet.insert(serials.at(foot), foot == 0 ? QObject::tr("left foot") : QObject::tr("right foot"));
     return feet;
 }
 

@@ -6,6 +6,7 @@
 #include "Data/Measurement.h"
 #include "Data/MeasurementsModel.h"
 #include "Data/QualityFile.h"
+#include "Data/SprintProgress.h"
 #include "Data/SprintSummary.h"
 #include "Data/Track.h"
 #include "Data/TrackList.h"
@@ -343,6 +344,11 @@ QVariantMap MeasurementController::dataQuality(QString measurementId)
     if (!parseMeasurementId(measurementId, id))
         return {};
     return QualityFile::summary(id, AnalysisExport::baseFrequencyOf(getMeasurementOnHostById(id)));
+}
+
+QVariantList MeasurementController::sprintProgress(QString userName)
+{
+    return SprintProgress::of(getMeasurementsOnHost(), userName);
 }
 
 QVariantMap MeasurementController::jumpHeights(QString measurementId)

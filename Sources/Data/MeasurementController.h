@@ -65,6 +65,9 @@ public:
     // What a sprint or an average of sprints came to per foot (see
     // SprintSummary); empty when it has no contact times or is unknown.
     Q_INVOKABLE QVariantMap sprintSummary(QString measurementId);
+    // One point per recorded sprint of the athlete (every athlete's for
+    // ""), oldest first (see SprintProgress).
+    Q_INVOKABLE QVariantList sprintProgress(QString userName);
     // The squat jumps of a measurement, in time order: "jumps" (maps of
     // "serial", "number" from 1, "timeS", "heightCm"), "bestCm", "meanCm"
     // and "count". A sensor holds the height of its latest jump in every

@@ -67,11 +67,37 @@ QVariantMap summary(const QString& leftSerial, const QString& rightSerial, doubl
         { QStringLiteral("bothMs"), bothMs },
         { QStringLiteral("leftSteps"), leftSteps },
         { QStringLiteral("rightSteps"), rightSteps },
+        { QStringLiteral("steps"), leftSteps + rightSteps },
         { QStringLiteral("differencePercent"), SprintSummary::differencePercent(leftMs, rightMs) },
         { QStringLiteral("feedbackRuns"), feedbackRuns },
         { QStringLiteral("sprints"), sprints },
         { QStringLiteral("average"), false },
+        { QStringLiteral("stepsPerSecond"), 0.0 },
+        { QStringLiteral("fastestMs"), 0.0 },
+        { QStringLiteral("fastestFoot"), QString() },
+        { QStringLiteral("slowestMs"), 0.0 },
+        { QStringLiteral("slowestFoot"), QString() },
     };
+}
+
+// The fastest or slowest of the two feet's: left where they are equal.
+void insertExtreme(QVariantMap& result, const char* key, const StepSeries::Step* left,
+                   const StepSeries::Step* right, bool fastest)
+{
+    const bool takeRight = right != nullptr
+        && (left == nullptr || (fastest ? right->contactMs < left->contactMs : right->contactMs > left->contactMs));
+    const StepSeries::Step* step = takeRight ? right : left;
+    if (step == nullptr)
+        return;
+    result.insert(QLatin1String(key) + QLatin1String("Ms"), step->contactMs);
+    result.insert(QLatin1String(key) + QLatin1String("Foot"),
+                  takeRight ? QStringLiteral("right") : QStringLiteral("left"));
+}
+
+// What the import makes its step times of: the line numbers of the file.
+bool hasStepTimes(const Measurement* measurement)
+{
+    return !measurement->getSetupName().startsWith(QLatin1String("GCT import"));
 }
 
 QVariantMap averageSummary(Measurement* measurement, const Track* both)
@@ -102,6 +128,23 @@ QVariantMap averageSummary(Measurement* measurement, const Track* both)
 
 } // namespace
 
+QList<quint64> SprintSummary::feet(Measurement* measurement)
+{
+    QList<quint64> feet;
+    if (measurement == nullptr)
+        return feet;
+    // Serials ascending.
+    for (quint64 serial : measurement->getDevicesInMeasurement()) {
+        const QList<quint16> ids = measurement->getTrackList(serial)->getTrackOrder();
+        if (!ids.contains(quint16(Track::GroundContactTime)) || !ids.contains(quint16(Track::GroundContactTimeTime)))
+            continue;
+        feet.append(serial);
+        if (feet.size() == 2)
+            break;
+    }
+    return feet;
+}
+
 double SprintSummary::differencePercent(double left, double right)
 {
     if (left <= 0 || right <= 0)
@@ -119,27 +162,30 @@ QVariantMap SprintSummary::of(Measurement* measurement)
             return {};
         return averageSummary(measurement, both);
     }
-    // Serials ascending: the first sensor with steps is the left foot.
-    QList<quint64> feet;
+    const QList<quint64> feet = SprintSummary::feet(measurement);
     QList<std::vector<StepSeries::Step>> steps;
-    for (quint64 serial : measurement->getDevicesInMeasurement()) {
-        std::vector<StepSeries::Step> footSteps = StepSeries::fromTrackList(measurement->getTrackList(serial));
-        if (footSteps.empty())
-            continue;
-        feet.append(serial);
-        steps.append(std::move(footSteps));
-        if (feet.size() == 2)
-            break;
+    bool anyStep = false;
+    for (quint64 serial : feet) {
+        steps.append(StepSeries::fromTrackList(measurement->getTrackList(serial)));
+        anyStep = anyStep || !steps.last().empty();
     }
-    if (feet.isEmpty())
+    if (!anyStep)
         return {};
     const double leftMs = StepSeries::meanContactMs(steps.at(0));
     const int leftSteps = int(steps.at(0).size());
     const double rightMs = feet.size() > 1 ? StepSeries::meanContactMs(steps.at(1)) : 0;
     const int rightSteps = feet.size() > 1 ? int(steps.at(1).size()) : 0;
     const double bothMs = (leftMs * leftSteps + rightMs * rightSteps) / (leftSteps + rightSteps);
-    return summary(hex(feet.at(0)), feet.size() > 1 ? hex(feet.at(1)) : QString(), leftMs, rightMs, bothMs,
-                   leftSteps, rightSteps, QString(), 1);
+    QVariantMap result = summary(hex(feet.at(0)), feet.size() > 1 ? hex(feet.at(1)) : QString(), leftMs, rightMs,
+                                 bothMs, leftSteps, rightSteps, QString(), 1);
+    const std::vector<StepSeries::Step> none;
+    const std::vector<StepSeries::Step>& right = feet.size() > 1 ? steps.at(1) : none;
+    if (hasStepTimes(measurement))
+        result.insert(QStringLiteral("stepsPerSecond"),
+                      StepSeries::stepsPerSecond(StepSeries::stepTimes(steps.at(0), right)));
+    insertExtreme(result, "fastest", StepSeries::fastest(steps.at(0)), StepSeries::fastest(right), true);
+    insertExtreme(result, "slowest", StepSeries::slowest(steps.at(0)), StepSeries::slowest(right), false);
+    return result;
 }
 
 bool SprintSummary::storeAverageFigures(const Measurement* average, const QVariantMap& figures)

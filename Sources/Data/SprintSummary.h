@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QVariantMap>
 
 class Measurement;
@@ -16,14 +17,24 @@ public:
     static const char kAverageFileName[];
 
     // Keys leftSerial, rightSerial, leftMs, rightMs, bothMs, leftSteps,
-    // rightSteps, differencePercent, feedbackRuns, sprints; an empty map
-    // when the measurement has no contact times. Reads the measurement's
-    // data from disk if need be.
+    // rightSteps, steps, differencePercent, feedbackRuns, sprints, average;
+    // for a single sprint also stepsPerSecond (both feet, 0 where the step
+    // times are no times: an imported series has line numbers), fastestMs
+    // and slowestMs (the shortest and longest contact of either foot) with
+    // fastestFoot and slowestFoot ("left" or "right"); an average has 0 and
+    // "" there. An empty map when the measurement has no contact times.
+    // Reads the measurement's data from disk if need be.
     static QVariantMap of(Measurement* measurement);
 
     // Stores what an average cannot tell from its tracks: the serials and
     // step counts of its sprints, the feedback runs and how many sprints.
     static bool storeAverageFigures(const Measurement* average, const QVariantMap& figures);
+
+    // The sensors that are the feet, left first, as the processors pair
+    // them: of the sensors that record contact and step times, the lower
+    // serial is the left foot (also when it caught no step), the next the
+    // right. At most two.
+    static QList<quint64> feet(Measurement* measurement);
 
     // |left - right| against their mean, in percent; 0 unless both are > 0.
     static double differencePercent(double left, double right);

@@ -62,3 +62,40 @@ double StepSeries::meanContactMs(const std::vector<Step>& steps)
         sum += step.contactMs;
     return sum / double(steps.size());
 }
+
+const StepSeries::Step* StepSeries::fastest(const std::vector<Step>& steps)
+{
+    const auto it = std::min_element(steps.begin(), steps.end(),
+                                     [](const Step& a, const Step& b) { return a.contactMs < b.contactMs; });
+    return it == steps.end() ? nullptr : &*it;
+}
+
+const StepSeries::Step* StepSeries::slowest(const std::vector<Step>& steps)
+{
+    // max_element gives the last of equal ones; the first is wanted.
+    const auto it = std::min_element(steps.begin(), steps.end(),
+                                     [](const Step& a, const Step& b) { return a.contactMs > b.contactMs; });
+    return it == steps.end() ? nullptr : &*it;
+}
+
+double StepSeries::stepsPerSecond(const std::vector<double>& stepTimesMs)
+{
+    if (stepTimesMs.size() < 2)
+        return 0;
+    const auto [first, last] = std::minmax_element(stepTimesMs.begin(), stepTimesMs.end());
+    const double spanMs = *last - *first;
+    if (!(spanMs > 0))
+        return 0;
+    return double(stepTimesMs.size() - 1) / (spanMs / 1000.0);
+}
+
+std::vector<double> StepSeries::stepTimes(const std::vector<Step>& left, const std::vector<Step>& right)
+{
+    std::vector<double> times;
+    times.reserve(left.size() + right.size());
+    for (const Step& step : left)
+        times.push_back(step.stepTime);
+    for (const Step& step : right)
+        times.push_back(step.stepTime);
+    return times;
+}

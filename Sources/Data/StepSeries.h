@@ -34,4 +34,14 @@ public:
 
     // The mean contact time of the steps, 0 for none.
     static double meanContactMs(const std::vector<Step>& steps);
+    // The step with the shortest (fastest) and the longest (slowest)
+    // contact time; the first of equal ones, null for none.
+    static const Step* fastest(const std::vector<Step>& steps);
+    static const Step* slowest(const std::vector<Step>& steps);
+    // Steps per second from the step times (ms), of one foot or of both
+    // feet together: the steps after the first over the time from the first
+    // step to the last. 0 with fewer than two steps or no time between them.
+    static double stepsPerSecond(const std::vector<double>& stepTimesMs);
+    // The step times of both feet in one list.
+    static std::vector<double> stepTimes(const std::vector<Step>& left, const std::vector<Step>& right);
 };

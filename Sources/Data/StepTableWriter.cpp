@@ -1,6 +1,7 @@
 #include "Data/StepTableWriter.h"
 
 #include "Data/Measurement.h"
+#include "Data/SprintSummary.h"
 #include "Data/StepSeries.h"
 
 #include <QSaveFile>
@@ -22,15 +23,10 @@ std::vector<FootStep> stepsOf(Measurement* measurement)
 {
     static const char* const kFeet[] = { "left", "right" };
     std::vector<FootStep> all;
-    int feet = 0;
-    for (quint64 serial : measurement->getDevicesInMeasurement()) {
-        const std::vector<StepSeries::Step> steps = StepSeries::fromTrackList(measurement->getTrackList(serial));
-        if (steps.empty())
-            continue;
-        for (const StepSeries::Step& step : steps)
-            all.push_back({ kFeet[feet], serial, step });
-        if (++feet == 2)
-            break;
+    const QList<quint64> feet = SprintSummary::feet(measurement);
+    for (int foot = 0; foot < feet.size(); ++foot) {
+        for (const StepSeries::Step& step : StepSeries::fromTrackList(measurement->getTrackList(feet.at(foot))))
+            all.push_back({ kFeet[foot], feet.at(foot), step });
     }
     // In time order; at the same time the left foot first.
     std::stable_sort(all.begin(), all.end(),
@@ -51,7 +47,7 @@ bool StepTableWriter::hasSteps(Measurement* measurement)
 {
     if (measurement == nullptr)
         return false;
-    for (quint64 serial : measurement->getDevicesInMeasurement()) {
+    for (quint64 serial : SprintSummary::feet(measurement)) {
         if (!StepSeries::fromTrackList(measurement->getTrackList(serial)).empty())
             return true;
     }

@@ -6,8 +6,7 @@ class Measurement;
 
 // The steps of a sprint as one CSV table, both feet in time order:
 // "foot,sensor,step_time_s,contact_ms". The feet are told apart as
-// everywhere else: the first sensor (by serial) with steps is the left foot,
-// the next the right. A sensor gives the time a step began in milliseconds
+// everywhere else (SprintSummary::feet): the lower serial is the left foot. A sensor gives the time a step began in milliseconds
 // since it started counting; the table has it in seconds.
 class StepTableWriter
 {

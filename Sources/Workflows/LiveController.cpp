@@ -13,6 +13,7 @@
 #include "Protocol/LiveStreamParseHeader.h"
 #include "Protocol/ParseLiveStream.h"
 #include "Protocol/SetFeature.h"
+#include "Workflows/LiveFeedback.h"
 
 #include <QDebug>
 
@@ -30,6 +31,7 @@ QString hex(quint64 value)
 LiveController::LiveController(QObject* parent, DeviceManager* deviceManager,
                                MeasurementController* measurementController, StateController* stateController)
     : AppController(parent, deviceManager, measurementController, stateController)
+    , m_feedback(new LiveFeedback(this, measurementController))
 {
     m_keepAliveTimer.setInterval(kKeepAliveIntervalMs);
     m_keepAliveTimer.setSingleShot(false);
@@ -88,6 +90,7 @@ void LiveController::prepareLiveStream()
     }
 
     m_liveMeasurementId = generateNewMeasurement();
+    m_feedback->follow(m_liveMeasurementId);
     m_unsaved = QSet<quint64>(m_streamDevices.cbegin(), m_streamDevices.cend());
     MeasurementController* measurements = measurementController();
     // What a live view keeps is no recording: the processors and the
@@ -116,6 +119,11 @@ void LiveController::prepareLiveStream()
         addListeningMessage(serial, streamParser);
         Q_EMIT liveStreamStarted(hex(m_liveMeasurementId), hex(serial));
     }
+}
+
+QObject* LiveController::feedbackObject() const
+{
+    return m_feedback;
 }
 
 bool LiveController::hasStateQueryPending(quint64 serial)

@@ -12,6 +12,7 @@
 
 #include <functional>
 
+class LiveFeedback;
 class Message;
 class ParseLiveStream;
 
@@ -30,6 +31,9 @@ class LiveController : public AppController
 {
     Q_OBJECT
     Q_PROPERTY(bool streaming READ isStreaming NOTIFY streamingChanged)
+    // The last contact time of each foot and the last jump height of each
+    // sensor in the current or last stream (LiveFeedback).
+    Q_PROPERTY(QObject* feedback READ feedbackObject CONSTANT)
 public:
     static constexpr int kKeepAliveIntervalMs = 500;
     using ActivityQuery = std::function<bool()>;
@@ -39,6 +43,7 @@ public:
 
     quint64 liveMeasurementId() const { return m_liveMeasurementId; }
     bool isStreaming() const { return m_keepAliveTimer.isActive(); }
+    LiveFeedback* feedback() const { return m_feedback; }
     // Saves what the current or last stream holds that is not saved yet.
     // The root calls it on the way out.
     void saveStreamedData();
@@ -69,6 +74,7 @@ private Q_SLOTS:
     void sensorLost(quint64 deviceSerial);
 
 private:
+    QObject* feedbackObject() const;
     void prepareLiveStream();
     // Whether a state query to the device is still waiting to go out or
     // for its reply: a silent sensor must not pile them up.
@@ -94,4 +100,5 @@ private:
     // on; they are done with once every listener has seen that window.
     QSet<quint64> m_ending;
     int m_deliveries = 0;
+    LiveFeedback* m_feedback = nullptr;
 };

@@ -115,6 +115,13 @@ Page {
                 enabled: picked > 0
                 onClicked: screen.average()
             }
+            Button {
+                objectName: "showProgress"
+                text: qsTr("Progress over time")
+                ToolTip.visible: hovered
+                ToolTip.text: qsTr("The athlete's sprints day by day: contact times and the difference between the feet.")
+                onClicked: window.showPage("Sprint/Progress.qml")
+            }
         }
         GridLayout {
             Layout.fillWidth: true
@@ -147,10 +154,21 @@ Page {
                     Layout.fillWidth: true
                     Layout.fillHeight: true
                 }
-                SprintSummary {
-                    id: summary
+                // On a low screen the figures scroll rather than run under
+                // the status line.
+                ScrollView {
+                    id: summaryScroll
                     Layout.alignment: Qt.AlignTop
-                    Layout.preferredWidth: 230
+                    Layout.preferredWidth: 270
+                    Layout.fillHeight: true
+                    Layout.maximumHeight: summary.implicitHeight
+                    contentWidth: availableWidth
+                    contentHeight: summary.implicitHeight
+                    clip: true
+                    SprintSummary {
+                        id: summary
+                        width: summaryScroll.availableWidth
+                    }
                 }
             }
         }

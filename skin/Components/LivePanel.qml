@@ -35,6 +35,10 @@ ColumnLayout {
         }
     }
 
+    LiveDigits {
+        Layout.fillWidth: true
+    }
+
     PlotArea {
         id: plots
         live: true

@@ -12,6 +12,8 @@ Rectangle {
     property string appFilter: ""
     property bool liveViews: true
     property bool checkable: false
+    // The picked sprint's entry shows its figures (SprintFigures).
+    property bool sprintFigures: false
     // Only the measurements of one day ("yyyy-MM-dd"), or all.
     property string day: ""
     property string selectedId: ""
@@ -165,6 +167,11 @@ Rectangle {
                             font.pixelSize: Theme.small
                             elide: Text.ElideRight
                             Layout.fillWidth: true
+                        }
+                        SprintFigures {
+                            Layout.fillWidth: true
+                            measurementId: picker.sprintFigures && row.highlighted && AppName === "Sprint" ? MeasurementID : ""
+                            color: row.highlighted ? "white" : Theme.muted
                         }
                     }
                 }

@@ -4,7 +4,8 @@ import QtQuick.Controls 2.15
 import QtQuick.Layouts 1.15
 
 // What a sprint or an average of sprints computed: the mean contact time of
-// each foot and of both, the difference between the feet, and what went in.
+// each foot and of both, the difference between the feet, and what went in;
+// for a sprint also the step rate and its fastest and slowest step.
 Rectangle {
     id: table
     objectName: "sprintSummary"
@@ -22,6 +23,10 @@ Rectangle {
     function ms(value) {
         return Number(value).toLocaleString(Qt.locale(), "f", 1) + " ms"
     }
+    function foot(name) {
+        return name === "right" ? qsTr("right") : qsTr("left")
+    }
+    readonly property bool single: known && summary.average !== true
 
     function refresh() {
         var s = measurementId === "" ? null : measurementController.sprintSummary(measurementId)
@@ -69,10 +74,55 @@ Rectangle {
             Label { objectName: "sprintBoth"; text: table.known ? table.ms(table.summary.bothMs) : ""; font.bold: true }
             Label { text: table.known ? String(table.summary.leftSteps + table.summary.rightSteps) : "" }
         }
+        GridLayout {
+            visible: table.known
+            columns: 2
+            columnSpacing: Theme.gap
+            rowSpacing: 2
+            Label {
+                text: qsTr("Left/right difference")
+                color: Theme.muted
+                visible: sprintDifference.visible
+            }
+            Label {
+                id: sprintDifference
+                objectName: "sprintDifference"
+                visible: table.known && table.summary.leftSteps > 0 && table.summary.rightSteps > 0
+                text: Number(table.summary.differencePercent || 0).toLocaleString(Qt.locale(), "f", 1) + " %"
+                font.bold: true
+            }
+            Label { text: qsTr("Step rate"); color: Theme.muted; visible: table.single }
+            Label {
+                objectName: "sprintStepRate"
+                visible: table.single
+                text: table.summary.stepsPerSecond > 0
+                      ? qsTr("%1 steps/s").arg(Number(table.summary.stepsPerSecond).toLocaleString(Qt.locale(), "f", 2))
+                      : "–"
+                ToolTip.visible: rateHover.hovered
+                ToolTip.text: qsTr("Steps of both feet per second, from the first step to the last.")
+                HoverHandler { id: rateHover }
+            }
+            Label { text: qsTr("Fastest step"); color: Theme.muted; visible: table.single }
+            Label {
+                objectName: "sprintFastest"
+                visible: table.single
+                text: table.ms(table.summary.fastestMs) + " (" + table.foot(table.summary.fastestFoot) + ")"
+            }
+            Label { text: qsTr("Slowest step"); color: Theme.muted; visible: table.single }
+            Label {
+                objectName: "sprintSlowest"
+                visible: table.single
+                text: table.ms(table.summary.slowestMs) + " (" + table.foot(table.summary.slowestFoot) + ")"
+            }
+        }
         Label {
-            objectName: "sprintDifference"
-            visible: table.known && table.summary.leftSteps > 0 && table.summary.rightSteps > 0
-            text: qsTr("Left/right difference: %1 %").arg(Number(table.summary.differencePercent || 0).toLocaleString(Qt.locale(), "f", 1))
+            objectName: "sprintLeftSensor"
+            visible: table.known && String(table.summary.leftSerial || "") !== ""
+            Layout.fillWidth: true
+            wrapMode: Text.WordWrap
+            text: qsTr("Left foot: sensor %1, the lower serial.").arg(String(table.summary.leftSerial || "").toUpperCase())
+            color: Theme.muted
+            font.pixelSize: Theme.small
         }
         Label {
             objectName: "sprintFeedbackRuns"

@@ -449,17 +449,19 @@ private Q_SLOTS:
         QTest::addColumn<QVariantMap>("expected");
         const QVariantMap both {
             { "leftSerial", "10" }, { "rightSerial", "20" }, { "leftMs", 160.0 }, { "rightMs", 180.0 },
-            { "bothMs", 168.0 }, { "leftSteps", 3 }, { "rightSteps", 2 },
+            { "bothMs", 168.0 }, { "leftSteps", 3 }, { "rightSteps", 2 }, { "steps", 5 },
             { "differencePercent", 20.0 / 170.0 * 100.0 }, { "feedbackRuns", "" }, { "sprints", 1 },
-            { "average", false },
+            { "average", false }, { "stepsPerSecond", 4 / 0.9 }, { "fastestMs", 150.0 }, { "fastestFoot", "left" },
+            { "slowestMs", 180.0 }, { "slowestFoot", "right" },
         };
         QTest::newRow("both feet, the lower serial left") << QList<quint64> { 0x20, 0x10 } << both;
         QTest::newRow("one foot only")
             << QList<quint64> { 0x10 }
             << QVariantMap { { "leftSerial", "10" }, { "rightSerial", "" }, { "leftMs", 160.0 }, { "rightMs", 0.0 },
-                             { "bothMs", 160.0 }, { "leftSteps", 3 }, { "rightSteps", 0 },
+                             { "bothMs", 160.0 }, { "leftSteps", 3 }, { "rightSteps", 0 }, { "steps", 3 },
                              { "differencePercent", 0.0 }, { "feedbackRuns", "" }, { "sprints", 1 },
-                             { "average", false } };
+                             { "average", false }, { "stepsPerSecond", 2 / 0.9 }, { "fastestMs", 150.0 },
+                             { "fastestFoot", "left" }, { "slowestMs", 170.0 }, { "slowestFoot", "left" } };
         QTest::newRow("no contact times") << QList<quint64>() << QVariantMap();
     }
 

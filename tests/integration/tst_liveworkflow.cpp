@@ -1,9 +1,11 @@
 #include "Data/Measurement.h"
+#include "Data/StepSeries.h"
 #include "Data/Store.h"
 #include "Data/Track.h"
 #include "Data/TrackList.h"
 #include "Protocol/GetTopState.h"
 #include "Workflows/LiveController.h"
+#include "Workflows/LiveFeedback.h"
 
 #include "LivePackets.h"
 #include "ManualClock.h"
@@ -267,6 +269,101 @@ private Q_SLOTS:
         Measurement* measurement = rig.measurements.getMeasurementOnHostById(rig.live.liveMeasurementId());
         const QString fault = compareWithWire(measurement->getTrackList(kA), rig.linkOf[kA]->delivered());
         QVERIFY2(fault.isEmpty(), qPrintable(fault));
+    }
+
+    // While two feet stream, each step's contact time is shown as it comes,
+    // the lower serial as the left foot, and each jump's height as it
+    // lands: the values the stored live view holds, step by step and jump
+    // by jump, whichever of a sample's contact and step time comes first.
+    void theLiveDigitsShowEachStepAndJumpAsItComes()
+    {
+        LiveRig rig;
+        auto clock = std::make_shared<ManualClock>();
+        QSharedPointer<SimulatedSensor> a = rig.plug(kA, clock);
+        QSharedPointer<SimulatedSensor> b = rig.plug(kB, clock, "bluetooth");
+        QVERIFY(rig.pumpUntil([&] { return rig.online(kA) && rig.online(kB) && rig.settled(); }));
+        b->setRightFoot(true);
+        SensorSettings settings;
+        settings.baseFrequency = 100;
+        settings.tracks = {{0x110, 1, 1, 4}, {0x8014, 5, 1, 4}, {0x8016, 5, 1, 4}, {0x8004, 10, 1, 4}};
+        a->setSettings(settings);
+        settings.tracks = {{0x110, 1, 1, 4}, {0x8016, 5, 1, 4}, {0x8004, 10, 1, 4}, {0x8014, 5, 1, 4}};
+        b->setSettings(settings);
+
+        LiveFeedback* feedback = rig.live.feedback();
+        QVERIFY(feedback != nullptr);
+        QCOMPARE(rig.live.property("feedback").value<QObject*>(), feedback);
+        // What the digits show at the end of each turn of the event loop.
+        QMap<QString, QList<QPair<int, double>>> shownContacts;
+        QMap<QString, QList<QPair<int, double>>> shownJumps;
+        QMap<QString, QString> feet;
+        bool pending = false;
+        const auto look = [&] {
+            pending = false;
+            for (const QVariant& entry : feedback->feet()) {
+                const QVariantMap foot = entry.toMap();
+                feet[foot.value("serial").toString()] = foot.value("foot").toString();
+                auto& shown = shownContacts[foot.value("serial").toString()];
+                const QPair<int, double> now(foot.value("steps").toInt(), foot.value("contactMs").toDouble());
+                if (now.first > 0 && (shown.isEmpty() || shown.last() != now))
+                    shown.append(now);
+            }
+            for (const QVariant& entry : feedback->jumps()) {
+                const QVariantMap jump = entry.toMap();
+                auto& shown = shownJumps[jump.value("serial").toString()];
+                const QPair<int, double> now(jump.value("jumps").toInt(), jump.value("heightCm").toDouble());
+                if (now.first > 0 && (shown.isEmpty() || shown.last() != now))
+                    shown.append(now);
+            }
+        };
+        // Goes first at the end, with the look still queued on it.
+        QObject watcher;
+        connect(feedback, &LiveFeedback::changed, &watcher, [&] {
+            if (!pending) {
+                pending = true;
+                QMetaObject::invokeMethod(&watcher, look, Qt::QueuedConnection);
+            }
+        });
+
+        rig.live.startLiveStream();
+        QVERIFY(rig.pumpUntil([&] { return a->isStreaming() && b->isStreaming(); }));
+        for (int step = 0; step < 700; ++step) {
+            clock->advanceMs(10);
+            QTest::qWait(step % 20 == 0 ? 20 : 1);
+        }
+        rig.live.stopLiveStream();
+        QVERIFY(rig.pumpUntil([&] { return !a->isStreaming() && !b->isStreaming() && rig.liveSettled(); }));
+        QTest::qWait(20);
+
+        QCOMPARE(feet.value("4b560001"), QString("left"));
+        QCOMPARE(feet.value("4b560002"), QString("right"));
+        Measurement* measurement = rig.measurements.getMeasurementOnHostById(rig.live.liveMeasurementId());
+        QVERIFY(measurement != nullptr);
+        const QVariantList storedJumps = rig.measurements.jumpHeights(QString::number(measurement->getMeasurementID(), 16))
+                                             .value("jumps").toList();
+        for (const quint64 serial : {kA, kB}) {
+            const QString name = QString::number(serial, 16);
+            // Each step once, with the contact time its stored samples end on.
+            QList<QPair<int, double>> expected;
+            for (const StepSeries::Step& step : StepSeries::fromTrackList(measurement->getTrackList(serial)))
+                expected.append({ expected.size() + 1, step.contactMs });
+            QVERIFY2(expected.size() >= 10, qPrintable(QString::number(expected.size())));
+            QCOMPARE(shownContacts.value(name), expected);
+            QList<QPair<int, double>> jumps;
+            for (const QVariant& jump : storedJumps) {
+                if (jump.toMap().value("serial").toString() == name)
+                    jumps.append({ jumps.size() + 1, jump.toMap().value("heightCm").toDouble() });
+            }
+            QVERIFY2(jumps.size() >= 2, qPrintable(QString::number(jumps.size())));
+            QCOMPARE(shownJumps.value(name), jumps);
+        }
+
+        // A new live view starts with empty digits.
+        rig.live.startLiveStream();
+        for (const QVariant& foot : feedback->feet())
+            QCOMPARE(foot.toMap().value("steps").toInt(), 0);
+        QVERIFY(feedback->jumps().isEmpty() || feedback->jumps().first().toMap().value("jumps").toInt() == 0);
+        rig.live.stopLiveStream();
     }
 
     void aSilentSensorIsNotFloodedWithStateQueries()

@@ -3,6 +3,8 @@
 #include "Data/Measurement.h"
 #include "Data/MeasurementController.h"
 #include "Data/MeasurementsModel.h"
+#include "Data/SprintSummary.h"
+#include "Data/StepSeries.h"
 #include "Data/Track.h"
 #include "Data/TrackList.h"
 #include "Processing/CsvImportProcessor.h"
@@ -33,6 +35,59 @@ const QList<double> kStepTimes { 0, 500, 1000, 1500, 2000, 2500, 3000, 3500, 400
 QDateTime at(int hour)
 {
     return QDateTime(QDate(2015, 5, 13), QTime(hour, 0), Qt::LocalTime);
+}
+
+// What a single sprint's summary holds, worked out by hand.
+struct Figures {
+    QString rightSerial;
+    double leftMs, rightMs, bothMs;
+    int leftSteps, rightSteps;
+    double differencePercent, stepsPerSecond;
+    double fastestMs;
+    QString fastestFoot;
+    double slowestMs;
+    QString slowestFoot;
+
+    QVariantMap map() const
+    {
+        return {
+            { "leftSerial", "10" }, { "rightSerial", rightSerial }, { "leftMs", leftMs }, { "rightMs", rightMs },
+            { "bothMs", bothMs }, { "leftSteps", leftSteps }, { "rightSteps", rightSteps },
+            { "steps", leftSteps + rightSteps }, { "differencePercent", differencePercent },
+            { "feedbackRuns", "" }, { "sprints", 1 }, { "average", false }, { "stepsPerSecond", stepsPerSecond },
+            { "fastestMs", fastestMs }, { "fastestFoot", fastestFoot }, { "slowestMs", slowestMs },
+            { "slowestFoot", slowestFoot },
+        };
+    }
+};
+
+// A foot's steps as "first sample:contact ms@step time".
+QStringList table(const std::vector<StepSeries::Step>& steps)
+{
+    QStringList rows;
+    for (const StepSeries::Step& step : steps)
+        rows << QString("%1:%2@%3").arg(step.sampleNumber).arg(step.contactMs).arg(step.stepTime);
+    return rows;
+}
+
+// Doubles to within rounding, everything else exactly.
+bool sameFigures(const QVariantMap& actual, const QVariantMap& expected)
+{
+    if (actual.keys() != expected.keys()) {
+        qWarning() << "keys" << actual.keys() << "expected" << expected.keys();
+        return false;
+    }
+    for (auto it = expected.cbegin(); it != expected.cend(); ++it) {
+        const QVariant value = actual.value(it.key());
+        const bool same = it.value().userType() == QMetaType::Double
+            ? value.userType() == QMetaType::Double && qAbs(value.toDouble() - it.value().toDouble()) < 1e-9
+            : value == it.value();
+        if (!same) {
+            qWarning() << it.key() << value << "expected" << it.value();
+            return false;
+        }
+    }
+    return true;
 }
 
 } // namespace
@@ -247,9 +302,10 @@ private Q_SLOTS:
         // Left: 152 (3 steps) and 180 (1 step); right: 160 (2 steps).
         const QVariantMap expected {
             { "leftSerial", "10" }, { "rightSerial", "20" }, { "leftMs", 166.0 }, { "rightMs", 160.0 },
-            { "bothMs", 168.0 }, { "leftSteps", 4 }, { "rightSteps", 2 },
+            { "bothMs", 168.0 }, { "leftSteps", 4 }, { "rightSteps", 2 }, { "steps", 6 },
             { "differencePercent", 6.0 / 163.0 * 100.0 }, { "feedbackRuns", "2" }, { "sprints", 2 },
-            { "average", true },
+            { "average", true }, { "stepsPerSecond", 0.0 }, { "fastestMs", 0.0 }, { "fastestFoot", "" },
+            { "slowestMs", 0.0 }, { "slowestFoot", "" },
         };
         QCOMPARE(host.measurements.sprintSummary(id), expected);
         // Read again from disk after a restart.
@@ -272,6 +328,140 @@ private Q_SLOTS:
         QCOMPARE(warnings.count(), 1);
         QCOMPARE(warnings.first().first().toString(),
                  QString("The sprints picked are too short to average: each foot needs more than 6 steps."));
+    }
+
+    // The step table of each foot and the figures of the sprint, from series
+    // worked out by hand. A sensor with the lower serial that records no
+    // contact times (0x05, acceleration only) is no foot.
+    void sprintFiguresComeFromTheStepTable_data()
+    {
+        QTest::addColumn<QList<double>>("leftContacts");
+        QTest::addColumn<QList<double>>("leftTimes");
+        QTest::addColumn<bool>("rightSensor");
+        QTest::addColumn<QList<double>>("rightContacts");
+        QTest::addColumn<QList<double>>("rightTimes");
+        QTest::addColumn<int>("samplesPerStep");
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<QStringList>("leftTable");
+        QTest::addColumn<QStringList>("rightTable");
+        QTest::addColumn<QVariantMap>("figures");
+        using L = QList<double>;
+        const L none;
+        const QString sprint = "Sprint 1kHz";
+
+        // Left 160, right 177.5; 5 steps from 1.000 s to 1.900 s: 4 / 0.9 s.
+        QTest::newRow("both feet, each step held over two samples")
+            << L { 150, 160, 170 } << L { 1000, 1450, 1900 } << true << L { 180, 175 } << L { 1225, 1675 } << 2 << sprint
+            << QStringList { "100:150@1000", "102:160@1450", "104:170@1900" }
+            << QStringList { "100:180@1225", "102:175@1675" }
+            << Figures { "20", 160, 177.5, 167, 3, 2, 17.5 / 168.75 * 100, 4 / 0.9, 150, "left", 180, "right" }.map();
+        QTest::newRow("one foot")
+            << L { 150, 160, 170 } << L { 1000, 1450, 1900 } << false << none << none << 1 << sprint
+            << QStringList { "100:150@1000", "101:160@1450", "102:170@1900" } << QStringList()
+            << Figures { "", 160, 0, 160, 3, 0, 0, 2 / 0.9, 150, "left", 170, "left" }.map();
+        // The lower serial stays the left foot without a step, as the
+        // processors pair the feet.
+        QTest::newRow("left track empty")
+            << none << none << true << L { 180, 175 } << L { 1225, 1675 } << 1 << sprint << QStringList()
+            << QStringList { "100:180@1225", "101:175@1675" }
+            << Figures { "20", 0, 177.5, 177.5, 0, 2, 0, 1 / 0.45, 175, "right", 180, "right" }.map();
+        QTest::newRow("both tracks empty")
+            << none << none << true << none << none << 1 << sprint << QStringList() << QStringList() << QVariantMap();
+        // Samples with one step time are one step with the contact time of
+        // its last sample; the right foot's 152 ties with the left's, and
+        // the left one is named.
+        QTest::newRow("repeated step times")
+            << L { 150, 152, 160, 160, 170 } << L { 1000, 1000, 1450, 1450, 1900 } << true << L { 152, 190, 190 }
+            << L { 1225, 1675, 1675 } << 1 << sprint
+            << QStringList { "100:152@1000", "102:160@1450", "104:170@1900" }
+            << QStringList { "100:152@1225", "101:190@1675" }
+            << Figures { "20", 482.0 / 3, 171, 164.8, 3, 2, (171 - 482.0 / 3) / ((482.0 / 3 + 171) / 2) * 100,
+                         4 / 0.9, 152, "left", 190, "right" }.map();
+        QTest::newRow("one step: no step rate")
+            << L { 150 } << L { 1000 } << false << none << none << 3 << sprint << QStringList { "100:150@1000" }
+            << QStringList() << Figures { "", 150, 0, 150, 1, 0, 0, 0, 150, "left", 150, "left" }.map();
+        // An imported series has the file's line numbers for step times.
+        QTest::newRow("imported series: no step rate")
+            << L { 150, 160, 170 } << L { 1, 2, 3 } << false << none << none << 1 << "GCT import "
+            << QStringList { "100:150@1", "101:160@2", "102:170@3" } << QStringList()
+            << Figures { "", 160, 0, 160, 3, 0, 0, 0, 150, "left", 170, "left" }.map();
+    }
+
+    void sprintFiguresComeFromTheStepTable()
+    {
+        QFETCH(QList<double>, leftContacts);
+        QFETCH(QList<double>, leftTimes);
+        QFETCH(bool, rightSensor);
+        QFETCH(QList<double>, rightContacts);
+        QFETCH(QList<double>, rightTimes);
+        QFETCH(int, samplesPerStep);
+        QFETCH(QString, setup);
+        QFETCH(QStringList, leftTable);
+        QFETCH(QStringList, rightTable);
+        QFETCH(QVariantMap, figures);
+        TemporaryStorage storage;
+        Measurement sprint(nullptr, 0x5a);
+        sprint.setAppName("Sprint");
+        sprint.setSetupName(setup);
+        sprint.getTrackList(0x05)->AddTrack(Track::AccX, 1, 2, 0);
+        SprintRecordings::addHeldSteps(sprint, 0x10, { leftContacts, leftTimes }, samplesPerStep);
+        if (rightSensor)
+            SprintRecordings::addHeldSteps(sprint, 0x20, { rightContacts, rightTimes }, samplesPerStep);
+
+        QCOMPARE(table(StepSeries::fromTrackList(sprint.getTrackList(0x10))), leftTable);
+        if (rightSensor)
+            QCOMPARE(table(StepSeries::fromTrackList(sprint.getTrackList(0x20))), rightTable);
+        QVERIFY(sameFigures(SprintSummary::of(&sprint), figures));
+    }
+
+    // The progress view's points: the athlete's recorded sprints, oldest
+    // first, each with its day; no live view, average, other app or other
+    // athlete, and a foot without steps gives no mean.
+    void progressHasOnePointPerSprintOfTheAthleteOldestFirst()
+    {
+        TemporaryStorage storage;
+        const QDateTime nextDay = at(9).addDays(1);
+        const QList<double> times { 0, 500, 1000 };
+        SprintRecordings::store(0x73, nextDay, { { 0x10, Steps { { 140, 140, 140 }, times } },
+                                                 { 0x20, Steps { { 150, 150, 150 }, times } } });
+        SprintRecordings::store(0x71, at(9), { { 0x10, Steps { { 150, 150, 150 }, times } },
+                                               { 0x20, Steps { { 160, 160, 160 }, times } } });
+        SprintRecordings::store(0x72, at(10), { { 0x10, Steps { { 180, 180, 180 }, times } } });
+        SprintRecordings::store(0x74, at(8), { { 0x10, Steps { { 100, 100, 100 }, times } } }, "GCT average: 1");
+        SprintRecordings::store(0x76, at(11), { { 0x10, Steps { { 100, 100, 100 }, times } } });
+        for (const auto& [id, user, app] : { std::make_tuple(0x75, "Bob", "Sprint"), std::make_tuple(0x77, "Anna", "Squat Jump") }) {
+            Measurement other(nullptr, quint64(id));
+            other.setUserName(user);
+            other.setAppName(app);
+            other.setSetupName("Sprint 1kHz");
+            other.setStartTime(at(12));
+            SprintRecordings::addSteps(other, 0x10, Steps { { 120, 120, 120 }, times });
+            other.saveAllTrackLists();
+            QVERIFY(other.saveToDisk());
+        }
+        ProcessingHost host;
+        QVERIFY(host.measurements.getMeasurementOnHostById(0x76)->markAsLiveView());
+
+        const QVariantList points = host.measurements.sprintProgress("Anna");
+        QStringList shown;
+        for (const QVariant& point : points) {
+            const QVariantMap p = point.toMap();
+            shown << QString("%1 %2 %3: %4 L %5 R %6, %7 %")
+                         .arg(p.value("id").toString(), p.value("day").toString(), p.value("time").toString())
+                         .arg(p.value("bothMs").toDouble())
+                         .arg(p.value("leftSteps").toInt() > 0 ? p.value("leftMs").toString() : "-")
+                         .arg(p.value("rightSteps").toInt() > 0 ? p.value("rightMs").toString() : "-")
+                         .arg(p.value("differencePercent").toDouble(), 0, 'f', 2);
+        }
+        const QString day = at(9).date().toString(Qt::ISODate);
+        const QString next = nextDay.date().toString(Qt::ISODate);
+        QCOMPARE(shown, (QStringList { "71 " + day + " 09:00: 155 L 150 R 160, 6.45 %",
+                                       "72 " + day + " 10:00: 180 L 180 R -, 0.00 %",
+                                       "73 " + next + " 09:00: 145 L 140 R 150, 6.90 %" }));
+        QCOMPARE(points.first().toMap().value("stepsPerSecond").toDouble(), 5 / 1.0);
+        // Every athlete's: Bob's too.
+        QCOMPARE(host.measurements.sprintProgress("").size(), 4);
+        QCOMPARE(host.measurements.sprintProgress("Carl").size(), 0);
     }
 
     void requestsThatNameNothingRunNothing_data()

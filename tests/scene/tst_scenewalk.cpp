@@ -3,13 +3,16 @@
 #include "Data/MeasurementController.h"
 #include "Data/Store.h"
 #include "Plotting/PlotController.h"
+#include "Plotting/ProgressPlot.h"
 #include "Plotting/TrackPlotter.h"
 
 #include "MatFile.h"
 #include "PlotPixels.h"
 #include "PtySensors.h"
+#include "QCustomPlotHeader.h"
 #include "SceneDriver.h"
 #include "SceneFiles.h"
+#include "SprintRecordings.h"
 #include "StorageFiles.h"
 #include "TemporaryStorage.h"
 
@@ -163,8 +166,143 @@ void checkSprintSummary(const SceneDriver& scene, MeasurementController& measure
     QTRY_COMPARE(scene.text("sprintLeft"), locale.toString(l, 'f', 1) + " ms");
     QCOMPARE(scene.text("sprintRight"), locale.toString(r, 'f', 1) + " ms");
     QCOMPARE(scene.text("sprintBoth"), locale.toString(summary.value("bothMs").toDouble(), 'f', 1) + " ms");
-    QCOMPARE(scene.text("sprintDifference"),
-             QStringLiteral("Left/right difference: %1 %").arg(locale.toString(qAbs(l - r) / ((l + r) / 2) * 100, 'f', 1)));
+    QCOMPARE(scene.text("sprintDifference"), locale.toString(qAbs(l - r) / ((l + r) / 2) * 100, 'f', 1) + " %");
+    // Two feet a few steps a second each, contacts of the simulated range.
+    const double rate = summary.value("stepsPerSecond").toDouble();
+    QVERIFY2(rate > 2 && rate < 8, qPrintable(QString::number(rate)));
+    QCOMPARE(scene.text("sprintStepRate"), locale.toString(rate, 'f', 2) + " steps/s");
+    const double fastest = summary.value("fastestMs").toDouble();
+    const double slowest = summary.value("slowestMs").toDouble();
+    QVERIFY(fastest >= 100 && fastest <= qMin(l, r) && slowest >= qMax(l, r) && slowest <= 260);
+    QCOMPARE(scene.text("sprintFastest"),
+             locale.toString(fastest, 'f', 1) + " ms (" + summary.value("fastestFoot").toString() + ")");
+    QCOMPARE(scene.text("sprintSlowest"),
+             locale.toString(slowest, 'f', 1) + " ms (" + summary.value("slowestFoot").toString() + ")");
+    QCOMPARE(scene.text("sprintLeftSensor"), QStringLiteral("Left foot: sensor %1, the lower serial.").arg(left.toUpper()));
+}
+
+// The picked sprint's entry in the archive carries the same figures, rounded.
+void checkSprintFigures(const SceneDriver& scene, MeasurementController& measurements, const QString& id)
+{
+    const QVariantMap s = measurements.sprintSummary(id);
+    const QLocale locale;
+    const auto ms = [&locale](const QVariant& value) { return locale.toString(value.toDouble(), 'f', 0) + " ms"; };
+    QTRY_COMPARE(scene.text("sprintFiguresSteps"),
+                 QStringLiteral("%1 steps · %2 steps/s")
+                     .arg(s.value("steps").toInt())
+                     .arg(locale.toString(s.value("stepsPerSecond").toDouble(), 'f', 2)));
+    QCOMPARE(scene.text("sprintFiguresMeans"),
+             QStringLiteral("GCT %1 · L %2 / R %3 · %4 % apart")
+                 .arg(ms(s.value("bothMs")), ms(s.value("leftMs")), ms(s.value("rightMs")),
+                      locale.toString(s.value("differencePercent").toDouble(), 'f', 1)));
+    QCOMPARE(scene.text("sprintFiguresExtremes"),
+             QStringLiteral("Fastest %1 · slowest %2 · left foot %3")
+                 .arg(ms(s.value("fastestMs")), ms(s.value("slowestMs")), s.value("leftSerial").toString().toUpper()));
+}
+
+// The progress view has a point per sprint of the athlete and a line per day.
+void checkProgress(const SceneDriver& scene, MeasurementController& measurements, const QString& id, int earlier)
+{
+    QTRY_COMPARE(scene.text("progressCount"), QStringLiteral("%1 sprints on 4 days").arg(earlier + 1));
+    QQuickItem* plot = scene.find("progressPlot");
+    QVERIFY(plot != nullptr);
+    QCOMPARE(plot->property("days").toInt(), 4);
+    const QVariantList points = plot->property("points").toList();
+    QCOMPARE(points.size(), earlier + 1);
+    QCOMPARE(points.last().toMap().value("id").toString(), id);
+    const QVariantMap today = measurements.sprintSummary(id);
+    // Drawn as given: a point per sprint, today's last.
+    auto* progress = qobject_cast<ProgressPlot*>(plot);
+    QVERIFY(progress != nullptr);
+    for (QCPAbstractPlottable* line : std::initializer_list<QCPAbstractPlottable*> { progress->bothGraph(), progress->leftGraph(),
+                                                                                    progress->rightGraph(), progress->differenceBars() })
+        QCOMPARE(line->interface1D()->dataCount(), earlier + 1);
+    QCOMPARE(progress->bothGraph()->data()->at(earlier)->value, today.value("bothMs").toDouble());
+    QCOMPARE(progress->differenceBars()->data()->at(earlier)->value, today.value("differencePercent").toDouble());
+    QTRY_VERIFY(!progress->lastFrame().isNull());
+    const QLocale locale;
+    const auto ms = [&locale](const QVariant& value) { return locale.toString(value.toDouble(), 'f', 1) + " ms"; };
+    QQuickItem* day = scene.find("progressDay_" + QDate::currentDate().toString(Qt::ISODate));
+    QVERIFY(day != nullptr);
+    QStringList texts;
+    for (QQuickItem* child : day->childItems())
+        texts << child->property("text").toString();
+    QVERIFY2(texts.contains(QStringLiteral("Both %1 · L %2 · R %3")
+                                .arg(ms(today.value("bothMs")), ms(today.value("leftMs")), ms(today.value("rightMs")))),
+             qPrintable(texts.join('\n')));
+    QVERIFY2(texts.contains(QStringLiteral("Left/right difference %1 %")
+                                .arg(locale.toString(today.value("differencePercent").toDouble(), 'f', 1))),
+             qPrintable(texts.join('\n')));
+}
+
+// Earlier sprints of the athlete on three days, three weeks back to one, each
+// a little faster and more even than the one before.
+int storeEarlierSprints(const QString& user, quint64 leftSerial, quint64 rightSerial)
+{
+    int made = 0;
+    for (int week = 3; week >= 1; --week) {
+        const QDate day = QDate::currentDate().addDays(-7 * week);
+        for (int run = 0; run < 3; ++run, ++made) {
+            SprintRecordings::Steps left;
+            SprintRecordings::Steps right;
+            const double base = 182 - 3.0 * made;
+            const double apart = 16 - 1.5 * made;
+            for (int i = 0; i < 16; ++i) {
+                const double wobble = ((i * 7 + made * 3) % 9) - 4;
+                left.contactTimes << base + wobble;
+                left.stepTimes << 460.0 * i;
+                right.contactTimes << base + apart - wobble / 2;
+                right.stepTimes << 230 + 460.0 * i;
+            }
+            SprintRecordings::store(0x5e000 + quint64(made), QDateTime(day, QTime(10, 20 * run)),
+                                    { { leftSerial, left }, { rightSerial, right } }, "Sprint 1kHz", user);
+        }
+    }
+    return made;
+}
+
+// While a sprint streams, each foot's last contact time is shown in large
+// digits, the lower serial on the left; in a squat jump each jump's height.
+void checkLiveDigits(const SceneDriver& scene, QQmlContext& context, const QString& app, const QString& left,
+                     const QString& right)
+{
+    QObject* live = context.contextProperty("liveController").value<QObject*>();
+    QVERIFY(live != nullptr);
+    QObject* feedback = live->property("feedback").value<QObject*>();
+    QVERIFY(feedback != nullptr);
+    const QLocale locale;
+    if (app == "Sprint") {
+        for (const QString& serial : { left, right }) {
+            QTRY_VERIFY_WITH_TIMEOUT(scene.text("liveContact_" + serial) != QString("–")
+                                         && !scene.text("liveContact_" + serial).isEmpty(),
+                                     20000);
+        }
+        const QVariantList feet = feedback->property("feet").toList();
+        QCOMPARE(feet.size(), 2);
+        QCOMPARE(feet.at(0).toMap().value("serial").toString(), left);
+        QCOMPARE(feet.at(0).toMap().value("foot").toString(), QString("left"));
+        QCOMPARE(feet.at(1).toMap().value("foot").toString(), QString("right"));
+        for (const QVariant& entry : feet) {
+            const QVariantMap foot = entry.toMap();
+            const double contact = foot.value("contactMs").toDouble();
+            QVERIFY2(contact >= 100 && contact <= 260, qPrintable(QString::number(contact)));
+            QCOMPARE(scene.text("liveContact_" + foot.value("serial").toString()), locale.toString(contact, 'f', 0));
+        }
+    } else if (app == "Squat Jump") {
+        for (const QString& serial : { left, right }) {
+            QTRY_VERIFY_WITH_TIMEOUT(scene.text("liveJump_" + serial) != QString("–")
+                                         && !scene.text("liveJump_" + serial).isEmpty(),
+                                     20000);
+        }
+        for (const QVariant& entry : feedback->property("jumps").toList()) {
+            const QVariantMap jump = entry.toMap();
+            const double height = jump.value("heightCm").toDouble();
+            QVERIFY2(height > 10 && height < 50, qPrintable(QString::number(height)));
+            QCOMPARE(scene.text("liveJump_" + jump.value("serial").toString()), locale.toString(height, 'f', 1));
+        }
+    } else {
+        QVERIFY(scene.find("liveDigits") == nullptr);
+    }
 }
 
 } // namespace
@@ -211,6 +349,10 @@ private Q_SLOTS:
             for (int i = 0; i < sensors.count(); ++i)
                 sensors.sensor(i)->faults().bytesPerSecond = 20000;
         }
+        // The athlete has run sprints before: the progress view has a history.
+        const int pastSprints = app == "Sprint"
+            ? storeEarlierSprints("Mia Jansen", sensors.sensor(0)->serial(), sensors.sensor(1)->serial())
+            : 0;
         SceneDriver::clearSceneMessages();
         auto root = std::make_unique<Korvex>();
         SceneDriver scene(SceneDriver::findWindow());
@@ -271,6 +413,7 @@ private Q_SLOTS:
                                      && drewData(PlotPixels::plottersUnder(scene.find("plotArea")).at(0))
                                      && drewData(PlotPixels::plottersUnder(scene.find("plotArea")).at(1)),
                                  20000);
+        checkLiveDigits(scene, *context, app, sensors.serialText(0), sensors.serialText(1));
         QCOMPARE(scene.text("statusActivity"), QString("Sensors streaming"));
         // Each sensor's card tells how whole its stream is so far.
         for (int i = 0; i < 2; ++i) {
@@ -380,6 +523,10 @@ private Q_SLOTS:
         QVERIFY(!recorded->isLiveView());
         QVERIFY(scene.click("measurement_" + id));
         QTRY_VERIFY_WITH_TIMEOUT(PlotPixels::plottersUnder(scene.find("plotArea")).size() == 2, 10000);
+        if (app == "Sprint")
+            checkSprintFigures(scene, *measurements, id);
+        else
+            QVERIFY(scene.find("sprintFiguresMeans") == nullptr);
         picture(shot + "-archive");
         // Its entry is marked complete: every sample of both sensors came.
         QQuickItem* mark = scene.find("quality_" + id);
@@ -476,6 +623,13 @@ private Q_SLOTS:
                 QVERIFY(averaged.value("bothMs").toDouble() >= 100 && averaged.value("bothMs").toDouble() <= 250);
                 QVERIFY(!single.isEmpty());
                 picture(shot + "-average");
+
+                // The athlete's progress: the earlier sprints and today's,
+                // never the average; today's day holds the recording's means.
+                QVERIFY(scene.click("showProgress"));
+                QVERIFY(scene.waitFor("sprintProgressScreen"));
+                checkProgress(scene, *measurements, id, pastSprints);
+                picture(shot + "-progress");
             }
             QVERIFY(scene.click("nav_Archive"));
             QVERIFY(scene.click("measurement_" + id));

@@ -54,11 +54,12 @@ void addNumberedSteps(Measurement& measurement, quint64 serial, const Numbered& 
     }
 }
 
-void store(quint64 id, const QDateTime& start, const QMap<quint64, Steps>& sensors, const QString& setup)
+void store(quint64 id, const QDateTime& start, const QMap<quint64, Steps>& sensors, const QString& setup,
+           const QString& user)
 {
     Measurement measurement(nullptr, id);
     measurement.setStartTime(start);
-    measurement.setUserName(QStringLiteral("Anna"));
+    measurement.setUserName(user);
     measurement.setAppName(QStringLiteral("Sprint"));
     measurement.setSetupName(setup);
     for (auto it = sensors.cbegin(); it != sensors.cend(); ++it)

@@ -41,7 +41,7 @@ void addNumberedSteps(Measurement& measurement, quint64 serial, const Numbered& 
 // Saves a measurement of the "Sprint" app with these sensors' steps and its
 // track lists, and lets go of it.
 void store(quint64 id, const QDateTime& start, const QMap<quint64, Steps>& sensors,
-           const QString& setup = QStringLiteral("Sprint 1kHz"));
+           const QString& setup = QStringLiteral("Sprint 1kHz"), const QString& user = QStringLiteral("Anna"));
 
 // Lists every stored measurement in the controller the way the program does
 // at start-up (records, then the headers of their track lists).

@@ -120,6 +120,7 @@ Page {
 
             MeasurementPicker {
                 id: picker
+                sprintFigures: true
                 Layout.fillWidth: parent.columns === 1
                 Layout.preferredWidth: 300
                 Layout.fillHeight: true
