@@ -2,9 +2,39 @@
 
 #include "Data/Measurement.h"
 #include "Data/SprintSummary.h"
+#include "Data/TrackList.h"
 
 #include <algorithm>
 #include <vector>
+
+namespace {
+
+bool samplesInMemory(Measurement* measurement)
+{
+    for (quint64 serial : measurement->getDevicesInMeasurement()) {
+        if (measurement->getTrackList(serial)->getLoadMode() == Storable::LoadHeader)
+            return false;
+    }
+    return true;
+}
+
+// A sprint whose samples are not in memory is read into a copy of its own,
+// let go again once its figures are known: a season of sprints would
+// otherwise keep every recording whole in memory for one plot of means.
+QVariantMap figuresOf(Measurement* sprint)
+{
+    if (samplesInMemory(sprint))
+        return SprintSummary::of(sprint);
+    Measurement copy(nullptr, sprint->getMeasurementID());
+    copy.setAppName(sprint->getAppName());
+    copy.setSetupName(sprint->getSetupName());
+    copy.setUserName(sprint->getUserName());
+    copy.setStartTime(sprint->getStartTime());
+    copy.scanForMeasurementDataOnDisk();
+    return SprintSummary::of(&copy);
+}
+
+} // namespace
 
 QVariantList SprintProgress::of(const QList<Measurement*>& measurements, const QString& userName)
 {
@@ -22,7 +52,7 @@ QVariantList SprintProgress::of(const QList<Measurement*>& measurements, const Q
     });
     QVariantList points;
     for (Measurement* sprint : sprints) {
-        const QVariantMap summary = SprintSummary::of(sprint);
+        const QVariantMap summary = figuresOf(sprint);
         if (summary.isEmpty())
             continue;
         const QDateTime start = sprint->getStartTime();

@@ -459,6 +459,13 @@ private Q_SLOTS:
                                        "72 " + day + " 10:00: 180 L 180 R -, 0.00 %",
                                        "73 " + next + " 09:00: 145 L 140 R 150, 6.90 %" }));
         QCOMPARE(points.first().toMap().value("stepsPerSecond").toDouble(), 5 / 1.0);
+        // The sprints' samples were read for their figures only: what the
+        // program keeps of them is still their headers.
+        for (quint64 id : { 0x71, 0x72, 0x73 }) {
+            Measurement* sprint = host.measurements.getMeasurementOnHostById(id);
+            for (quint64 serial : sprint->getDevicesInMeasurement())
+                QCOMPARE(int(sprint->getTrackList(serial)->getLoadMode()), int(Storable::LoadHeader));
+        }
         // Every athlete's: Bob's too.
         QCOMPARE(host.measurements.sprintProgress("").size(), 4);
         QCOMPARE(host.measurements.sprintProgress("Carl").size(), 0);
