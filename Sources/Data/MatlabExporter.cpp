@@ -99,9 +99,11 @@ void MatlabExporter::FillTrackVariable(Track* track, matvar_t* structVariable, i
         values = CreateDoubleMatrixVariable("values", rows, count, matrix.data());
     } else if (track != nullptr && track->getType() == Track::ScalarTrack) {
         const ScalarSampleStore& store = track->scalarSampleStore();
-        std::vector<double> numberData(store.numbers().cbegin(), store.numbers().cend());
-        numbers = CreateDoubleVectorVariable("samplenumber", numberData.data(), numberData.size());
-        values = CreateDoubleVectorVariable("values", store.values().data(), store.values().size());
+        std::vector<double> data(static_cast<std::size_t>(store.size()));
+        store.copyNumbers(0, store.size(), data.data());
+        numbers = CreateDoubleVectorVariable("samplenumber", data.data(), data.size());
+        store.copyValues(0, store.size(), data.data());
+        values = CreateDoubleVectorVariable("values", data.data(), data.size());
     } else {
         numbers = CreateDoubleVectorVariable("samplenumber", nullptr, 0);
         values = CreateDoubleVectorVariable("values", nullptr, 0);
