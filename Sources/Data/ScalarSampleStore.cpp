@@ -34,6 +34,7 @@ void ScalarSampleStore::setRawFormat(int width, bool isSigned, double scale)
         m_wanted = wanted;
         m_encoding = wanted;
         m_scale = scale;
+        setLimits();
         release(m_raw16);
         release(m_raw32);
         release(m_doubles);
@@ -47,49 +48,45 @@ void ScalarSampleStore::setRawFormat(int width, bool isSigned, double scale)
     m_scale = scale;
 }
 
-bool ScalarSampleStore::encode(double value, qint32& raw) const
+void ScalarSampleStore::setLimits()
 {
-    double low = 0;
-    double high = 0;
+    m_inverse = 1.0 / m_scale;
     switch (m_encoding) {
-    case Doubles:
-        return false;
     case Int16:
-        low = -32768.0;
-        high = 32767.0;
+        m_low = -32768;
+        m_high = 32767;
         break;
     case UInt16:
-        high = 65535.0;
+        m_low = 0;
+        m_high = 65535;
         break;
     case Int32:
-        low = -2147483648.0;
-        high = 2147483647.0;
+        m_low = -2147483647LL - 1;
+        m_high = 2147483647LL;
         break;
     case UInt32:
-        high = 4294967295.0;
+        m_low = 0;
+        m_high = 4294967295LL;
         break;
-    }
-    const double scaled = std::nearbyint(value / m_scale);
-    if (!(scaled >= low && scaled <= high))
-        return false;
-    double decoded = 0;
-    switch (m_encoding) {
-    case Int16:
-    case Int32:
-        raw = qint32(scaled);
-        decoded = double(raw) * m_scale;
-        break;
-    case UInt16:
-    case UInt32: {
-        const auto bits = quint32(scaled);
-        raw = qint32(bits);
-        decoded = double(bits) * m_scale;
-        break;
-    }
     case Doubles:
-        return false;
+        m_low = 1;
+        m_high = 0;
+        break;
     }
-    return sameBits(decoded, value);
+}
+
+bool ScalarSampleStore::encode(double value, qint32& raw) const
+{
+    // The integer nearest to value / scale is the only candidate; it counts
+    // only if it reads back as exactly this value.
+    const double x = value * m_inverse;
+    if (!(x >= double(m_low) - 1.0 && x <= double(m_high) + 1.0))
+        return false;
+    const auto candidate = static_cast<qint64>(x < 0 ? x - 0.5 : x + 0.5);
+    if (candidate < m_low || candidate > m_high)
+        return false;
+    raw = static_cast<qint32>(static_cast<quint32>(candidate));
+    return sameBits(double(candidate) * m_scale, value);
 }
 
 void ScalarSampleStore::toDoubles()
@@ -104,6 +101,7 @@ void ScalarSampleStore::toDoubles()
     release(m_raw32);
     m_doubles.swap(doubles);
     m_encoding = Doubles;
+    setLimits();
 }
 
 void ScalarSampleStore::appendValue(double value)
@@ -204,6 +202,7 @@ void ScalarSampleStore::clear()
     release(m_raw32);
     release(m_doubles);
     m_encoding = m_wanted;
+    setLimits();
     m_loadingDescending = false;
     ++m_reorderCount;
 }

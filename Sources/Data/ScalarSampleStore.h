@@ -195,6 +195,8 @@ public:
 private:
     // The raw integer that reads back as exactly `value`.
     bool encode(double value, qint32& raw) const;
+    // The range of raw integers of the current encoding (empty for doubles).
+    void setLimits();
     void appendValue(double value);
     void insertValue(std::size_t index, double value);
     void setValue(std::size_t index, double value);
@@ -205,6 +207,9 @@ private:
     // What setRawFormat asked for; an empty store starts over in it.
     Encoding m_wanted = Doubles;
     double m_scale = 1.0;
+    double m_inverse = 1.0;
+    qint64 m_low = 1;
+    qint64 m_high = 0;
     std::vector<qint16> m_raw16;
     std::vector<qint32> m_raw32;
     std::vector<double> m_doubles;
