@@ -159,3 +159,16 @@ void SampleNumberRuns::copyTo(int index, int count, double* out) const
             *out++ = double(run.first + run.step * k);
     }
 }
+
+bool SampleNumberRuns::sameNumbers(const SampleNumberRuns& other) const
+{
+    if (m_size != other.m_size || m_runs.size() != other.m_runs.size())
+        return false;
+    for (std::size_t i = 0; i < m_runs.size(); ++i) {
+        const Run& a = m_runs[i];
+        const Run& b = other.m_runs[i];
+        if (a.first != b.first || a.step != b.step || a.count != b.count)
+            return false;
+    }
+    return true;
+}

@@ -50,6 +50,9 @@ public:
     void squeeze() { m_runs.shrink_to_fit(); }
     std::size_t bytes() const { return m_runs.capacity() * sizeof(Run); }
     const std::vector<Run>& runs() const { return m_runs; }
+    // True when `other` holds the same numbers in the same runs (runs are
+    // built the same way from the same numbers).
+    bool sameNumbers(const SampleNumberRuns& other) const;
 
     // For a reader of highest-first records: numbers appended as their
     // complement (~number) come in ascending order; this turns the runs back

@@ -360,6 +360,14 @@ private Q_SLOTS:
         QCOMPARE(loaded->getTrackById(0x0210)->scalarSampleStore().encoding(), ScalarSampleStore::Int32);
         QCOMPARE(loaded->getTrackById(0x8004)->scalarSampleStore().encoding(), ScalarSampleStore::Doubles);
         QCOMPARE(loaded->getTrackById(0x8019)->scalarSampleStore().encoding(), ScalarSampleStore::Doubles);
+        // Read straight into the store: it holds the raw integers and the
+        // runs, and no room beyond them.
+        for (quint16 id : { 0x0110, 0x0112, 0x0120 }) {
+            const ScalarSampleStore& store = loaded->getTrackById(id)->scalarSampleStore();
+            QVERIFY2(store.bytes() <= std::size_t(store.size()) * 2
+                         + store.numberRuns().runs().size() * sizeof(SampleNumberRuns::Run),
+                     qPrintable(QString::number(store.bytes())));
+        }
         Track* fusion = loaded->getTrackById(0x0141);
         QVERIFY(fusion->vectorSampleStore().isRaw());
         const auto& quaternions = expected.vectors[0x0141];
