@@ -7,6 +7,11 @@
 // repeated numbers, a post-processed channel, a processor output without
 // a width, and fusion quaternions. The models are what every track must
 // hold afterwards, number to value.
+//
+// The fixture was written by a suite that built this list and saved it with
+// saveToStream(), compiled against the store that kept a sample number and
+// a double per sample (commit e35cf17). It is not written again: it is the
+// record of that store.
 
 #include "Data/Track.h"
 #include "Data/TrackList.h"
