@@ -94,7 +94,7 @@ qint64 allocatedSampleBytes(TrackList* list, qint64& samples)
     samples = 0;
     for (const Track* track : list->getAllTracks()) {
         const ScalarSampleStore& store = track->scalarSampleStore();
-        bytes += qint64(store.numbers().capacity() * sizeof(quint32) + store.values().capacity() * sizeof(double));
+        bytes += qint64(store.bytes());
         samples += store.size();
     }
     return bytes;

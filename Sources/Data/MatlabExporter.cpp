@@ -67,7 +67,8 @@ void MatlabExporter::setField(matvar_t* structVariable, const char* field, int i
     Mat_VarFree(previous);
 }
 
-void MatlabExporter::FillTrackVariable(Track* track, matvar_t* structVariable, int index)
+void MatlabExporter::FillTrackVariable(Track* track, matvar_t* structVariable, int index,
+                                       const matvar_t* sameNumbers)
 {
     if (structVariable == nullptr)
         return;
@@ -99,9 +100,19 @@ void MatlabExporter::FillTrackVariable(Track* track, matvar_t* structVariable, i
         values = CreateDoubleMatrixVariable("values", rows, count, matrix.data());
     } else if (track != nullptr && track->getType() == Track::ScalarTrack) {
         const ScalarSampleStore& store = track->scalarSampleStore();
-        std::vector<double> numberData(store.numbers().cbegin(), store.numbers().cend());
-        numbers = CreateDoubleVectorVariable("samplenumber", numberData.data(), numberData.size());
-        values = CreateDoubleVectorVariable("values", store.values().data(), store.values().size());
+        std::vector<double> data(static_cast<std::size_t>(store.size()));
+        if (sameNumbers != nullptr && sameNumbers->data != nullptr && store.size() > 0) {
+            // Borrowed, not owned: matio leaves the data to the element that
+            // owns it, which is released with the same struct.
+            size_t dims[2] = { 1, data.size() };
+            numbers = Mat_VarCreate("samplenumber", MAT_C_DOUBLE, MAT_T_DOUBLE, 2, dims, sameNumbers->data,
+                                    MAT_F_DONT_COPY_DATA);
+        } else {
+            store.copyNumbers(0, store.size(), data.data());
+            numbers = CreateDoubleVectorVariable("samplenumber", data.data(), data.size());
+        }
+        store.copyValues(0, store.size(), data.data());
+        values = CreateDoubleVectorVariable("values", data.data(), data.size());
     } else {
         numbers = CreateDoubleVectorVariable("samplenumber", nullptr, 0);
         values = CreateDoubleVectorVariable("values", nullptr, 0);
@@ -130,10 +141,24 @@ matvar_t* MatlabExporter::CreateTrackListVariable(TrackList* trackList)
     if (structVariable == nullptr)
         return nullptr;
     const QList<quint16> order = trackList != nullptr ? trackList->getTrackOrder() : QList<quint16>();
+    // The scalar tracks filled so far, with their element.
+    std::vector<std::pair<const Track*, int>> filled;
     for (int i = 0; i < count; ++i) {
         // The index order, as getTrackByIndex gives it, without its index limit.
         Track* track = i < order.size() ? trackList->getTrackById(order.at(i)) : nullptr;
-        FillTrackVariable(track, structVariable, i);
+        const matvar_t* sameNumbers = nullptr;
+        if (track != nullptr && track->getType() == Track::ScalarTrack && track->numberOfSamples() > 0) {
+            const SampleNumberRuns& runs = track->scalarSampleStore().numberRuns();
+            for (const auto& earlier : filled) {
+                if (earlier.first->scalarSampleStore().numberRuns().sameNumbers(runs)) {
+                    sameNumbers = Mat_VarGetStructFieldByName(structVariable, "samplenumber",
+                                                              static_cast<size_t>(earlier.second));
+                    break;
+                }
+            }
+            filled.emplace_back(track, i);
+        }
+        FillTrackVariable(track, structVariable, i, sameNumbers);
     }
     return structVariable;
 }

@@ -29,8 +29,13 @@ public:
                                                 const double* values);
 
     // Sets the five fields of element `index`. A null track gives an element
-    // with empty fields.
-    static void FillTrackVariable(Track* track, matvar_t* structVariable, int index);
+    // with empty fields. `sameNumbers`, when given, is the samplenumber
+    // variable of an earlier element whose track has exactly this track's
+    // sample numbers: its data is used instead of a copy of its own (the
+    // channels of one device mostly share their numbers, and at an hour
+    // per channel each copy is tens of megabytes).
+    static void FillTrackVariable(Track* track, matvar_t* structVariable, int index,
+                                  const matvar_t* sameNumbers = nullptr);
     static matvar_t* CreateTrackListVariable(TrackList* trackList);
     // Writes `variable` as the only variable of a new file; the caller keeps
     // the variable. False when the file cannot be created or written.

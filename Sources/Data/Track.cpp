@@ -200,25 +200,24 @@ bool readDoubles(QDataStream& stream, quint32 count, std::vector<double>& out)
     return true;
 }
 
+// Reads the map straight into the store, block by block: no copy of the
+// whole channel is made on the way.
 bool readScalarMap(QDataStream& stream, ScalarSampleStore& store)
 {
     const quint32 count = Storable::readCount(stream, 12);
     if (stream.status() != QDataStream::Ok)
         return false;
-    std::vector<quint32> numbers;
-    std::vector<double> values;
     const qint64 left = Storable::bytesLeft(stream);
     const quint32 expected = left >= 0 ? qMin<quint32>(count, quint32(left / 12)) : qMin<quint32>(count, kBlockEntries);
-    numbers.reserve(expected);
-    values.reserve(expected);
+    store.beginRecordLoad(expected);
 
     if (!fastDoubles(stream)) {
         for (quint32 i = 0; i < count && stream.status() == QDataStream::Ok; ++i) {
             quint32 number = 0;
             double value = 0;
             stream >> number >> value;
-            numbers.push_back(number);
-            values.push_back(value);
+            if (stream.status() == QDataStream::Ok)
+                store.addRecordEntry(number, value);
         }
     } else {
         const QDataStream::ByteOrder order = stream.byteOrder();
@@ -231,16 +230,17 @@ bool readScalarMap(QDataStream& stream, ScalarSampleStore& store)
                 break;
             }
             const char* in = block.constData();
-            for (int e = 0; e < entries; ++e, in += 12) {
-                numbers.push_back(getU32(in, order));
-                values.push_back(getDouble(in + 4, order));
-            }
+            for (int e = 0; e < entries; ++e, in += 12)
+                store.addRecordEntry(getU32(in, order), getDouble(in + 4, order));
             done += static_cast<quint32>(entries);
         }
     }
-    if (stream.status() != QDataStream::Ok)
+    store.finishRecordLoad();
+    if (stream.status() != QDataStream::Ok) {
+        store.clear();
         return false;
-    store.assign(std::move(numbers), std::move(values));
+    }
+    store.squeeze();
     return true;
 }
 
@@ -248,21 +248,23 @@ bool readVectorMap(QDataStream& stream, VectorSampleStore& store)
 {
     // Each entry is at least a number and an empty list's count.
     const quint32 count = Storable::readCount(stream, 8);
-    std::vector<quint32> numbers;
-    std::vector<std::size_t> ends;
-    std::vector<double> flat;
+    store.beginRecordLoad();
+    std::vector<double> components;
     for (quint32 i = 0; i < count && stream.status() == QDataStream::Ok; ++i) {
         quint32 number = 0;
         stream >> number;
-        const quint32 components = Storable::readCount(stream, 8);
-        if (stream.status() != QDataStream::Ok || !readDoubles(stream, components, flat))
+        const quint32 n = Storable::readCount(stream, 8);
+        components.clear();
+        if (stream.status() != QDataStream::Ok || !readDoubles(stream, n, components))
             break;
-        numbers.push_back(number);
-        ends.push_back(flat.size());
+        store.addRecordEntry(number, components.data(), static_cast<int>(components.size()));
     }
-    if (stream.status() != QDataStream::Ok)
+    store.finishRecordLoad();
+    if (stream.status() != QDataStream::Ok) {
+        store.clear();
         return false;
-    store.assign(std::move(numbers), std::move(ends), std::move(flat));
+    }
+    store.squeeze();
     return true;
 }
 
@@ -345,6 +347,18 @@ void Track::applyTrackSettings(TrackSettings* settings)
         if (component != nullptr)
             m_components.append(new VectorIndex(*component));
     }
+    updateRawFormat();
+}
+
+void Track::setTrackWidth(quint8 width)
+{
+    m_trackWidth = width;
+    updateRawFormat();
+}
+
+void Track::updateRawFormat()
+{
+    m_scalarSamples.setRawFormat(m_trackWidth, m_signed, m_scaleFactor);
 }
 
 void Track::parseAndStoreSample(const QByteArray& packet, quint64& position)
@@ -461,9 +475,38 @@ QList<QList<double>>* Track::getVectorSamples()
     return &refreshList(m_vectorSampleList, store, m_vectorSampleListState, [&store](int i) { return store.sampleAt(i); });
 }
 
+namespace {
+
+// A list of `length` doubles filled by `fill(index, count, out)` in blocks:
+// the store decodes a block at a time, which is cheaper than one element
+// after the other.
+template <typename Fill>
+QList<double> doublesOf(int start, int length, Fill fill)
+{
+    QList<double> result;
+    result.reserve(length);
+    double block[512];
+    for (int done = 0; done < length;) {
+        const int count = qMin(length - done, 512);
+        fill(start + done, count, block);
+        for (int i = 0; i < count; ++i)
+            result.append(block[i]);
+        done += count;
+    }
+    return result;
+}
+
+} // namespace
+
 QList<double> Track::getScalarSamplesFromEnd(quint32 n) const
 {
-    return tailOf<double>(m_scalarSamples.size(), n, [this](int i) { return m_scalarSamples.valueAt(i); });
+    int start = 0;
+    int length = 0;
+    tailWindow(m_scalarSamples.size(), n, start, length);
+    QList<double> result;
+    result.reserve(length);
+    m_scalarSamples.forEachValue(start, length, [&result](double value) { result.append(value); });
+    return result;
 }
 
 QList<quint32> Track::getScalarSampleNumbersFromEnd(quint32 n) const
@@ -473,7 +516,10 @@ QList<quint32> Track::getScalarSampleNumbersFromEnd(quint32 n) const
 
 QList<double> Track::getScalarSampleNumbersDoubleFromEnd(quint32 n) const
 {
-    return tailOf<double>(m_scalarSamples.size(), n, [this](int i) { return double(m_scalarSamples.numberAt(i)); });
+    int start = 0;
+    int length = 0;
+    tailWindow(m_scalarSamples.size(), n, start, length);
+    return doublesOf(start, length, [this](int i, int count, double* out) { m_scalarSamples.copyNumbers(i, count, out); });
 }
 
 QList<QList<double>> Track::getVectorSamplesFromEnd(quint32 n) const
@@ -485,8 +531,8 @@ QList<quint32> Track::getVectorSampleNumbers() const
 {
     QList<quint32> result;
     result.reserve(m_vectorSamples.size());
-    for (quint32 number : m_vectorSamples.numbers())
-        result.append(number);
+    for (int i = 0; i < m_vectorSamples.size(); ++i)
+        result.append(m_vectorSamples.numberAt(i));
     return result;
 }
 
@@ -547,6 +593,7 @@ QDataStream& operator>>(QDataStream& stream, Track*& track)
     loaded->m_downSamplingFactor = static_cast<quint16>(downSampling);
     loaded->m_trackWidth = static_cast<quint8>(width);
     loaded->m_configIndex = static_cast<quint8>(configIndex);
+    loaded->updateRawFormat();
     if (stream.status() == QDataStream::Ok)
         readScalarMap(stream, loaded->m_scalarSamples);
     if (stream.status() == QDataStream::Ok)

@@ -73,7 +73,7 @@ public:
     void applyTrackSettings(TrackSettings* settings);
 
     void setDownSamplingFactor(quint16 factor) { m_downSamplingFactor = factor; }
-    void setTrackWidth(quint8 width) { m_trackWidth = width; }
+    void setTrackWidth(quint8 width);
     void setConfigIndex(quint8 index) { m_configIndex = index; }
     void setTrackId(int id) { m_trackId = id; }
     void setCurrentSampleNumber(quint32 number) { m_currentSampleNumber = number; }
@@ -151,6 +151,8 @@ private:
         int size = 0;
     };
 
+    // Keeps the scalar store's raw form in step with width, sign and scale.
+    void updateRawFormat();
     void parseScalar(const QByteArray& packet, quint64& position);
     void parseVector(const QByteArray& packet, quint64& position);
 

@@ -14,17 +14,17 @@ qint64 columnAt(double key, double step)
 
 } // namespace
 
-void GraphThinner::Extremes::take(int index, const double* values)
+void GraphThinner::Extremes::take(int index, const ScalarSampleStore& values)
 {
     if (low < 0) {
         low = high = index;
         return;
     }
-    if (values[index] < values[low])
+    if (values.valueAt(index) < values.valueAt(low))
         low = index;
     // Of equal values the lowest is the earliest and the highest the latest,
     // so that a flat column is drawn across its whole width.
-    if (values[index] >= values[high])
+    if (values.valueAt(index) >= values.valueAt(high))
         high = index;
 }
 
@@ -58,8 +58,8 @@ const QVector<int>& GraphThinner::thin(const ScalarSampleStore& store, int start
     m_result.clear();
     if (end <= start || columns < 1)
         return m_result;
-    const quint32* numbers = store.numbers().data();
-    const double* values = store.values().data();
+    const auto numbers = store.numbers();
+    const ScalarSampleStore& values = store;
     const double step = (double(numbers[end - 1]) - double(numbers[start])) / columns;
 
     // All samples under one key: a single column.

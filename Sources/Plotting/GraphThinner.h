@@ -30,7 +30,7 @@ private:
     struct Extremes {
         int low = -1;
         int high = -1;
-        void take(int index, const double* values);
+        void take(int index, const ScalarSampleStore& values);
         // Appends the one or two indices in ascending order.
         void appendTo(QVector<int>& out) const;
     };

@@ -208,6 +208,43 @@ private Q_SLOTS:
         }
     }
 
+    void tracksWithTheSameNumbersEachGetThemInTheMatFile()
+    {
+        // The channels of one device share their sample numbers; the file
+        // holds them in every element all the same, and other numbers stay
+        // apart.
+        TemporaryStorage storage;
+        TrackList list(nullptr, 0xab13, 0x3);
+        QList<QPair<quint32, double>> a;
+        QList<QPair<quint32, double>> b;
+        QList<QPair<quint32, double>> c;
+        for (quint32 n = 100; n < 400; ++n) {
+            if (n == 250)
+                continue;
+            a.append({ n, double(qint16(n * 77)) / 2048.0 });
+            b.append({ n, double(qint16(n * 13)) / 2048.0 });
+            c.append({ n + (n > 300 ? 1 : 0), 1.0 });
+        }
+        addScalar(list, 0x0110, a);
+        addScalar(list, 0x0111, b);
+        addScalar(list, 0x0112, c);
+        addScalar(list, 0x0120, a);
+        list.ExportToMAT("s");
+        MatFile mat(exportFolder("s") + "ab13.mat");
+        QVERIFY(mat.variable != nullptr);
+        const QList<QList<QPair<quint32, double>>> expected { a, b, c, a };
+        for (int i = 0; i < expected.size(); ++i) {
+            QList<double> numbers;
+            QList<double> values;
+            for (const auto& sample : expected.at(i)) {
+                numbers.append(sample.first);
+                values.append(sample.second);
+            }
+            QCOMPARE(doubleField(Mat_VarGetStructFieldByName(mat.variable, "samplenumber", size_t(i)), 1), numbers);
+            QCOMPARE(doubleField(Mat_VarGetStructFieldByName(mat.variable, "values", size_t(i)), 1), values);
+        }
+    }
+
     void aListWithoutTracksGivesAnEmptyStructAndNoCsvFolder()
     {
         TemporaryStorage storage;

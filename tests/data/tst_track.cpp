@@ -160,11 +160,14 @@ private Q_SLOTS:
         QTest::addColumn<int>("width");
         QTest::addColumn<QByteArray>("packet");
         QTest::addColumn<double>("value");
-        QTest::newRow("gyro -1 raw") << 0x0120 << 2 << QByteArray("\xFF\xFF", 2) << -0.06097560975609757;
-        QTest::newRow("acc 1 g") << 0x0110 << 2 << QByteArray("\x08\x00", 2) << 1.0;
-        QTest::newRow("battery 4 bytes") << 0x0310 << 4 << QByteArray("\x00\x00\x0F\xA0", 4) << 4000.0;
-        QTest::newRow("one byte signed") << 0x8005 << 1 << QByteArray("\x80", 1) << -128.0;
-        QTest::newRow("jump height from flight time") << 0x8004 << 2 << QByteArray("\x01\xF4", 2) << 30.65625;
+        // How the store keeps it: the raw integer, or the double where
+        // post-processing made a value no raw integer gives.
+        QTest::addColumn<int>("encoding");
+        QTest::newRow("gyro -1 raw") << 0x0120 << 2 << QByteArray("\xFF\xFF", 2) << -0.06097560975609757 << int(ScalarSampleStore::Int16);
+        QTest::newRow("acc 1 g") << 0x0110 << 2 << QByteArray("\x08\x00", 2) << 1.0 << int(ScalarSampleStore::Int16);
+        QTest::newRow("battery 4 bytes") << 0x0310 << 4 << QByteArray("\x00\x00\x0F\xA0", 4) << 4000.0 << int(ScalarSampleStore::Int32);
+        QTest::newRow("one byte signed") << 0x8005 << 1 << QByteArray("\x80", 1) << -128.0 << int(ScalarSampleStore::Int16);
+        QTest::newRow("jump height from flight time") << 0x8004 << 2 << QByteArray("\x01\xF4", 2) << 30.65625 << int(ScalarSampleStore::Doubles);
     }
 
     void scalarSamplesAreReadScaledAndStored()
@@ -173,6 +176,7 @@ private Q_SLOTS:
         QFETCH(int, width);
         QFETCH(QByteArray, packet);
         QFETCH(double, value);
+        QFETCH(int, encoding);
         auto track = fromId(id);
         track->setTrackWidth(quint8(width));
         track->setCurrentSampleNumber(42);
@@ -182,6 +186,7 @@ private Q_SLOTS:
         QCOMPARE(track->getScalarSampleNumbers(), QList<quint32> { 42 });
         QCOMPARE(track->getScalarSamples().size(), 1);
         QCOMPARE(track->getScalarSamples().first(), value);
+        QCOMPARE(int(track->scalarSampleStore().encoding()), encoding);
     }
 
     void aShortPacketOrOddWidthStoresNothing()

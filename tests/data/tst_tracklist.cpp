@@ -4,6 +4,7 @@
 
 #include "RecordBytes.h"
 #include "TemporaryStorage.h"
+#include "TrackListFixture.h"
 
 #include <QBuffer>
 #include <QDataStream>
@@ -14,9 +15,109 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+#include <cstring>
+#include <map>
 #include <memory>
+#include <random>
 
 namespace {
+
+bool sameBits(double a, double b)
+{
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+// Every public sample result of a track against a plain map.
+QString trackDifferences(Track* track, const std::map<quint32, double>& model)
+{
+    if (track->numberOfSamples() != int(model.size()))
+        return QString("%1 samples, expected %2").arg(track->numberOfSamples()).arg(model.size());
+    QList<double> values;
+    QList<quint32> numbers;
+    QList<double> numbersDouble;
+    for (const auto& entry : model) {
+        numbers.append(entry.first);
+        numbersDouble.append(double(entry.first));
+        values.append(entry.second);
+    }
+    const QList<double>& gotValues = track->getScalarSamples();
+    for (int i = 0; i < values.size(); ++i) {
+        if (!sameBits(gotValues.at(i), values.at(i)))
+            return QString("value %1 at %2, expected %3").arg(gotValues.at(i)).arg(i).arg(values.at(i));
+    }
+    if (track->getScalarSampleNumbers() != numbers)
+        return "sample numbers differ";
+    if (track->getScalarSampleNumbersDouble() != numbersDouble)
+        return "sample numbers as doubles differ";
+    for (quint32 n : { 0u, 1u, 3u, 50u, 4999u, 100000u }) {
+        const int c = values.size();
+        const int start = qMax(c - 1 - int(qMin<quint32>(n, 1u << 30)), 0);
+        if (track->getScalarSamplesFromEnd(n) != values.mid(start, c - 1))
+            return QString("value window %1").arg(n);
+        if (track->getScalarSampleNumbersFromEnd(n) != numbers.mid(start, c - 1))
+            return QString("number window %1").arg(n);
+        if (track->getScalarSampleNumbersDoubleFromEnd(n) != numbersDouble.mid(start, c - 1))
+            return QString("double number window %1").arg(n);
+    }
+    return QString();
+}
+
+// The record as the former store wrote it: the attributes, then the sample
+// maps in the standard map form (a QMap written by QDataStream).
+void writeLegacyTrack(QDataStream& stream, Track* t, const std::map<quint32, double>& scalars,
+                      const std::map<quint32, QList<double>>& vectors)
+{
+    QMap<quint32, double> scalarMap;
+    for (const auto& entry : scalars)
+        scalarMap.insert(entry.first, entry.second);
+    QMap<quint32, QList<double>> vectorMap;
+    for (const auto& entry : vectors)
+        vectorMap.insert(entry.first, entry.second);
+    stream << qint64(20140409) << qint8(t->getType()) << qint32(t->getTrackId())
+           << qint16(t->getDownSamplingFactor()) << t->isSigned() << qint8(t->getTrackWidth())
+           << qint8(t->getConfigIndex()) << t->getScaleFactor() << t->getUnit() << t->getLabel() << t->getVarName()
+           << t->getMinY() << t->getMaxY() << scalarMap << vectorMap;
+}
+
+QByteArray legacyRecord(TrackList& list, std::map<quint16, std::map<quint32, double>>& scalars,
+                        std::map<quint16, std::map<quint32, QList<double>>>& vectors)
+{
+    QByteArray bytes;
+    QDataStream stream(&bytes, QIODevice::WriteOnly);
+    stream << qint64(20140409) << qint64(list.getDeviceSerial()) << qint64(list.getMeasurementId());
+    const QList<Track*> tracks = list.getAllTracks();
+    stream << qint32(tracks.size());
+    for (int i = tracks.size() - 1; i >= 0; --i) {
+        const auto id = quint16(tracks.at(i)->getTrackId());
+        stream << qint16(id);
+        writeLegacyTrack(stream, tracks.at(i), scalars[id], vectors[id]);
+    }
+    stream << qint32(list.getTrackOrder().size());
+    for (quint16 id : list.getTrackOrder())
+        stream << qint16(id);
+    return bytes;
+}
+
+std::unique_ptr<TrackList> readList(const QByteArray& bytes)
+{
+    QByteArray copy = bytes;
+    QBuffer buffer(&copy);
+    buffer.open(QIODevice::ReadOnly);
+    QDataStream stream(&buffer);
+    auto list = std::make_unique<TrackList>(nullptr, 0, 0);
+    list->readRecord(stream);
+    if (stream.status() != QDataStream::Ok)
+        return nullptr;
+    return list;
+}
+
+QByteArray recordOf(TrackList& list)
+{
+    QByteArray bytes;
+    QDataStream stream(&bytes, QIODevice::WriteOnly);
+    list.saveToStream(stream);
+    return bytes;
+}
 
 Track* trackOf(int id)
 {
@@ -230,6 +331,149 @@ private Q_SLOTS:
         // Then the index order.
         expected.i32(2).u16(0x0111).u16(0x0110);
         QCOMPARE(written.toHex(), expected.bytes().toHex());
+    }
+
+    void aRecordOfTheFormerStoreReadsBackEqualAndIsWrittenAgainByteForByte()
+    {
+        // Written by the store that kept a number and a double per sample.
+        QFile file(QStringLiteral(KORVEX_SOURCE_DIR "/tests/data/fixtures/tracklist-main.ktt"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray fixture = file.readAll();
+        QVERIFY(!fixture.isEmpty());
+
+        TrackListFixture expected;
+        std::unique_ptr<TrackList> built = expected.build();
+        std::unique_ptr<TrackList> loaded = readList(fixture);
+        QVERIFY(loaded != nullptr);
+        QCOMPARE(loaded->getDeviceSerial(), TrackListFixture::kSerial);
+        QCOMPARE(loaded->getMeasurementId(), TrackListFixture::kMeasurement);
+        QCOMPARE(loaded->getTrackOrder(), built->getTrackOrder());
+        for (const auto& entry : expected.scalars) {
+            Track* track = loaded->getTrackById(entry.first);
+            QVERIFY(track != nullptr);
+            const QString fault = trackDifferences(track, entry.second);
+            QVERIFY2(fault.isEmpty(), qPrintable(QString::number(entry.first, 16) + ": " + fault));
+        }
+        // Raw where the values are what the sensor sent, doubles where not.
+        QCOMPARE(loaded->getTrackById(0x0110)->scalarSampleStore().encoding(), ScalarSampleStore::Int16);
+        QCOMPARE(loaded->getTrackById(0x0120)->scalarSampleStore().encoding(), ScalarSampleStore::Int16);
+        QCOMPARE(loaded->getTrackById(0x0210)->scalarSampleStore().encoding(), ScalarSampleStore::Int32);
+        QCOMPARE(loaded->getTrackById(0x8004)->scalarSampleStore().encoding(), ScalarSampleStore::Doubles);
+        QCOMPARE(loaded->getTrackById(0x8019)->scalarSampleStore().encoding(), ScalarSampleStore::Doubles);
+        // Read straight into the store: it holds the raw integers and the
+        // runs, and no room beyond them.
+        for (quint16 id : { 0x0110, 0x0112, 0x0120 }) {
+            const ScalarSampleStore& store = loaded->getTrackById(id)->scalarSampleStore();
+            QVERIFY2(store.bytes() <= std::size_t(store.size()) * 2
+                         + store.numberRuns().runs().size() * sizeof(SampleNumberRuns::Run),
+                     qPrintable(QString::number(store.bytes())));
+        }
+        Track* fusion = loaded->getTrackById(0x0141);
+        QVERIFY(fusion->vectorSampleStore().isRaw());
+        const auto& quaternions = expected.vectors[0x0141];
+        QCOMPARE(fusion->numberOfVectorSamples(), int(quaternions.size()));
+        int i = 0;
+        for (const auto& entry : quaternions) {
+            QCOMPARE(fusion->vectorSampleStore().numberAt(i), entry.first);
+            QCOMPARE(fusion->vectorSampleStore().sampleAt(i), entry.second);
+            ++i;
+        }
+
+        // Written again, and written from the live-filled list: the same bytes.
+        QCOMPARE(recordOf(*loaded).toHex(), fixture.toHex());
+        QCOMPARE(recordOf(*built).toHex(), fixture.toHex());
+    }
+
+    void randomStreamsGiveTheMapsResultsAndTheFormerRecord_data()
+    {
+        QTest::addColumn<quint32>("seed");
+        QTest::addColumn<double>("lost");
+        QTest::addColumn<double>("late");
+        QTest::addColumn<double>("repeated");
+        QTest::newRow("in order") << 1u << 0.0 << 0.0 << 0.0;
+        QTest::newRow("lost packets") << 2u << 0.02 << 0.0 << 0.0;
+        QTest::newRow("late pages") << 3u << 0.01 << 0.05 << 0.0;
+        QTest::newRow("repeated numbers") << 4u << 0.0 << 0.0 << 0.05;
+        QTest::newRow("everything") << 5u << 0.05 << 0.05 << 0.05;
+        QTest::newRow("everything, often") << 6u << 0.2 << 0.2 << 0.2;
+    }
+
+    void randomStreamsGiveTheMapsResultsAndTheFormerRecord()
+    {
+        QFETCH(quint32, seed);
+        QFETCH(double, lost);
+        QFETCH(double, late);
+        QFETCH(double, repeated);
+        std::mt19937 random(seed);
+        std::uniform_real_distribution<double> chance(0, 1);
+        std::uniform_int_distribution<int> raw16(-32768, 32767);
+        std::uniform_int_distribution<qint32> raw32(std::numeric_limits<qint32>::min(), std::numeric_limits<qint32>::max());
+
+        TrackList list(nullptr, 0x77, 0x99);
+        // id, down-sampling step, width
+        const struct { quint16 id; quint16 step; quint8 width; } channels[] = {
+            { 0x0110, 0, 2 }, { 0x0121, 0, 2 }, { 0x0130, 4, 2 }, { 0x0211, 50, 4 }, { 0x0310, 250, 1 },
+            { 0x8014, 250, 2 }, { 0x0140, 0, 16 },
+        };
+        for (const auto& c : channels)
+            list.AddTrack(c.id, c.step, c.width, 0);
+        std::map<quint16, std::map<quint32, double>> scalars;
+        std::map<quint16, std::map<quint32, QList<double>>> vectors;
+        for (quint32 n = 1000; n < 6000; ++n) {
+            if (chance(random) < lost)
+                continue;
+            for (const auto& c : channels) {
+                if (c.step > 1 && n % c.step != 0)
+                    continue;
+                quint32 number = n;
+                if (chance(random) < late)
+                    number = n - std::uniform_int_distribution<quint32>(1, 500)(random);
+                else if (chance(random) < repeated)
+                    number = n - (c.step > 1 ? c.step : 1);
+                Track* track = list.getTrackById(c.id);
+                track->setCurrentSampleNumber(number);
+                if (c.id == 0x0140) {
+                    const QList<double> q { double(raw32(random)), double(raw32(random)), double(raw32(random)),
+                                            double(raw32(random)) };
+                    track->AddVectorSample(q);
+                    vectors[c.id][number] = q;
+                    continue;
+                }
+                double value = 0;
+                if (c.width == 4)
+                    value = double(raw32(random)) * track->getScaleFactor();
+                else if (c.width == 1)
+                    value = double(qint8(raw16(random))) * track->getScaleFactor();
+                else
+                    value = double(raw16(random)) * track->getScaleFactor();
+                // A processor's value now and then: the track stays exact.
+                if (c.id == 0x8014 && chance(random) < 0.1)
+                    value = 123.456;
+                track->AddScalarSample(value);
+                scalars[c.id][number] = value;
+            }
+        }
+        for (const auto& c : channels) {
+            if (c.id == 0x0140)
+                continue;
+            const QString fault = trackDifferences(list.getTrackById(c.id), scalars[c.id]);
+            QVERIFY2(fault.isEmpty(), qPrintable(QString::number(c.id, 16) + ": " + fault));
+        }
+        QVERIFY(list.getTrackById(0x0110)->scalarSampleStore().encoding() == ScalarSampleStore::Int16);
+        QVERIFY(list.getTrackById(0x0211)->scalarSampleStore().encoding() == ScalarSampleStore::Int32);
+
+        const QByteArray former = legacyRecord(list, scalars, vectors);
+        QCOMPARE(recordOf(list).toHex(), former.toHex());
+        std::unique_ptr<TrackList> loaded = readList(former);
+        QVERIFY(loaded != nullptr);
+        for (const auto& c : channels) {
+            if (c.id == 0x0140)
+                continue;
+            const QString fault = trackDifferences(loaded->getTrackById(c.id), scalars[c.id]);
+            QVERIFY2(fault.isEmpty(), qPrintable(QString::number(c.id, 16) + " loaded: " + fault));
+        }
+        QCOMPARE(loaded->getTrackById(0x0140)->numberOfVectorSamples(), int(vectors[0x0140].size()));
+        QCOMPARE(recordOf(*loaded).toHex(), former.toHex());
     }
 
     void saveScanAndFullLoadGiveTheSameList()
