@@ -2,7 +2,8 @@
 // channels each at 1 kHz (230 million samples), announced and stored as a
 // stream header and its data packets fill the real track lists; saved;
 // everything dropped and read back from disk as after a restart (records
-// and headers first, then the samples); exported to CSV and MAT; averaged
+// and headers first, then the samples); exported to CSV and MAT, and as the
+// aligned table for analysis; averaged
 // by the GCT processor. For each step: seconds and peak resident memory.
 //
 // The peak is VmHWM of /proc/self/status, reset before each step by writing
@@ -12,6 +13,7 @@
 //   KORVEX_BENCH_MINUTES=N   record N minutes instead of 60 (a quick check)
 //
 // The files go to a temporary storage folder that is removed at the end.
+#include "Data/AnalysisExport.h"
 #include "Data/Measurement.h"
 #include "Data/MeasurementController.h"
 #include "Data/Track.h"
@@ -321,6 +323,16 @@ int main(int argc, char** argv)
             measurement->getTrackList(serial)->ExportToMAT(exportName);
         return QStringLiteral("%1 MB written")
             .arg(double(folderBytes(storage.path() + "/Exports") - before) / 1e6, 0, 'f', 0);
+    });
+
+    steps.run(QStringLiteral("export for analysis (aligned, steps, info)"), [&]() {
+        const qint64 before = folderBytes(storage.path() + "/Exports");
+        const AnalysisExport::Report report =
+            AnalysisExport::write(measurement, measurement->exportFolder(), exportName);
+        return QStringLiteral("%1 MB written, %2 rows%3")
+            .arg(double(folderBytes(storage.path() + "/Exports") - before) / 1e6, 0, 'f', 0)
+            .arg(report.alignedRows)
+            .arg(report.matTooLarge ? QStringLiteral(", aligned MAT left out") : QString());
     });
 
     steps.run(QStringLiteral("GCT average (filter + mean)"), [&]() {
