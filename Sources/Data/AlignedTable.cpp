@@ -1,6 +1,7 @@
 #include "Data/AlignedTable.h"
 
 #include "Data/Measurement.h"
+#include "Data/SprintSummary.h"
 #include "Data/Track.h"
 #include "Data/TrackList.h"
 #include "Data/VectorIndex.h"
@@ -9,12 +10,18 @@
 
 namespace {
 
-QString columnName(quint64 serial, const Track* track, const QString& component)
+QString columnName(quint64 serial, const Track* track, const QString& component, bool stepTimesInMs)
 {
     QString name = QString::number(serial, 16) + QLatin1Char(':') + track->getLabel();
     if (!component.isEmpty())
         name += QLatin1Char(' ') + component;
-    return name + QStringLiteral(" [") + track->getUnit() + QLatin1Char(']');
+    // The catalogue names seconds for the step times, but the sensors count
+    // them in milliseconds (as the filter of the contact times does): the
+    // table says what the numbers are.
+    QString unit = track->getUnit();
+    if (stepTimesInMs && track->getTrackId() == Track::GroundContactTimeTime && unit == QLatin1String("s"))
+        unit = QStringLiteral("ms");
+    return name + QStringLiteral(" [") + unit + QLatin1Char(']');
 }
 
 } // namespace
@@ -24,6 +31,7 @@ AlignedTable::AlignedTable(Measurement* measurement, int baseFrequency)
 {
     if (measurement == nullptr)
         return;
+    const bool stepTimesInMs = SprintSummary::hasStepTimes(measurement);
     for (quint64 serial : measurement->getDevicesInMeasurement()) {
         TrackList* list = measurement->getTrackList(serial);
         // The order the sensor announced its tracks in, as its per-channel
@@ -42,10 +50,10 @@ AlignedTable::AlignedTable(Measurement* measurement, int baseFrequency)
                     const QString part = c < components.size() && components.at(c) != nullptr
                         ? components.at(c)->getName()
                         : QString::number(c + 1);
-                    m_columns.push_back({ serial, track, c, columnName(serial, track, part) });
+                    m_columns.push_back({ serial, track, c, columnName(serial, track, part, stepTimesInMs) });
                 }
             } else if (track->getType() == Track::ScalarTrack) {
-                m_columns.push_back({ serial, track, -1, columnName(serial, track, QString()) });
+                m_columns.push_back({ serial, track, -1, columnName(serial, track, QString(), stepTimesInMs) });
             }
         }
     }

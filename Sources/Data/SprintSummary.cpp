@@ -94,11 +94,6 @@ void insertExtreme(QVariantMap& result, const char* key, const StepSeries::Step*
                   takeRight ? QStringLiteral("right") : QStringLiteral("left"));
 }
 
-// What the import makes its step times of: the line numbers of the file.
-bool hasStepTimes(const Measurement* measurement)
-{
-    return !measurement->getSetupName().startsWith(QLatin1String("GCT import"));
-}
 
 QVariantMap averageSummary(Measurement* measurement, const Track* both)
 {
@@ -127,6 +122,11 @@ QVariantMap averageSummary(Measurement* measurement, const Track* both)
 }
 
 } // namespace
+
+bool SprintSummary::hasStepTimes(const Measurement* measurement)
+{
+    return !measurement->getSetupName().startsWith(QLatin1String("GCT import"));
+}
 
 QList<quint64> SprintSummary::feet(Measurement* measurement)
 {
@@ -180,7 +180,7 @@ QVariantMap SprintSummary::of(Measurement* measurement)
                                  bothMs, leftSteps, rightSteps, QString(), 1);
     const std::vector<StepSeries::Step> none;
     const std::vector<StepSeries::Step>& right = feet.size() > 1 ? steps.at(1) : none;
-    if (hasStepTimes(measurement))
+    if (SprintSummary::hasStepTimes(measurement))
         result.insert(QStringLiteral("stepsPerSecond"),
                       StepSeries::stepsPerSecond(StepSeries::stepTimes(steps.at(0), right)));
     insertExtreme(result, "fastest", StepSeries::fastest(steps.at(0)), StepSeries::fastest(right), true);

@@ -36,6 +36,11 @@ public:
     // right. At most two.
     static QList<quint64> feet(Measurement* measurement);
 
+    // Whether the step-time channel holds times: a sensor gives the time a
+    // step began in milliseconds since it started counting, an imported
+    // series only the line numbers of its file.
+    static bool hasStepTimes(const Measurement* measurement);
+
     // |left - right| against their mean, in percent; 0 unless both are > 0.
     static double differencePercent(double left, double right);
 };

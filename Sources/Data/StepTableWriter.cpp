@@ -58,12 +58,15 @@ bool StepTableWriter::write(Measurement* measurement, const QString& path)
 {
     QByteArray out("foot,sensor,step_time_s,contact_ms\n");
     if (measurement != nullptr) {
+        // An imported series has line numbers where a recording has times.
+        const bool withTimes = SprintSummary::hasStepTimes(measurement);
         for (const FootStep& entry : stepsOf(measurement)) {
             out.append(entry.foot);
             out.append(',');
             out.append(QByteArray::number(entry.serial, 16));
             out.append(',');
-            appendNumber(out, entry.step.stepTime / 1000.0);
+            if (withTimes)
+                appendNumber(out, entry.step.stepTime / 1000.0);
             out.append(',');
             appendNumber(out, entry.step.contactMs);
             out.append('\n');

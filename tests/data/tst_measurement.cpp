@@ -506,10 +506,10 @@ private Q_SLOTS:
         const QList<QByteArray> lines = csv.split('\n');
         QCOMPARE(lines.value(0),
                  QByteArray("time_s,a1:Acc. X [g],a1:Acc. Y [g],a1:Ground Contact Time [ms],"
-                            "a1:Ground Contact Time Time [s],b2:Acc. X [g],b2:Fusion raw DMP alpha [Quaternion],"
+                            "a1:Ground Contact Time Time [ms],b2:Acc. X [g],b2:Fusion raw DMP alpha [Quaternion],"
                             "b2:Fusion raw DMP x [Quaternion],b2:Fusion raw DMP y [Quaternion],"
                             "b2:Fusion raw DMP z [Quaternion],b2:Ground Contact Time [ms],"
-                            "b2:Ground Contact Time Time [s]"));
+                            "b2:Ground Contact Time Time [ms]"));
         const QList<QByteArray> rows {
             "0,,,120,500,,,,,,110,700",
             "0.01,,,120,500,,,,,,115,1300",
@@ -561,6 +561,16 @@ private Q_SLOTS:
         const DataQuality b2 = quality.value(0xb2);
         QCOMPARE((QList<qint64> { b2.expected, b2.stored, b2.gaps, b2.longestGap }), (QList<qint64> { 48, 8, 0, 0 }));
         QCOMPARE(a1.describe(100), QString("12 of 52 samples (23.08 %)\n1 gap, 20 ms long"));
+
+        // An imported series has line numbers for step times: none in the table.
+        auto imported = namedMeasurement(0x3d);
+        imported->setSetupName("GCT import");
+        addScalar(imported->getTrackList(0xa1), 0x8014, { { 1, 120 }, { 2, 125 } });
+        addScalar(imported->getTrackList(0xa1), 0x8016, { { 1, 1 }, { 2, 2 } });
+        QVERIFY(imported->Export());
+        const QString importName = "2015_05_13_07_08_56_Sprint_GCT_import_Anna_3d";
+        QCOMPARE(StorageFiles::read(exportFolder(importName) + importName + "_steps.csv"),
+                 QByteArray("foot,sensor,step_time_s,contact_ms\nleft,a1,,120\nleft,a1,,125\n"));
 
         const QString info = QString::fromUtf8(StorageFiles::read(exportFolder(name) + "info.txt"));
         for (const QString& line : { QString("Athlete: Anna"), QString("App: Sprint"), QString("Setup: Two sensors"),
