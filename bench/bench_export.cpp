@@ -12,6 +12,8 @@
 
 #include "TemporaryStorage.h"
 
+#include "BenchFiles.h"
+
 #include <QDirIterator>
 #include <QFileInfo>
 #include <QLoggingCategory>
@@ -66,15 +68,6 @@ std::unique_ptr<Measurement> alignedMinute()
         }
     }
     return measurement;
-}
-
-qint64 folderBytes(const QString& folder)
-{
-    qint64 bytes = 0;
-    QDirIterator it(folder, QDir::Files, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        bytes += QFileInfo(it.next()).size();
-    return bytes;
 }
 
 } // namespace

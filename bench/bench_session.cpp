@@ -23,6 +23,8 @@
 #include "SprintRecordings.h"
 #include "TemporaryStorage.h"
 
+#include "BenchFiles.h"
+
 #include <QCoreApplication>
 #include <QDirIterator>
 #include <QElapsedTimer>
@@ -84,15 +86,6 @@ bool resetPeak()
         return false;
     const bool ok = std::fputs("5", file) >= 0;
     return std::fclose(file) == 0 && ok;
-}
-
-qint64 folderBytes(const QString& folder)
-{
-    qint64 bytes = 0;
-    QDirIterator it(folder, QDir::Files, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        bytes += QFileInfo(it.next()).size();
-    return bytes;
 }
 
 struct Row {
