@@ -99,18 +99,34 @@ DataQuality DataQuality::measure(const TrackList* list)
     quality.expected = qMax(quality.expected, quality.stored);
 
     const qint64 step = densest->step;
+    // `times` neighbouring numbers `distance` apart.
+    const auto countGaps = [&](qint64 distance, qint64 times) {
+        if (distance <= step || times <= 0)
+            return;
+        quality.gaps += times;
+        const qint64 lost = (distance + step - 1) / step - 1;
+        if (lost > quality.longestGap) {
+            quality.longestGap = lost;
+            quality.longestGapNumbers = distance - step;
+        }
+    };
+    if (densest->track->getType() == Track::ScalarTrack) {
+        // The numbers are kept as runs of evenly spaced ones: the gaps lie
+        // between the runs (or between the numbers of a run spaced wider
+        // than the channel), and a live view asks for them every second.
+        const auto& runs = densest->track->scalarSampleStore().numberRuns().runs();
+        for (std::size_t r = 0; r < runs.size(); ++r) {
+            if (runs[r].count > 1)
+                countGaps(qint64(runs[r].step), qint64(runs[r].count) - 1);
+            if (r > 0)
+                countGaps(qint64(runs[r].first) - qint64(runs[r - 1].last()), 1);
+        }
+        return quality;
+    }
     quint32 previous = numberAt(densest->track, 0);
     for (int i = 1; i < densest->size; ++i) {
         const quint32 current = numberAt(densest->track, i);
-        const qint64 distance = qint64(current) - qint64(previous);
-        if (distance > step) {
-            const qint64 lost = (distance + step - 1) / step - 1;
-            ++quality.gaps;
-            if (lost > quality.longestGap) {
-                quality.longestGap = lost;
-                quality.longestGapNumbers = distance - step;
-            }
-        }
+        countGaps(qint64(current) - qint64(previous), 1);
         previous = current;
     }
     return quality;

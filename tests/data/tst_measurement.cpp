@@ -580,6 +580,32 @@ private Q_SLOTS:
             QVERIFY2(info.split('\n').contains(line), qPrintable(line + "\n---\n" + info));
     }
 
+    // Gaps are runs of missing numbers in the densest channel, wherever the
+    // store keeps them: between its runs or inside a run spaced too wide.
+    void qualityCountsTheGapsOfTheDensestChannel_data()
+    {
+        QTest::addColumn<QList<quint32>>("numbers");
+        QTest::addColumn<QList<qint64>>("figures"); // expected, stored, gaps, longest
+        QTest::newRow("none lost") << QList<quint32> { 1, 2, 3, 4 } << QList<qint64> { 4, 4, 0, 0 };
+        QTest::newRow("every other lost") << QList<quint32> { 1, 3, 5, 7 } << QList<qint64> { 7, 4, 3, 1 };
+        QTest::newRow("one long gap") << QList<quint32> { 1, 2, 10, 11 } << QList<qint64> { 11, 4, 1, 7 };
+        QTest::newRow("both kinds") << QList<quint32> { 1, 3, 4, 10 } << QList<qint64> { 10, 4, 2, 5 };
+        QTest::newRow("a late sample") << QList<quint32> { 1, 2, 5, 3 } << QList<qint64> { 5, 4, 1, 1 };
+    }
+
+    void qualityCountsTheGapsOfTheDensestChannel()
+    {
+        QFETCH(QList<quint32>, numbers);
+        QFETCH(QList<qint64>, figures);
+        TrackList list(nullptr, 0xa1, 0x1);
+        QList<QPair<quint32, double>> samples;
+        for (quint32 number : numbers)
+            samples.append({ number, 0.5 });
+        addScalar(&list, 0x0110, samples);
+        const DataQuality quality = DataQuality::measure(&list);
+        QCOMPARE((QList<qint64> { quality.expected, quality.stored, quality.gaps, quality.longestGap }), figures);
+    }
+
     // Struct field names are valid for MATLAB: a letter first, letters,
     // digits and underscores, at most 63 characters, none twice.
     void alignedFieldNamesAreValidAndUnique_data()
