@@ -6,6 +6,8 @@
 #include <QQuickItem>
 #include <QtTest>
 
+#include <algorithm>
+
 namespace {
 
 QStringList s_messages;
@@ -275,9 +277,40 @@ QString describe(const QQuickItem* item)
 
 } // namespace
 
+namespace {
+
+bool stillLoading(const QQuickItem* item)
+{
+    // Loader.Loading: an asynchronous screen is built a piece per frame.
+    if (item->inherits("QQuickLoader") && item->property("status").toInt() == 2)
+        return true;
+    const auto children = item->childItems();
+    return std::any_of(children.begin(), children.end(), stillLoading);
+}
+
+} // namespace
+
+void SceneDriver::settle() const
+{
+    if (m_window.isNull())
+        return;
+    QElapsedTimer clock;
+    clock.start();
+    while (!m_window.isNull() && stillLoading(m_window->contentItem()) && clock.elapsed() < 10000)
+        QTest::qWait(20);
+    // Layouts are polished just before a frame is drawn.
+    for (int frame = 0; frame < 2 && !m_window.isNull(); ++frame) {
+        QSignalSpy swapped(m_window.data(), &QQuickWindow::frameSwapped);
+        m_window->update();
+        if (!swapped.wait(2000))
+            break;
+    }
+}
+
 QStringList SceneDriver::overlappingControls() const
 {
     QStringList pairs;
+    settle();
     if (m_window.isNull())
         return pairs;
     QList<QQuickItem*> controls;

@@ -50,8 +50,13 @@ public:
     // The objectName of the item with the keyboard focus, or of its nearest
     // named parent.
     QString focusedName() const;
+    // Waits until no screen is still being built and the window has drawn
+    // two frames since, so every layout has placed its items.
+    void settle() const;
     // Pairs of shown controls (buttons, fields, boxes) that cover each
-    // other, as "a / b": a user cannot reach the one beneath.
+    // other, as "a / b": a user cannot reach the one beneath. Looked at
+    // once the scene has settled: a screen half laid out is not what a
+    // user sees.
     QStringList overlappingControls() const;
     // A text property of an item, or an empty text.
     QString text(const QString& objectName) const;
