@@ -5,12 +5,8 @@
 #include "Data/Measurement.h"
 #include "Data/MeasurementController.h"
 #include "Data/MeasurementsModel.h"
-#include "Data/Track.h"
-#include "Data/TrackList.h"
 #include "Devices/DeviceManager.h"
-#include "Devices/KtDevice.h"
 #include "Log/LogCategories.h"
-#include "Protocol/DeleteFlashBlock.h"
 #include "Protocol/GetTopState.h"
 #include "Protocol/SetFeature.h"
 #include "Protocol/UploadDataPage.h"
@@ -22,7 +18,7 @@
 #include "Workflows/RecordingControl.h"
 #include "Workflows/SensorIdentifier.h"
 #include "Workflows/UploadAttempts.h"
-#include "Workflows/UploadQuality.h"
+#include "Workflows/UploadOutcome.h"
 
 #include <QDebug>
 #include <QStringList>
@@ -52,6 +48,7 @@ UploadController::UploadController(QObject* parent, DeviceManager* deviceManager
                                    MeasurementController* measurementController, StateController* stateController)
     : AppController(parent, deviceManager, measurementController, stateController)
     , m_readers(measurementController, deviceManager)
+    , m_outcome(measurementController)
 {
     m_identifier = new SensorIdentifier([this](Message* message) { queue(message); },
                                         [this](quint64 serial) { return isDeviceOnline(serial); }, this);
@@ -240,7 +237,7 @@ void UploadController::uploadEveryRecording(QString deviceSerial)
 void UploadController::scheduleUpload(quint64 deviceId, quint64 measurementId)
 {
     // A fresh request from the user gets fresh chances.
-    m_attempts.forget(deviceId, measurementId);
+    m_outcome.forget(deviceId, measurementId);
     m_pending->add(deviceId, measurementId);
 }
 
@@ -269,8 +266,7 @@ bool UploadController::uploadMeasurementFromDevice(QString deviceSerial, QString
     quint64 id = 0;
     const bool serialOk = parseHex(deviceSerial, serial);
     const bool idOk = parseHex(measurementIdStr, id);
-    qCDebug(lcWorkflows) << "Measurementcontroller uploads measuerement: " << measurementIdStr << " from device"
-                         << deviceSerial;
+    qCDebug(lcWorkflows) << "Upload of measurement" << measurementIdStr << "from device" << deviceSerial;
     if (!serialOk || !idOk)
         return false;
     MeasurementController* measurements = measurementController();
@@ -279,8 +275,7 @@ bool UploadController::uploadMeasurementFromDevice(QString deviceSerial, QString
     // One upload per sensor at a time: two readers would share the sensor's
     // queue and, for one measurement, its track list.
     if (const quint64 running = m_active.measurementOf(serial)) {
-        qCDebug(lcWorkflows) << " Device " << hex(serial) << " is uploading measurement " << hex(running)
-                             << " already.";
+        qCDebug(lcWorkflows) << " Device " << hex(serial) << " is uploading measurement " << hex(running);
         return false;
     }
 
@@ -382,24 +377,6 @@ void UploadController::refreshCard(quint64 serial, quint64 id)
         measurements->getMeasurementsOnDeviceModel(serial)->refreshUploadState(id);
 }
 
-bool UploadController::saveUpload(quint64 serial, quint64 id, const UploadDataPage* reader)
-{
-    MeasurementController* measurements = measurementController();
-    if (measurements == nullptr)
-        return false;
-    Measurement* host = measurements->getMeasurementOnHostById(id);
-    if (measurements->saveMeasurementStateToDisk(serial, id)) {
-        UploadQuality::record(host, serial, reader);
-        return true;
-    }
-    const QString folder = host != nullptr ? host->trackListFolder() : Helper::getDataPath();
-    NotificationHub::instance()->sendError(
-        tr("The upload of measurement %1 from sensor %2 could not be saved in %3. Is the disk full or the folder "
-           "read-only?")
-            .arg(hex(id), hex(serial), folder));
-    return false;
-}
-
 void UploadController::giveUp(quint64 serial, quint64 id, const QString& reason)
 {
     qCDebug(lcWorkflows) << " Upload of measurement " << hex(id) << " from device " << hex(serial)
@@ -414,32 +391,21 @@ void UploadController::readerFinished(quint64 DeviceSerial, quint64 MeasurementI
     ActiveUploads::Upload* upload = m_active.find(DeviceSerial, MeasurementId);
     if (upload == nullptr)
         return;
-    // The reader ends only at the stop page (or, for a recording without a
-    // stop address, at its first empty page): all of it is here.
-    const bool complete = !upload->reader.isNull() && upload->reader->isComplete();
-    const bool saved = saveUpload(DeviceSerial, MeasurementId, upload->reader.data());
-    m_attempts.forget(DeviceSerial, MeasurementId);
-    if (complete && saved) {
-        // Nothing more comes for this list: the room its stores keep for
-        // growth can be as much again as the samples themselves.
-        if (MeasurementController* measurements = measurementController()) {
-            if (Measurement* host = measurements->getMeasurementOnHostById(MeasurementId))
-                host->getTrackList(DeviceSerial)->squeezeSamples();
-        }
+    const UploadOutcome::Verdict verdict = m_outcome.finished(DeviceSerial, MeasurementId, upload->reader.data());
+    switch (verdict.kind) {
+    case UploadOutcome::Kind::Complete:
         announceProgress(DeviceSerial, 1.0);
         qCDebug(lcWorkflows) << " Upload of measurement " << hex(MeasurementId) << " from device "
                              << hex(DeviceSerial) << " complete; sample groups that failed their check: "
                              << upload->reader->maskFailures();
         Q_EMIT uploadComplete(hex(DeviceSerial), hex(MeasurementId));
-    } else if (saved) {
-        giveUp(DeviceSerial, MeasurementId,
-               tr("The upload of measurement %1 from sensor %2 ended before its last page.")
-                   .arg(hex(MeasurementId), hex(DeviceSerial)));
-    } else {
-        // The error about the disk has been shown already.
-        Q_EMIT uploadFailed(hex(DeviceSerial), hex(MeasurementId),
-                            tr("The upload of measurement %1 from sensor %2 could not be saved.")
-                                .arg(hex(MeasurementId), hex(DeviceSerial)));
+        break;
+    case UploadOutcome::Kind::NotSaved:
+        Q_EMIT uploadFailed(hex(DeviceSerial), hex(MeasurementId), verdict.reason);
+        break;
+    default:
+        giveUp(DeviceSerial, MeasurementId, verdict.reason);
+        break;
     }
     refreshCard(DeviceSerial, MeasurementId);
     removeFromActiveUploads(DeviceSerial, MeasurementId);
@@ -454,14 +420,8 @@ void UploadController::uploadMeasurementFromDeviceFailed(quint64 DeviceSerial, q
     // saying when none does and none is still to be asked.
     if (m_pending->entries().values().contains(MeasurementId) || m_active.isUploading(MeasurementId))
         return;
-    MeasurementController* measurements = measurementController();
-    if (measurements == nullptr || deviceManager() == nullptr)
+    if (measurementController() == nullptr || deviceManager() == nullptr || m_readers.anySensorHolds(MeasurementId))
         return;
-    const int total = deviceManager()->numberOfDevicesTotal();
-    for (int index = 0; index < total; ++index) {
-        if (measurements->getMeasurementOnDeviceById(deviceManager()->getDeviceSerial(index), MeasurementId) != nullptr)
-            return;
-    }
     NotificationHub::instance()->sendWarning(
         tr("No sensor holds recording %1 any more, so it cannot be uploaded.").arg(hex(MeasurementId).toUpper()));
 }
@@ -482,27 +442,17 @@ void UploadController::uploadAborted(quint64 DeviceSerial, quint64 MeasurementId
         return;
     const ActiveUploads::Upload ended = *upload;
     m_active.end(DeviceSerial);
-    // What arrived is kept.
-    const bool saved = saveUpload(DeviceSerial, MeasurementId, ended.reader.data());
+    const UploadOutcome::Verdict verdict =
+        m_outcome.aborted(DeviceSerial, MeasurementId, ended, isDeviceOnline(DeviceSerial));
     refreshCard(DeviceSerial, MeasurementId);
-
-    // The rest is fetched once the sensor can be reached again, unless it
-    // has had its chances.
-    const UploadAttempts::Verdict verdict = m_attempts.judge(DeviceSerial, ended, isDeviceOnline(DeviceSerial));
-    if (!verdict.retryWarning.isEmpty())
-        NotificationHub::instance()->sendWarning(verdict.retryWarning);
-    QString reason = verdict.giveUpReason;
-    if (!saved && reason.isEmpty())
-        reason = tr("The upload of measurement %1 from sensor %2 could not be saved.")
-                     .arg(hex(MeasurementId), hex(DeviceSerial));
-
-    if (reason.isEmpty()) {
+    if (!verdict.warning.isEmpty())
+        NotificationHub::instance()->sendWarning(verdict.warning);
+    if (verdict.kind == UploadOutcome::Kind::Resume) {
         qCDebug(lcWorkflows) << " Upload of measurement " << hex(MeasurementId) << " from device "
                              << hex(DeviceSerial) << " broke off; it goes on when the device can be reached.";
         m_pending->resume(DeviceSerial, MeasurementId);
     } else {
-        m_attempts.forget(DeviceSerial, MeasurementId);
-        giveUp(DeviceSerial, MeasurementId, reason);
+        giveUp(DeviceSerial, MeasurementId, verdict.reason);
     }
     updatePagesToUpload();
     CheckPendingUploads(DeviceSerial);

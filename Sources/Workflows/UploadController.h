@@ -8,6 +8,7 @@
 #include "Workflows/RecordingControl.h"
 #include "Workflows/SensorIdentifier.h"
 #include "Workflows/UploadAttempts.h"
+#include "Workflows/UploadOutcome.h"
 #include "Workflows/UploadReaders.h"
 
 #include <QMap>
@@ -153,9 +154,6 @@ private:
     void dropActiveReader(quint64 serial);
     void announceProgress(quint64 serial, double fraction);
     void updatePagesToUpload();
-    // Saves what the device's part holds and notes down how the reader (if
-    // any) got it; false (and the user is told) when it could not be written.
-    bool saveUpload(quint64 serial, quint64 id, const UploadDataPage* reader);
     void giveUp(quint64 serial, quint64 id, const QString& reason);
     // Takes the message out of this workflow's queues; it reports aborted.
     void dropMessage(Message* message);
@@ -173,6 +171,6 @@ private:
     RecordingControl* m_recording = nullptr;
     UploadReaders m_readers;
 
-    UploadAttempts m_attempts;
+    UploadOutcome m_outcome;
     int m_pagesToUpload = 0;
 };

@@ -133,3 +133,15 @@ UploadDataPage* UploadReaders::dataReader(quint64 serial, Measurement* deviceMea
     QObject::connect(reader, &UploadDataPage::uploadPageDone, m_measurements, &MeasurementController::uploadPageDone);
     return reader;
 }
+
+bool UploadReaders::anySensorHolds(quint64 measurementId) const
+{
+    if (m_measurements == nullptr || m_devices == nullptr)
+        return false;
+    const int total = m_devices->numberOfDevicesTotal();
+    for (int index = 0; index < total; ++index) {
+        if (m_measurements->getMeasurementOnDeviceById(m_devices->getDeviceSerial(index), measurementId) != nullptr)
+            return true;
+    }
+    return false;
+}

@@ -42,6 +42,8 @@ public:
     // Pages of the pending uploads that are not running, each pair counted
     // once; recordings listed without a stop address count nothing.
     qint64 pendingPages(const QMultiMap<quint64, quint64>& pending, const ActiveUploads& active) const;
+    // Whether the table of any sensor known lists the recording.
+    bool anySensorHolds(quint64 measurementId) const;
 
 private:
     UploadHeader* headerReader(quint64 serial, Measurement* deviceMeasurement) const;

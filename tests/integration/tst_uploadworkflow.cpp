@@ -417,6 +417,53 @@ private Q_SLOTS:
         QVERIFY2(fault.isEmpty(), qPrintable(fault));
     }
 
+    // A list that cannot be written is a failure, never an upload done; once
+    // the disk takes it again, the same upload arrives whole.
+    void anUploadThatCannotBeSavedIsNeverReportedDone()
+    {
+        QTemporaryDir folder;
+        UploadRig rig(folder.path());
+        const quint64 id = 0x7008;
+        QSharedPointer<SimulatedSensor> sensor = rig.plug(kA);
+        configure(*sensor, 500);
+        QVERIFY(sensor->addRecordedMeasurement(id, 2.0));
+        QVERIFY(rig.pumpUntil([&] { return rig.ready(kA) && rig.settled(); }));
+        // A folder where the list's file goes: it cannot be written.
+        const QString listFile = Measurement::trackListFolder(id) + "/" + hex(id) + "_" + hex(kA) + ".ktt";
+        QVERIFY(QDir().mkpath(listFile));
+
+        QSignalSpy complete(&rig.upload, &UploadController::uploadComplete);
+        QSignalSpy failed(&rig.upload, &UploadController::uploadFailed);
+        QSignalSpy errors(NotificationHub::instance(), &NotificationHub::error);
+        rig.upload.uploadMeasurement(hex(id));
+        QVERIFY(rig.pumpUntil([&] { return failed.count() > 0 && rig.settled(); }));
+        QCOMPARE(complete.count(), 0);
+        QCOMPARE(failed.count(), 1);
+        QCOMPARE(failed.first().value(2).toString(),
+                 QString("The upload of measurement 7008 from sensor 4b560011 could not be saved."));
+        QCOMPARE(errors.count(), 1);
+        QCOMPARE(errors.first().value(0).toString(),
+                 QString("The upload of measurement 7008 from sensor 4b560011 could not be saved in %1. Is the disk "
+                         "full or the folder read-only?")
+                     .arg(Measurement::trackListFolder(id)));
+        QVERIFY(!rig.uploaded(kA, id));
+        QVERIFY(rig.upload.pendingUploads(kA).isEmpty());
+
+        QVERIFY(QDir(listFile).removeRecursively());
+        rig.upload.uploadMeasurement(hex(id));
+        QVERIFY(rig.pumpUntil([&] { return rig.uploaded(kA, id); }));
+        QCOMPARE(complete.count(), 1);
+        QCOMPARE(failed.count(), 1);
+        QVERIFY(QFileInfo(listFile).isFile());
+        WorkflowRig restarted(folder.path());
+        restarted.loadStoredMeasurements();
+        Measurement* stored = restarted.measurements.getMeasurementOnHostById(id);
+        QVERIFY(stored != nullptr && stored->uploadFromDeviceComplete(kA));
+        stored->loadMeasurementDataFromDisk();
+        const QString fault = recordingOf(*sensor, id).compare(stored->getTrackList(kA));
+        QVERIFY2(fault.isEmpty(), qPrintable(fault));
+    }
+
     void anUploadOverALossyLineArrivesWhole()
     {
         UploadRig rig;
