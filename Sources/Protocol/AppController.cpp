@@ -69,35 +69,19 @@ bool AppController::isSending() const
     return sendTimer->isActive();
 }
 
-AppController::MessageList* AppController::listFor(ListMap& map, quint64 deviceSerial, const char* createdText)
-{
-    std::unique_ptr<MessageList>& list = map[deviceSerial];
-    if (!list) {
-        list = std::make_unique<MessageList>();
-        qCDebug(lcProtocol) << createdText << Qt::hex << deviceSerial;
-    }
-    return list.get();
-}
-
-AppController::MessageList* AppController::existingList(const ListMap& map, quint64 deviceSerial) const
-{
-    const auto it = map.find(deviceSerial);
-    return it == map.end() ? nullptr : it->second.get();
-}
-
 AppController::MessageList* AppController::scheduledMessages(quint64 deviceSerial)
 {
-    return listFor(m_scheduledLists, deviceSerial, " Created new scheduled message list for device: ");
+    return m_lists.of(MessageLists::Scheduled, deviceSerial);
 }
 
 AppController::MessageList* AppController::activeMessages(quint64 deviceSerial)
 {
-    return listFor(m_activeLists, deviceSerial, " Created new active message list for device: ");
+    return m_lists.of(MessageLists::Active, deviceSerial);
 }
 
 AppController::MessageList* AppController::listeningMessages(quint64 deviceSerial)
 {
-    return listFor(m_listeningLists, deviceSerial, " Created new message list for device: ");
+    return m_lists.of(MessageLists::Listening, deviceSerial);
 }
 
 QList<quint64> AppController::connectedSerials() const
@@ -175,7 +159,7 @@ void AppController::removeScheduledMessage(Message* message)
 {
     if (message == nullptr)
         return;
-    if (MessageList* scheduled = existingList(m_scheduledLists, message->getDeviceSerial()))
+    if (MessageList* scheduled = m_lists.find(MessageLists::Scheduled, message->getDeviceSerial()))
         scheduled->removeAll(message);
     updateNumberOfTasks();
 }
@@ -184,7 +168,7 @@ void AppController::removeActiveMessage(Message* message)
 {
     if (message == nullptr)
         return;
-    MessageList* active = existingList(m_activeLists, message->getDeviceSerial());
+    MessageList* active = m_lists.find(MessageLists::Active, message->getDeviceSerial());
     // Disposed only when it was still ours: a second disposal would report a
     // second abort.
     if (active != nullptr && active->removeAll(message) > 0)
@@ -196,7 +180,7 @@ void AppController::removeListeningMessage(Message* message)
 {
     if (message == nullptr)
         return;
-    MessageList* listening = existingList(m_listeningLists, message->getDeviceSerial());
+    MessageList* listening = m_lists.find(MessageLists::Listening, message->getDeviceSerial());
     if (listening != nullptr && listening->removeAll(message) > 0)
         message->disposalHook();
     updateNumberOfTasks();
@@ -204,26 +188,17 @@ void AppController::removeListeningMessage(Message* message)
 
 int AppController::numberOfScheduledMessages() const
 {
-    int count = 0;
-    for (const auto& entry : m_scheduledLists)
-        count += entry.second->size();
-    return count;
+    return m_lists.count(MessageLists::Scheduled);
 }
 
 int AppController::numberOfActiveMessages() const
 {
-    int count = 0;
-    for (const auto& entry : m_activeLists)
-        count += entry.second->size();
-    return count;
+    return m_lists.count(MessageLists::Active);
 }
 
 AppController::MessageList AppController::allScheduledMessages() const
 {
-    MessageList all;
-    for (const auto& entry : m_scheduledLists)
-        all += *entry.second;
-    return all;
+    return m_lists.all(MessageLists::Scheduled);
 }
 
 bool AppController::hasScheduledMessages() const
@@ -297,7 +272,7 @@ void AppController::transmit(Message* message, bool fromScheduled)
     // (and all that follows from it) arrives before the write returns and
     // must find its message waiting.
     if (fromScheduled) {
-        if (MessageList* scheduled = existingList(m_scheduledLists, serial))
+        if (MessageList* scheduled = m_lists.find(MessageLists::Scheduled, serial))
             scheduled->removeAll(message);
     }
     MessageList* active = activeMessages(serial);
@@ -332,10 +307,10 @@ void AppController::sendNextNow(quint64 deviceSerial)
         }
         return;
     }
-    MessageList* scheduled = existingList(m_scheduledLists, deviceSerial);
+    MessageList* scheduled = m_lists.find(MessageLists::Scheduled, deviceSerial);
     if (scheduled == nullptr || scheduled->isEmpty())
         return;
-    const MessageList* active = existingList(m_activeLists, deviceSerial);
+    const MessageList* active = m_lists.find(MessageLists::Active, deviceSerial);
     if (active != nullptr && active->size() >= maxActivePerDevice)
         return;
     transmit(scheduled->first(), true);
@@ -346,20 +321,12 @@ void AppController::sendScheduledMessages()
     // Sending can run the link manager's poll and so deliver replies (and
     // their consequences, up to a flush of every list) before it returns:
     // every list is looked up afresh after each send.
-    QList<quint64> serials;
-    for (const auto& entry : m_scheduledLists)
-        serials.append(entry.first);
-    for (const auto& entry : m_activeLists) {
-        if (!serials.contains(entry.first))
-            serials.append(entry.first);
-    }
-    std::sort(serials.begin(), serials.end());
-
+    const QList<quint64> serials = m_lists.sendingDevices();
     for (const quint64 serial : qAsConst(serials)) {
-        if (const MessageList* active = existingList(m_activeLists, serial)) {
+        if (const MessageList* active = m_lists.find(MessageLists::Active, serial)) {
             const MessageList snapshot = *active;
             for (Message* message : snapshot) {
-                const MessageList* current = existingList(m_activeLists, serial);
+                const MessageList* current = m_lists.find(MessageLists::Active, serial);
                 if (current == nullptr || !current->contains(message))
                     continue;
                 if (message->done() || message->failed())
@@ -369,8 +336,8 @@ void AppController::sendScheduledMessages()
             }
         }
 
-        MessageList* scheduled = existingList(m_scheduledLists, serial);
-        const MessageList* active = existingList(m_activeLists, serial);
+        MessageList* scheduled = m_lists.find(MessageLists::Scheduled, serial);
+        const MessageList* active = m_lists.find(MessageLists::Active, serial);
         const int inFlight = active != nullptr ? active->size() : 0;
         if (scheduled != nullptr && !scheduled->isEmpty() && inFlight < maxActivePerDevice) {
             transmit(scheduled->first(), true);
@@ -396,12 +363,12 @@ void AppController::receivedDataFromDevice(quint64 DeviceSerial, QByteArray data
     // The link the window came from, when the link manager hands it on.
     const QString link = m_deviceManager.isNull() ? QString() : m_deviceManager->windowLink();
     bool exchangeEnded = false;
-    if (const MessageList* active = existingList(m_activeLists, DeviceSerial)) {
+    if (const MessageList* active = m_lists.find(MessageLists::Active, DeviceSerial)) {
         const MessageList snapshot = *active;
         for (Message* message : snapshot) {
             // A message dropped while the window is being offered (a flush on
             // failure, a disconnect) is no longer ours to handle.
-            const MessageList* current = existingList(m_activeLists, DeviceSerial);
+            const MessageList* current = m_lists.find(MessageLists::Active, DeviceSerial);
             if (current == nullptr || !current->contains(message))
                 continue;
             if (message->getDeviceSerial() != DeviceSerial)
@@ -419,7 +386,7 @@ void AppController::receivedDataFromDevice(quint64 DeviceSerial, QByteArray data
             if (!accepted)
                 continue;
             if (message->reschedule()) {
-                MessageList* still = existingList(m_activeLists, DeviceSerial);
+                MessageList* still = m_lists.find(MessageLists::Active, DeviceSerial);
                 if (still != nullptr && still->removeAll(message) > 0 && !scheduleMessage(message, false))
                     message->disposalHook(); // its device is gone; nobody would send the next step
                 exchangeEnded = true;
@@ -433,10 +400,10 @@ void AppController::receivedDataFromDevice(quint64 DeviceSerial, QByteArray data
     if (exchangeEnded)
         sendNextNow(DeviceSerial);
 
-    if (const MessageList* listening = existingList(m_listeningLists, DeviceSerial)) {
+    if (const MessageList* listening = m_lists.find(MessageLists::Listening, DeviceSerial)) {
         const MessageList snapshot = *listening;
         for (Message* message : snapshot) {
-            const MessageList* current = existingList(m_listeningLists, DeviceSerial);
+            const MessageList* current = m_lists.find(MessageLists::Listening, DeviceSerial);
             if (current == nullptr || !current->contains(message))
                 continue;
             if (message->getDeviceSerial() != DeviceSerial)
@@ -448,64 +415,39 @@ void AppController::receivedDataFromDevice(quint64 DeviceSerial, QByteArray data
     }
 }
 
-void AppController::disposeAll(MessageList* list)
-{
-    // Taken out first, so that whatever an abort sets off sees the list
-    // already empty and cannot pull it from under this loop.
-    MessageList doomed;
-    doomed.swap(*list);
-    while (!doomed.isEmpty()) {
-        Message* message = doomed.takeLast();
-        qCDebug(lcProtocol) << " remove message: " << message << " from list ";
-        message->disposalHook();
-    }
-}
-
 void AppController::clearMessageList(QList<Message*>* listToDelete)
 {
     if (listToDelete == nullptr)
         return;
     qCDebug(lcProtocol) << " deleting all elements of list: " << *listToDelete;
-    disposeAll(listToDelete);
+    MessageLists::disposeAll(listToDelete);
 }
 
 void AppController::clearMessageLists(quint64 deviceSerial)
 {
     qCDebug(lcProtocol) << " Clearing message lists: " << Qt::hex << deviceSerial;
-    if (MessageList* active = existingList(m_activeLists, deviceSerial))
+    if (MessageList* active = m_lists.find(MessageLists::Active, deviceSerial))
         clearMessageList(active);
-    if (MessageList* listening = existingList(m_listeningLists, deviceSerial))
+    if (MessageList* listening = m_lists.find(MessageLists::Listening, deviceSerial))
         clearMessageList(listening);
-    if (MessageList* scheduled = existingList(m_scheduledLists, deviceSerial))
+    if (MessageList* scheduled = m_lists.find(MessageLists::Scheduled, deviceSerial))
         clearMessageList(scheduled);
     updateNumberOfTasks();
 }
 
 void AppController::FlushAllMessages()
 {
-    // The maps are emptied before anything is disposed, so a reaction to an
-    // abort finds a clean slate.
-    ListMap scheduled;
-    ListMap active;
-    scheduled.swap(m_scheduledLists);
-    active.swap(m_activeLists);
-    for (auto& entry : scheduled)
-        disposeAll(entry.second.get());
-    for (auto& entry : active)
-        disposeAll(entry.second.get());
+    const MessageList flushed = m_lists.takeSendable();
+    for (Message* message : flushed) {
+        qCDebug(lcProtocol) << " remove message: " << message << " from list ";
+        message->disposalHook();
+    }
     updateNumberOfTasks();
 }
 
 void AppController::updateNumberOfTasks()
 {
-    int sum = 0;
-    for (const ListMap* map : {&m_activeLists, &m_scheduledLists}) {
-        for (const auto& entry : *map) {
-            for (Message* message : qAsConst(*entry.second))
-                sum += message->iterationsLeft();
-        }
-    }
-    Q_EMIT numberOfMessagesChanged(sum);
+    Q_EMIT numberOfMessagesChanged(m_lists.iterationsLeft());
 }
 
 void AppController::requestAllDeviceState()

@@ -1,13 +1,12 @@
 #pragma once
 
+#include "Protocol/MessageLists.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QObject>
 #include <QPointer>
 #include <QSet>
-
-#include <map>
-#include <memory>
 
 class DeviceManager;
 class MeasurementController;
@@ -31,7 +30,7 @@ class AppController : public QObject
 {
     Q_OBJECT
 public:
-    using MessageList = QList<Message*>;
+    using MessageList = MessageLists::MessageList;
 
     AppController(QObject* parent, DeviceManager* deviceManager, MeasurementController* measurementController,
                   StateController* stateController);
@@ -102,10 +101,6 @@ protected:
     StateController* stateController() const;
 
 private:
-    using ListMap = std::map<quint64, std::unique_ptr<MessageList>>;
-
-    MessageList* listFor(ListMap& map, quint64 deviceSerial, const char* createdText);
-    MessageList* existingList(const ListMap& map, quint64 deviceSerial) const;
     // Sends the message and lists it as active; one taken from the scheduled
     // list leaves that list first.
     void transmit(Message* message, bool fromScheduled);
@@ -115,14 +110,11 @@ private:
     void sendNextNow(quint64 deviceSerial);
     bool hasScheduledMessages() const;
     bool hasActiveMessages() const;
-    void disposeAll(MessageList* list);
 
     QPointer<DeviceManager> m_deviceManager;
     QPointer<MeasurementController> m_measurementController;
     QPointer<StateController> m_stateController;
-    ListMap m_activeLists;
-    ListMap m_scheduledLists;
-    ListMap m_listeningLists;
+    MessageLists m_lists;
     qint32 maxActivePerDevice = 1;
     QTimer* sendTimer = nullptr;
     bool m_writing = false;
