@@ -321,7 +321,7 @@ QtObject {
     // The sensor's part is stored up to its last page and saved.
     function onUploadComplete(sensor, measurementId) {
         qualityRevision++
-        toast(qsTr("Upload of %1 from sensor %2 done.").arg(measurementId).arg(sensor), "good")
+        toast(qsTr("Upload of %1 from sensor %2 done.").arg(measurementId.toUpperCase()).arg(sensor.toUpperCase()), "good")
     }
 
     // The reason is often the warning the upload gave just before; the
@@ -334,7 +334,7 @@ QtObject {
                 return
             }
         }
-        toast(qsTr("Upload of %1 from sensor %2 failed: %3").arg(measurementId).arg(sensor).arg(reason), "error")
+        toast(qsTr("Upload of %1 from sensor %2 failed: %3").arg(measurementId.toUpperCase()).arg(sensor.toUpperCase()).arg(reason), "error")
     }
 
     function onSetupProgress(text, progress) {

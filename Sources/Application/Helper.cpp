@@ -69,6 +69,11 @@ QString Helper::buildDateHostSoftware()
     return QString::fromLatin1(kBuildDate);
 }
 
+QString Helper::idText(quint64 value)
+{
+    return QString::number(value, 16).toUpper();
+}
+
 quint64 Helper::quint64FromHex(const QString& text)
 {
     bool ok = false;

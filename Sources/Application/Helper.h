@@ -29,6 +29,9 @@ public:
     // Hexadecimal text to number; 0 when the text does not parse. The whole
     // unsigned 64-bit range is accepted so that every serial is reachable.
     static quint64 quint64FromHex(const QString& text);
+    // A serial or an id as the user reads it: hexadecimal in capitals, as
+    // the sensor cards and the archive show them.
+    static QString idText(quint64 value);
     static quint64 BtAddressStringToLong(const QString& address);
     static QString StringFromBTaddress(const QBluetoothAddress& address);
 

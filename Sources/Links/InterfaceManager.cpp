@@ -340,7 +340,7 @@ void InterfaceManager::bindInterface(RemoteInterface* link, quint64 serial)
         if (m_reportedClaims.value(identifier, 0) != serial) {
             m_reportedClaims.insert(identifier, serial);
             const QString text = tr("Two sensors report the serial %1 (on %2 and %3); the one on %3 is not used.")
-                                     .arg(QString::number(serial, 16), other->identifier(), identifier);
+                                     .arg(Helper::idText(serial), other->identifier(), identifier);
             qCWarning(lcLinks).noquote() << text;
             NotificationHub::instance()->sendWarning(text);
         }

@@ -1,5 +1,6 @@
 #include "Workflows/FlashEraser.h"
 
+#include "Application/Helper.h"
 #include "Log/LogCategories.h"
 #include "Protocol/DeleteFlashBlock.h"
 
@@ -39,10 +40,10 @@ bool FlashEraser::start(const QList<quint64>& serials, quint32 first, quint32 la
             // A refusal is sent again after its reply time-out; only a
             // command that gives up ends the erase.
             if (erase->failed())
-                fail(serial, tr("Sensor %1 did not confirm the erase of its recordings.").arg(hex(serial)));
+                fail(serial, tr("Sensor %1 did not confirm the erase of its recordings.").arg(Helper::idText(serial)));
         });
         connect(erase, &Message::messageAborted, this, [this](quint64 serial) {
-            fail(serial, tr("Sensor %1 was lost during the erase.").arg(hex(serial)));
+            fail(serial, tr("Sensor %1 was lost during the erase.").arg(Helper::idText(serial)));
         });
         m_serials.append(serial);
         m_messages.insert(serial, erase);
@@ -53,7 +54,7 @@ bool FlashEraser::start(const QList<quint64>& serials, quint32 first, quint32 la
             break;
         DeleteFlashBlock* erase = m_messages.value(serial);
         if (erase != nullptr && !m_sink(erase))
-            fail(serial, tr("Sensor %1 was lost during the erase.").arg(hex(serial)));
+            fail(serial, tr("Sensor %1 was lost during the erase.").arg(Helper::idText(serial)));
     }
     return true;
 }
@@ -72,7 +73,7 @@ QString FlashEraser::refusal(bool recording, bool anySensor) const
 void FlashEraser::sensorLost(quint64 serial)
 {
     if (m_erasing && m_done.contains(serial) && !m_done.value(serial))
-        fail(serial, tr("Sensor %1 was lost during the erase.").arg(hex(serial)));
+        fail(serial, tr("Sensor %1 was lost during the erase.").arg(Helper::idText(serial)));
 }
 
 void FlashEraser::blockErased()

@@ -1,17 +1,9 @@
 #include "Workflows/UploadAttempts.h"
 
+#include "Application/Helper.h"
 #include "Protocol/FlashAddress.h"
 
 #include <QObject>
-
-namespace {
-
-QString hex(quint64 value)
-{
-    return QString::number(value, 16);
-}
-
-} // namespace
 
 QString UploadAttempts::pageText(quint32 packed)
 {
@@ -35,11 +27,11 @@ UploadAttempts::Verdict UploadAttempts::judge(quint64 serial, const ActiveUpload
             verdict.giveUpReason = QObject::tr("The upload of measurement %1 from sensor %2 stopped at %3: the sensor "
                                                "sends that page without data. What was uploaded is kept; it is not "
                                                "complete.")
-                                       .arg(hex(id), hex(serial), where);
+                                       .arg(Helper::idText(id), Helper::idText(serial), where);
         else
             verdict.retryWarning = QObject::tr("Sensor %1 sent %2 of measurement %3 without data; the upload is tried "
                                                "again.")
-                                       .arg(hex(serial), where, hex(id));
+                                       .arg(Helper::idText(serial), where, Helper::idText(id));
     } else if (ended.pagesStored > 0) {
         m_fruitless.remove(key);
     } else if (deviceOnline) {
@@ -48,7 +40,7 @@ UploadAttempts::Verdict UploadAttempts::judge(quint64 serial, const ActiveUpload
         if (attempts >= kMaxAttempts)
             verdict.giveUpReason = QObject::tr("The upload of measurement %1 from sensor %2 failed: the sensor does "
                                                "not deliver its data.")
-                                       .arg(hex(id), hex(serial));
+                                       .arg(Helper::idText(id), Helper::idText(serial));
     }
     if (!verdict.giveUpReason.isEmpty())
         forget(serial, id);

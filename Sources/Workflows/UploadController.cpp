@@ -60,7 +60,7 @@ UploadController::UploadController(QObject* parent, DeviceManager* deviceManager
     connect(m_recording, &RecordingControl::recordingChanged, this, &UploadController::recordingChanged);
     connect(m_recording, &RecordingControl::stopNotConfirmed, this, [](quint64 serial) {
         NotificationHub::instance()->sendWarning(
-            tr("Sensor %1 did not confirm the end of the recording.").arg(hex(serial)));
+            tr("Sensor %1 did not confirm the end of the recording.").arg(Helper::idText(serial)));
     });
     connect(m_recording, &RecordingControl::stopped, this, [this](quint64 id) {
         // The new recording is in the sensors' tables now.
@@ -423,7 +423,7 @@ void UploadController::uploadMeasurementFromDeviceFailed(quint64 DeviceSerial, q
     if (measurementController() == nullptr || deviceManager() == nullptr || m_readers.anySensorHolds(MeasurementId))
         return;
     NotificationHub::instance()->sendWarning(
-        tr("No sensor holds recording %1 any more, so it cannot be uploaded.").arg(hex(MeasurementId).toUpper()));
+        tr("No sensor holds recording %1 any more, so it cannot be uploaded.").arg(Helper::idText(MeasurementId)));
 }
 
 void UploadController::removeFromActiveUploads(quint64 DeviceSerial, quint64 MeasurementId)

@@ -8,15 +8,6 @@
 #include "Protocol/UploadDataPage.h"
 #include "Workflows/UploadQuality.h"
 
-namespace {
-
-QString hex(quint64 value)
-{
-    return QString::number(value, 16);
-}
-
-} // namespace
-
 UploadOutcome::UploadOutcome(MeasurementController* measurements)
     : m_measurements(measurements)
 {
@@ -34,7 +25,7 @@ UploadOutcome::Verdict UploadOutcome::finished(quint64 serial, quint64 id, const
     } else if (!complete) {
         verdict.kind = Kind::GiveUp;
         verdict.reason = tr("The upload of measurement %1 from sensor %2 ended before its last page.")
-                             .arg(hex(id), hex(serial));
+                             .arg(Helper::idText(id), Helper::idText(serial));
     } else {
         verdict.kind = Kind::Complete;
         // Nothing more comes for this list: the room its stores keep for
@@ -78,11 +69,11 @@ bool UploadOutcome::save(quint64 serial, quint64 id, const UploadDataPage* reade
     NotificationHub::instance()->sendError(
         tr("The upload of measurement %1 from sensor %2 could not be saved in %3. Is the disk full or the folder "
            "read-only?")
-            .arg(hex(id), hex(serial), folder));
+            .arg(Helper::idText(id), Helper::idText(serial), folder));
     return false;
 }
 
 QString UploadOutcome::notSaved(quint64 serial, quint64 id)
 {
-    return tr("The upload of measurement %1 from sensor %2 could not be saved.").arg(hex(id), hex(serial));
+    return tr("The upload of measurement %1 from sensor %2 could not be saved.").arg(Helper::idText(id), Helper::idText(serial));
 }

@@ -369,7 +369,7 @@ private Q_SLOTS:
         }
         QCOMPARE(retries.size(), UploadController::kMaxFruitlessAttempts - 1);
         QCOMPARE(retries.first(), QStringLiteral("Sensor %1 sent %2 of measurement %3 without data; the upload is tried again.")
-                                      .arg(hex(kA), where, hex(id)));
+                                      .arg(hex(kA).toUpper(), where, hex(id).toUpper()));
         QVERIFY(rig.upload.pendingUploads(kA).isEmpty());
         QVERIFY(!host->uploadFromDeviceComplete(kA));
         // Everything before the hole is stored, and the progress stops in front of it.
@@ -440,10 +440,10 @@ private Q_SLOTS:
         QCOMPARE(complete.count(), 0);
         QCOMPARE(failed.count(), 1);
         QCOMPARE(failed.first().value(2).toString(),
-                 QString("The upload of measurement 7008 from sensor 4b560011 could not be saved."));
+                 QString("The upload of measurement 7008 from sensor 4B560011 could not be saved."));
         QCOMPARE(errors.count(), 1);
         QCOMPARE(errors.first().value(0).toString(),
-                 QString("The upload of measurement 7008 from sensor 4b560011 could not be saved in %1. Is the disk "
+                 QString("The upload of measurement 7008 from sensor 4B560011 could not be saved in %1. Is the disk "
                          "full or the folder read-only?")
                      .arg(Measurement::trackListFolder(id)));
         QVERIFY(!rig.uploaded(kA, id));
@@ -733,7 +733,7 @@ private Q_SLOTS:
         if (unplugB) {
             QVERIFY(complete.isEmpty());
             QCOMPARE(failed.count(), 1);
-            QCOMPARE(failed.first(), (QList<QVariant>{hex(kB), QStringLiteral("Sensor %1 was lost during the erase.").arg(hex(kB))}));
+            QCOMPARE(failed.first(), (QList<QVariant>{hex(kB), QStringLiteral("Sensor %1 was lost during the erase.").arg(hex(kB).toUpper())}));
             QVERIFY(rig.upload.eraseProgress() < 1.0);
         } else {
             QCOMPARE(complete.count(), 1);

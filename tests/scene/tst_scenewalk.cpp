@@ -484,7 +484,7 @@ private Q_SLOTS:
         // Each sensor's part is announced when it is stored, not before.
         for (int sensor = 0; sensor < 2; ++sensor)
             QTRY_VERIFY_WITH_TIMEOUT(historyHas(scene, QStringLiteral("Upload of %1 from sensor %2 done.")
-                                                           .arg(id, QString::number(sensors.sensor(sensor)->serial(), 16))),
+                                                           .arg(id.toUpper(), QString::number(sensors.sensor(sensor)->serial(), 16).toUpper())),
                                      60000);
         QCOMPARE(progress->property("value").toDouble(), 1.0);
         QVERIFY(scene.find("uploadProgress") == nullptr);
@@ -504,7 +504,7 @@ private Q_SLOTS:
             picture(shot + "-upload");
         }
         QTRY_VERIFY_WITH_TIMEOUT(historyHas(scene, QStringLiteral("Upload of %1 from sensor %2 done.")
-                                                       .arg(earlierId, QString::number(sensors.sensor(1)->serial(), 16))),
+                                                       .arg(earlierId.toUpper(), QString::number(sensors.sensor(1)->serial(), 16).toUpper())),
                                  60000);
         Measurement* earlierMeasurement = measurements->getMeasurementOnHostById(Helper::quint64FromHex(earlierId));
         QVERIFY(earlierMeasurement != nullptr);
@@ -772,19 +772,19 @@ private Q_SLOTS:
             if (entry.measurementId == broken.measurementId)
                 continue;
             QTRY_VERIFY_WITH_TIMEOUT(historyHas(scene, QStringLiteral("Upload of %1 from sensor %2 done.")
-                                                                        .arg(hexId(entry.measurementId), holder)),
+                                                                        .arg(hexId(entry.measurementId).toUpper(), holder.toUpper())),
                                      90000);
         }
         // Said once, with where it stopped.
         const QString stopped = QStringLiteral("The upload of measurement %1 from sensor %2 stopped at unit 0, block %3, page %4: "
                                                "the sensor sends that page without data. What was uploaded is kept; it is not complete.")
-                                    .arg(brokenId, holder)
+                                    .arg(brokenId.toUpper(), holder.toUpper())
                                     .arg(SimFlash::blockOf(blank))
                                     .arg(SimFlash::pageOf(blank));
         QTRY_VERIFY_WITH_TIMEOUT(historyHas(scene, stopped), 90000);
-        QCOMPARE(scene.historyTexts().filter(brokenId).filter("stopped").size(), 1);
-        QVERIFY(!historyHas(scene, QStringLiteral("Upload of %1 from sensor %2 failed: ").arg(brokenId, holder), true));
-        QVERIFY(!historyHas(scene, QStringLiteral("Upload of %1 from sensor %2 done.").arg(brokenId, holder)));
+        QCOMPARE(scene.historyTexts().filter(brokenId.toUpper()).filter("stopped").size(), 1);
+        QVERIFY(!historyHas(scene, QStringLiteral("Upload of %1 from sensor %2 failed: ").arg(brokenId.toUpper(), holder.toUpper()), true));
+        QVERIFY(!historyHas(scene, QStringLiteral("Upload of %1 from sensor %2 done.").arg(brokenId.toUpper(), holder.toUpper())));
         QCOMPARE(scene.text("uploadState_" + hexId(entries.first().measurementId)), QString("on the laptop"));
         QCOMPARE(scene.text("uploadState_" + brokenId), QString("partly on the laptop"));
         QVERIFY2(scene.overlappingControls().isEmpty(), qPrintable(scene.overlappingControls().join('\n')));
