@@ -82,7 +82,9 @@ ApplicationWindow {
             if (!session.readingTables)
                 return
             session.readingTables = false
-            session.toast(qsTr("%1 sensor(s) read: %2 recording(s) on them.").arg(sensors).arg(recordings), "info")
+            session.toast(session.counted(sensors, qsTr("%1 sensor read: "), qsTr("%1 sensors read: "))
+                          + session.counted(recordings, qsTr("%1 recording on "), qsTr("%1 recordings on "))
+                          + (sensors === 1 ? qsTr("it.") : qsTr("them.")), "info")
         }
     }
     Connections {

@@ -276,6 +276,13 @@ QtObject {
         return measurementId === "" ? ({}) : measurementController.dataQuality(measurementId)
     }
 
+    // "1 sensor", "3 sensors": the text for one or for many, with the count
+    // in place of %1.
+    function counted(n, one, many) {
+        var text = n === 1 ? one : many
+        return text.indexOf("%1") >= 0 ? text.arg(n) : text
+    }
+
     function formatSeconds(s) {
         if (s < 0)
             return ""

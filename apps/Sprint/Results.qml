@@ -64,7 +64,7 @@ Page {
             session.toast(qsTr("None of the %1 sprints picked has ground contact times to average.").arg(ids.length), "warning")
             return
         }
-        session.toast(qsTr("Averaged %1 sprint(s): the average is measurement %2.").arg(ids.length).arg(made.toUpperCase()), "good")
+        session.toast(session.counted(ids.length, qsTr("Averaged %1 sprint: the average is measurement %2."), qsTr("Averaged %1 sprints: the average is measurement %2.")).arg(made.toUpperCase()), "good")
         // The average is listed with the athlete's sprints of today; show it.
         dayBox.currentIndex = 0
         picker.selectedId = made

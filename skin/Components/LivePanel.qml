@@ -29,7 +29,7 @@ ColumnLayout {
             wrapMode: Text.WordWrap
             objectName: "liveState"
             text: devManager.numDevConnected === 0 ? qsTr("Connect a sensor to see its signals.")
-                : session.streaming ? qsTr("Streaming from %1 sensor(s).").arg(devManager.numDevConnected)
+                : session.streaming ? session.counted(devManager.numDevConnected, qsTr("Streaming from %1 sensor."), qsTr("Streaming from %1 sensors."))
                 : session.streamBlocked !== "" ? session.streamBlocked
                 : qsTr("Set the sensors up first; the live view shows the channels of the setup.")
         }

@@ -127,7 +127,9 @@ ColumnLayout {
         id: eraseDialog
         objectName: "eraseDialog"
         title: qsTr("Erase the sensors' memory?")
-        text: qsTr("Every recording on the %1 connected sensor(s) is erased, also those not uploaded yet. This cannot be undone.").arg(devManager.numDevConnected)
+        text: session.counted(devManager.numDevConnected,
+                              qsTr("Every recording on the connected sensor is erased, also those not uploaded yet. This cannot be undone."),
+                              qsTr("Every recording on the %1 connected sensors is erased, also those not uploaded yet. This cannot be undone."))
         confirmText: qsTr("Erase")
         onConfirmed: session.erase()
     }

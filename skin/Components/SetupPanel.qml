@@ -103,10 +103,10 @@ ColumnLayout {
                  : session.setupState === "done" ? Theme.good : Theme.muted
             text: devManager.numDevConnected === 0 ? qsTr("Connect a sensor to set it up.")
                 : session.setupBlocked !== "" && !session.setupRunning ? session.setupBlocked
-                : session.setupState === "running" ? qsTr("Setting up %1 sensor(s)...").arg(devManager.numDevConnected)
+                : session.setupState === "running" ? session.counted(devManager.numDevConnected, qsTr("Setting up %1 sensor..."), qsTr("Setting up %1 sensors..."))
                 : session.setupState === "done" ? qsTr("%1 is set up on every connected sensor.").arg(session.setup)
                 : session.setupState === "failed" ? qsTr("The setup failed. Check the sensors and try again.")
-                : qsTr("%1 sensor(s) will be set up.").arg(devManager.numDevConnected)
+                : session.counted(devManager.numDevConnected, qsTr("%1 sensor will be set up."), qsTr("%1 sensors will be set up."))
         }
     }
 

@@ -391,6 +391,7 @@ private Q_SLOTS:
         QVERIFY(scene.click("app_" + app));
         QVERIFY(scene.waitFor(setupScreen));
         QVERIFY(scene.text("statusApp").contains(app));
+        QCOMPARE(scene.text("setupState"), QString("2 sensors will be set up."));
         QVERIFY(scene.click("applySetup"));
         QTRY_VERIFY_WITH_TIMEOUT(scene.text("setupState").contains("is set up"), 30000);
         QVERIFY(historyHas(scene, "Setup done: " + setupName));
@@ -415,6 +416,7 @@ private Q_SLOTS:
                                  20000);
         checkLiveDigits(scene, *context, app, sensors.serialText(0), sensors.serialText(1));
         QCOMPARE(scene.text("statusActivity"), QString("Sensors streaming"));
+        QCOMPARE(scene.text("liveState"), QString("Streaming from 2 sensors."));
         // Each sensor's card tells how whole its stream is so far.
         for (int i = 0; i < 2; ++i) {
             const QRegularExpression figures("^([0-9,]+) (samples, none missing|of ([0-9,]+) samples · [0-9,]+ gaps?)$");
@@ -608,7 +610,7 @@ private Q_SLOTS:
                 QCOMPARE(scene.text("gctAverage"), QString("Average 1 sprint"));
                 QVERIFY(scene.type("feedbackRuns", "1"));
                 QVERIFY(scene.click("gctAverage"));
-                QTRY_VERIFY(scene.historyTexts().join('\n').contains("Averaged 1 sprint(s): the average is measurement "));
+                QTRY_VERIFY(scene.historyTexts().join('\n').contains("Averaged 1 sprint: the average is measurement "));
                 QTRY_COMPARE(scene.text("sprintSummaryTitle"), QString("Average of 1 sprint"));
                 QCOMPARE(scene.text("sprintFeedbackRuns"), QString("Feedback runs: 1"));
                 const QString average = scene.historyTexts().filter("Averaged").first().section(' ', -1).chopped(1).toLower();
@@ -672,6 +674,8 @@ private Q_SLOTS:
             QVERIFY(scene.click("nav_Record"));
             QVERIFY(scene.click("eraseSensors"));
             QVERIFY(scene.waitFor("eraseDialogMessage"));
+            QCOMPARE(scene.text("eraseDialogMessage"), QString("Every recording on the 2 connected sensors is erased, also "
+                                                               "those not uploaded yet. This cannot be undone."));
             QVERIFY(!sensors.sensor(1)->tableEntries().isEmpty());
             QVERIFY(scene.click("confirmButton"));
             QQuickItem* erase = scene.waitFor("eraseProgress");
@@ -742,6 +746,8 @@ private Q_SLOTS:
         QVERIFY(scene.click("app_General"));
         QVERIFY(scene.click("nav_Record"));
         QVERIFY2(scene.overlappingControls().isEmpty(), qPrintable(scene.overlappingControls().join('\n')));
+        QVERIFY(scene.click("refreshTables"));
+        QTRY_VERIFY_WITH_TIMEOUT(historyHas(scene, "4 sensors read: 5 recordings on them."), 20000);
 
         // Each sensor blinks in turn, in the panel's order, and the screen says which.
         QStringList blinking;
