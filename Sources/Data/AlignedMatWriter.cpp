@@ -3,10 +3,12 @@
 #include "Data/AlignedTable.h"
 
 #include <QByteArray>
+#include <QFile>
 #include <QSet>
 
 #include <matio.h>
 
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <vector>
@@ -35,20 +37,67 @@ QString validName(const QString& base)
     return name;
 }
 
-matvar_t* doubleColumn(const char* name, std::vector<double>& values)
-{
-    size_t dims[2] = { values.size(), 1 };
-    double none = 0;
-    void* data = values.empty() ? static_cast<void*>(&none) : static_cast<void*>(values.data());
-    return Mat_VarCreate(name, MAT_C_DOUBLE, MAT_T_DOUBLE, 2, dims, data, 0);
-}
-
 matvar_t* text(const QString& value)
 {
     QByteArray bytes = value.toUtf8();
     size_t dims[2] = { 1, static_cast<size_t>(bytes.size()) };
     return Mat_VarCreate(nullptr, MAT_C_CHAR, MAT_T_UTF8, 2, dims, bytes.data(), 0);
 }
+
+// The MAT 5 data types and array classes the struct is written with.
+enum : quint32 { miINT8 = 1, miINT32 = 5, miUINT32 = 6, miDOUBLE = 9, miMATRIX = 14 };
+enum : quint32 { mxSTRUCT_CLASS = 2, mxDOUBLE_CLASS = 6 };
+const int kFieldNameBytes = kMaxNameLength + 1;
+const std::size_t kChunkRows = 8192;
+
+// Writes MAT 5 data elements in the host's byte order, which matio's
+// header has declared; every element ends on an 8-byte boundary.
+class ElementWriter
+{
+public:
+    explicit ElementWriter(QFile& out)
+        : m_out(out)
+    {
+    }
+    bool ok() const { return m_ok; }
+    void bytes(const void* data, qint64 size)
+    {
+        if (m_ok && size > 0)
+            m_ok = m_out.write(static_cast<const char*>(data), size) == size;
+    }
+    void word(quint32 value) { bytes(&value, sizeof(value)); }
+    void tag(quint32 type, quint32 size)
+    {
+        word(type);
+        word(size);
+    }
+    void arrayFlags(quint32 arrayClass)
+    {
+        tag(miUINT32, 8);
+        word(arrayClass);
+        word(0);
+    }
+    void dimensions(quint32 rows, quint32 columns)
+    {
+        tag(miINT32, 8);
+        word(rows);
+        word(columns);
+    }
+    // At most 8 characters here: "aligned", or none for a field.
+    void name(const char* text)
+    {
+        const quint32 size = quint32(std::strlen(text));
+        tag(miINT8, size);
+        char padded[8] = {};
+        std::memcpy(padded, text, size);
+        if (size > 0)
+            bytes(padded, 8);
+    }
+
+private:
+    QFile& m_out;
+    bool m_ok = true;
+};
 
 struct MatvarFree {
     void operator()(matvar_t* variable) const { Mat_VarFree(variable); }
@@ -83,58 +132,95 @@ QStringList AlignedMatWriter::fieldNames(const QStringList& columnNames)
 AlignedMatWriter::Outcome AlignedMatWriter::write(AlignedTable& table, const QString& path, qint64 maxBytes)
 {
     const std::size_t columns = table.columns().size();
-    const qint64 rows = table.rowCount();
-    if (rows * qint64(columns + 1) * qint64(sizeof(double)) > maxBytes)
+    const std::vector<quint32> rows = table.rowNumbers();
+    const qint64 fieldCount = qint64(columns) + 1;
+    const qint64 fieldBytes = 48 + qint64(rows.size()) * qint64(sizeof(double));
+    const qint64 structBytes = 16 + 16 + 16 + 8 + 8 + fieldCount * kFieldNameBytes + fieldCount * (8 + fieldBytes);
+    if (structBytes > qMin<qint64>(maxBytes, kMaxStructBytes) || rows.size() > std::size_t(std::numeric_limits<qint32>::max()))
         return TooLarge;
 
     QStringList columnNames;
     for (const AlignedTable::Column& column : table.columns())
         columnNames.append(column.name);
     const QStringList names = fieldNames(columnNames);
-    std::vector<QByteArray> fieldBytes;
-    fieldBytes.emplace_back("time_s");
-    for (const QString& name : names)
-        fieldBytes.push_back(name.toLatin1());
-    std::vector<const char*> fields;
-    for (const QByteArray& name : fieldBytes)
-        fields.push_back(name.constData());
 
-    std::vector<std::vector<double>> data(columns + 1);
-    for (auto& column : data)
-        column.reserve(std::size_t(rows));
-    table.rewind();
-    while (table.next()) {
-        data[0].push_back(table.time());
-        for (std::size_t c = 0; c < columns; ++c)
-            data[c + 1].push_back(table.has(c) ? table.value(c) : std::numeric_limits<double>::quiet_NaN());
-    }
-    table.rewind();
-
-    size_t one[2] = { 1, 1 };
-    Matvar aligned(Mat_VarCreateStruct("aligned", 2, one, fields.data(), unsigned(fields.size())));
-    if (!aligned)
-        return Failed;
-    for (std::size_t f = 0; f < fields.size(); ++f) {
-        matvar_t* column = doubleColumn(fields[f], data[f]);
-        if (column == nullptr)
-            return Failed;
-        Mat_VarSetStructFieldByName(aligned.get(), fields[f], 0, column);
-        std::vector<double>().swap(data[f]);
-    }
-
+    // Written beside the file and put in its place once whole, so that a
+    // failure leaves no half file behind.
+    const QString part = path + QStringLiteral(".part");
+    QFile::remove(part);
     size_t cellDims[2] = { columns, 1 };
-    Matvar names2(Mat_VarCreate("column_names", MAT_C_CELL, MAT_T_CELL, 2, cellDims, nullptr, 0));
-    if (!names2)
+    Matvar cell(Mat_VarCreate("column_names", MAT_C_CELL, MAT_T_CELL, 2, cellDims, nullptr, 0));
+    if (!cell)
         return Failed;
     for (std::size_t c = 0; c < columns; ++c)
-        Mat_VarSetCell(names2.get(), int(c), text(table.columns()[c].name));
-
+        Mat_VarSetCell(cell.get(), int(c), text(table.columns()[c].name));
     static const char kHeader[] = "MATLAB 5.0 MAT-file, Created by: Korvex";
-    mat_t* file = Mat_CreateVer(path.toLocal8Bit().constData(), kHeader, MAT_FT_MAT5);
+    mat_t* file = Mat_CreateVer(part.toLocal8Bit().constData(), kHeader, MAT_FT_MAT5);
     if (file == nullptr)
         return Failed;
-    bool ok = Mat_VarWrite(file, aligned.get(), MAT_COMPRESSION_NONE) == 0;
-    ok = Mat_VarWrite(file, names2.get(), MAT_COMPRESSION_NONE) == 0 && ok;
+    bool ok = Mat_VarWrite(file, cell.get(), MAT_COMPRESSION_NONE) == 0;
     ok = Mat_Close(file) == 0 && ok;
+
+    // The struct is streamed a column at a time after the names: matio
+    // writes a struct only whole, and a training hour would not fit in
+    // memory as one.
+    QFile out(part);
+    ok = ok && out.open(QIODevice::Append);
+    if (ok) {
+        ElementWriter element(out);
+        element.tag(miMATRIX, quint32(structBytes));
+        element.arrayFlags(mxSTRUCT_CLASS);
+        element.dimensions(1, 1);
+        element.name("aligned");
+        // The length of every field name, as a small element: type and size
+        // in one word, the value in the next.
+        element.word(miINT32 | (4u << 16));
+        element.word(quint32(kFieldNameBytes));
+        QByteArray fieldNameBlock(int(fieldCount * kFieldNameBytes), '\0');
+        QStringList fields = names;
+        fields.prepend(QStringLiteral("time_s"));
+        for (int f = 0; f < fields.size(); ++f) {
+            const QByteArray name = fields.at(f).toLatin1();
+            std::memcpy(fieldNameBlock.data() + f * kFieldNameBytes, name.constData(), std::size_t(name.size()));
+        }
+        element.tag(miINT8, quint32(fieldNameBlock.size()));
+        element.bytes(fieldNameBlock.constData(), fieldNameBlock.size());
+
+        std::vector<double> chunk;
+        chunk.reserve(kChunkRows);
+        for (qint64 f = 0; f < fieldCount && element.ok(); ++f) {
+            element.tag(miMATRIX, quint32(fieldBytes));
+            element.arrayFlags(mxDOUBLE_CLASS);
+            element.dimensions(quint32(rows.size()), 1);
+            element.name("");
+            element.tag(miDOUBLE, quint32(rows.size() * sizeof(double)));
+            const std::size_t column = std::size_t(f - 1);
+            const int samples = f == 0 ? 0 : table.sampleCount(column);
+            int index = 0;
+            for (std::size_t r = 0; r < rows.size(); ++r) {
+                if (f == 0) {
+                    chunk.push_back(table.timeOf(rows[r]));
+                } else {
+                    while (index < samples && table.sampleNumber(column, index) < rows[r])
+                        ++index;
+                    const bool hit = index < samples && table.sampleNumber(column, index) == rows[r];
+                    chunk.push_back(table.sampleValue(column, hit ? index++ : -1));
+                }
+                if (chunk.size() == kChunkRows || r + 1 == rows.size()) {
+                    element.bytes(chunk.data(), qint64(chunk.size() * sizeof(double)));
+                    chunk.clear();
+                }
+            }
+        }
+        ok = element.ok();
+        out.close();
+        ok = ok && out.error() == QFileDevice::NoError;
+    }
+    if (ok) {
+        QFile::remove(path);
+        ok = QFile::rename(part, path);
+    }
+    if (!ok)
+        QFile::remove(part);
     return ok ? Written : Failed;
 }

@@ -12,13 +12,15 @@ class AlignedTable;
 // column, made a valid name; beside it a cell array "column_names" with the
 // columns' full names in the same order.
 //
-// A MAT struct is written whole, so the table is held in memory while it is
-// written. A table larger than `maxBytes` is not written (a training hour
-// on four sensors would need gigabytes); the aligned CSV has it all.
+// The struct is written a column at a time, so a training hour takes no
+// more memory than a sprint. A MAT 5 file says a variable's size in 32 bits:
+// a table whose struct would be larger than that (or than `maxBytes`) is not
+// written; the aligned CSV has it all.
 class AlignedMatWriter
 {
 public:
-    static constexpr qint64 kDefaultMaxBytes = qint64(512) << 20;
+    static constexpr qint64 kMaxStructBytes = qint64(0xFFFFFFF0);
+    static constexpr qint64 kDefaultMaxBytes = kMaxStructBytes;
 
     enum Outcome { Written, Failed, TooLarge };
     static Outcome write(AlignedTable& table, const QString& path, qint64 maxBytes = kDefaultMaxBytes);

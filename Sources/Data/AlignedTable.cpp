@@ -82,9 +82,8 @@ quint32 AlignedTable::numberAt(std::size_t column, int index) const
                                            : track->vectorSampleStore().numberAt(index);
 }
 
-double AlignedTable::value(std::size_t column) const
+double AlignedTable::sampleValue(std::size_t column, int index) const
 {
-    const int index = m_hit[column];
     if (index < 0)
         return std::numeric_limits<double>::quiet_NaN();
     const Column& c = m_columns[column];
@@ -139,4 +138,17 @@ qint64 AlignedTable::rowCount()
     rewind();
     m_rowCount = rows;
     return rows;
+}
+
+std::vector<quint32> AlignedTable::rowNumbers()
+{
+    std::vector<quint32> numbers;
+    if (m_rowCount >= 0)
+        numbers.reserve(std::size_t(m_rowCount));
+    rewind();
+    while (next())
+        numbers.push_back(m_rowNumber);
+    rewind();
+    m_rowCount = qint64(numbers.size());
+    return numbers;
 }

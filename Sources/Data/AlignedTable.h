@@ -47,10 +47,20 @@ public:
     void rewind();
     bool next();
     // The current row's time in seconds from the first row.
-    double time() const { return double(m_rowNumber - m_firstNumber) / double(m_frequency); }
+    double time() const { return timeOf(m_rowNumber); }
     // Whether the column has a sample in the current row, and its value.
     bool has(std::size_t column) const { return m_hit[column] >= 0; }
-    double value(std::size_t column) const;
+    double value(std::size_t column) const { return sampleValue(column, m_hit[column]); }
+
+    // The rows' sample numbers in time order, from one walk over the table;
+    // a column at a time can then be read against them.
+    std::vector<quint32> rowNumbers();
+    double timeOf(quint32 number) const { return double(number - m_firstNumber) / double(m_frequency); }
+    // A column's own samples, ascending by number, one per number.
+    int sampleCount(std::size_t column) const { return sizeOf(column); }
+    quint32 sampleNumber(std::size_t column, int index) const { return numberAt(column, index); }
+    // NaN for index -1, and for a component the sample does not have.
+    double sampleValue(std::size_t column, int index) const;
 
 private:
     int sizeOf(std::size_t column) const;

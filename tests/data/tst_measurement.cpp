@@ -1,5 +1,6 @@
 #include "Application/Helper.h"
 #include "Data/AlignedMatWriter.h"
+#include "Data/AlignedTable.h"
 #include "Data/QualityFile.h"
 #include "Data/Measurement.h"
 #include "Data/Track.h"
@@ -543,6 +544,21 @@ private Q_SLOTS:
         QCOMPARE(QString::fromUtf8(static_cast<const char*>(fifth->data), int(fifth->nbytes)),
                  QString("b2:Fusion raw DMP alpha [Quaternion]"));
         Mat_VarFree(names);
+        Mat_Close(mat.mat);
+        mat.mat = nullptr;
+        // A table past what one struct may hold is left to the CSV; a file
+        // that cannot be written leaves nothing; a new export replaces the
+        // file whole.
+        AlignedTable table(measurement.get(), 100);
+        QCOMPARE(AlignedMatWriter::write(table, base + "_small.mat", 1000), AlignedMatWriter::TooLarge);
+        QCOMPARE(AlignedMatWriter::write(table, base + "_none/x.mat"), AlignedMatWriter::Failed);
+        QCOMPARE(AlignedMatWriter::write(table, base + "_aligned.mat"), AlignedMatWriter::Written);
+        QCOMPARE(QDir(exportFolder(name)).entryList({ "*.part", "*_small.mat", "*_none" }), QStringList());
+        MatFile again(base + "_aligned.mat");
+        aligned = Mat_VarRead(again.mat, "aligned");
+        QVERIFY(aligned != nullptr);
+        QCOMPARE(column(Mat_VarGetStructFieldByName(aligned, "sb2_Fusion_raw_DMP_z", 0)), QString("nan nan nan nan 0 -0.5 nan nan"));
+        Mat_VarFree(aligned);
 
         QCOMPARE(StorageFiles::read(base + "_steps.csv"),
                  QByteArray("foot,sensor,step_time_s,contact_ms\n"
