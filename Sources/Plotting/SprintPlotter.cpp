@@ -7,9 +7,11 @@
 #include "Plotting/OffscreenPlot.h"
 
 #include <QDebug>
+#include <QFontMetrics>
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numeric>
 
 namespace {
@@ -18,6 +20,10 @@ namespace {
 // centre stands 10 above the bar.
 constexpr double kLabelRoom = 25.0;
 
+// Asks the averaged series' ticker for a tick at every position; the plot
+// gives it fewer where the labels would crowd.
+constexpr int kEveryPosition = 1000;
+
 } // namespace
 
 SprintPlotter::SprintPlotter(QQuickItem* parent)
@@ -25,6 +31,7 @@ SprintPlotter::SprintPlotter(QQuickItem* parent)
 {
     qCDebug(lcPlotting) << " setup SprintPlotter ";
     m_autoXRange = false;
+    connect(m_customPlot, &QCustomPlot::afterLayout, this, &SprintPlotter::fitValueLabels);
 }
 
 bool SprintPlotter::isStepSeries() const
@@ -56,10 +63,12 @@ void SprintPlotter::AddTrack(Track* track)
     if (isAverageSeries()) {
         if (track->getTrackId() != Track::GctFeedback)
             return;
-        // One bar per averaged measurement, at whole positions.
+        // One bar per averaged measurement, at whole positions: a tick at
+        // each, or at every second, fifth... where they do not fit.
         QSharedPointer<QCPAxisTickerFixed> ticker(new QCPAxisTickerFixed);
         ticker->setTickStep(1.0);
-        ticker->setScaleStrategy(QCPAxisTickerFixed::ssNone);
+        ticker->setScaleStrategy(QCPAxisTickerFixed::ssMultiples);
+        ticker->setTickCount(kEveryPosition);
         m_customPlot->xAxis->setTicker(ticker);
     }
 
@@ -224,6 +233,37 @@ void SprintPlotter::addValueLabels(QCPBars* bars)
         const QString text = QString::number(std::round(it->value), 'g', 6);
         if (label->text() != text)
             label->setText(text);
+    }
+}
+
+void SprintPlotter::fitValueLabels()
+{
+    QCPAxis* keys = m_customPlot->xAxis;
+    for (auto it = m_valueLabels.constBegin(); it != m_valueLabels.constEnd(); ++it) {
+        QCPBars* bars = it.key();
+        if (!m_customPlot->hasPlottable(bars))
+            continue;
+        // A bar's column: one key wide, the bar in its middle.
+        const double column = qAbs(keys->coordToPixel(1.0) - keys->coordToPixel(0.0));
+        double barWidth = bars->width();
+        if (bars->widthType() == QCPBars::wtPlotCoords)
+            barWidth *= column;
+        else if (bars->widthType() == QCPBars::wtAxisRectRatio)
+            barWidth *= m_customPlot->axisRect()->width();
+        const double room = qMax(barWidth, column - kLabelGap);
+        double lastRight = -std::numeric_limits<double>::infinity();
+        for (const QPointer<QCPItemText>& label : it.value()) {
+            if (label.isNull())
+                continue;
+            const QFontMetrics metrics(label->font());
+            const double width = metrics.horizontalAdvance(label->text());
+            const double centre = keys->coordToPixel(label->position->coords().x());
+            const bool fits = width <= room && centre - width / 2 >= lastRight + kLabelGap;
+            if (label->visible() != fits)
+                label->setVisible(fits);
+            if (fits)
+                lastRight = centre + width / 2;
+        }
     }
 }
 
