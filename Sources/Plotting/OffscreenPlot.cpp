@@ -95,8 +95,9 @@ OffscreenPlot::OffscreenPlot(QWidget* parent)
 int OffscreenPlot::tickLabelGap(const QFontMetrics& metrics, Qt::Orientation orientation)
 {
     // Stacked labels with a line between them (a tick per 35 px or so),
-    // labels side by side half a line apart.
-    return orientation == Qt::Vertical ? metrics.height() : metrics.height() / 2;
+    // labels side by side a third of a line apart (a few pixels: the
+    // progress plot's days are wide, and close).
+    return orientation == Qt::Vertical ? metrics.height() : metrics.height() / 3;
 }
 
 QSize OffscreenPlot::tickLabelSize(const QFontMetrics& metrics, const QString& text)

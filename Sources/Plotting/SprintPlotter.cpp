@@ -7,6 +7,7 @@
 #include "Plotting/OffscreenPlot.h"
 
 #include <QDebug>
+#include <QFont>
 #include <QFontMetrics>
 
 #include <algorithm>
@@ -23,6 +24,9 @@ constexpr double kLabelRoom = 25.0;
 // Asks the averaged series' ticker for a tick at every position; the plot
 // gives it fewer where the labels would crowd.
 constexpr int kEveryPosition = 1000;
+
+// Value labels that do not fit their bars are tried this much smaller.
+constexpr double kSmallLabelScale = 0.8;
 
 } // namespace
 
@@ -239,6 +243,14 @@ void SprintPlotter::addValueLabels(QCPBars* bars)
 void SprintPlotter::fitValueLabels()
 {
     QCPAxis* keys = m_customPlot->xAxis;
+    // The labels are set in the plot's font where every one fits so, else
+    // a size smaller; those that fit neither are hidden.
+    const QFont full = m_customPlot->font();
+    QFont small = full;
+    if (full.pointSizeF() > 0)
+        small.setPointSizeF(full.pointSizeF() * kSmallLabelScale);
+    else
+        small.setPixelSize(qMax(1, qRound(full.pixelSize() * kSmallLabelScale)));
     for (auto it = m_valueLabels.constBegin(); it != m_valueLabels.constEnd(); ++it) {
         QCPBars* bars = it.key();
         if (!m_customPlot->hasPlottable(bars))
@@ -251,18 +263,34 @@ void SprintPlotter::fitValueLabels()
         else if (bars->widthType() == QCPBars::wtAxisRectRatio)
             barWidth *= m_customPlot->axisRect()->width();
         const double room = qMax(barWidth, column - kLabelGap);
-        double lastRight = -std::numeric_limits<double>::infinity();
-        for (const QPointer<QCPItemText>& label : it.value()) {
-            if (label.isNull())
+        // Which labels fit in `font`, in the order of the bars.
+        const auto fitting = [&](const QFont& font) {
+            const QFontMetrics metrics(font);
+            QVector<bool> fits;
+            double lastRight = -std::numeric_limits<double>::infinity();
+            for (const QPointer<QCPItemText>& label : it.value()) {
+                const double width = label.isNull() ? 0.0 : metrics.horizontalAdvance(label->text());
+                const double centre = label.isNull() ? 0.0 : keys->coordToPixel(label->position->coords().x());
+                fits.append(!label.isNull() && width <= room && centre - width / 2 >= lastRight + kLabelGap);
+                if (fits.last())
+                    lastRight = centre + width / 2;
+            }
+            return fits;
+        };
+        QVector<bool> fits = fitting(full);
+        const QFont* font = &full;
+        if (fits.contains(false)) {
+            fits = fitting(small);
+            font = &small;
+        }
+        for (int i = 0; i < it.value().size(); ++i) {
+            QCPItemText* label = it.value().at(i).data();
+            if (label == nullptr)
                 continue;
-            const QFontMetrics metrics(label->font());
-            const double width = metrics.horizontalAdvance(label->text());
-            const double centre = keys->coordToPixel(label->position->coords().x());
-            const bool fits = width <= room && centre - width / 2 >= lastRight + kLabelGap;
-            if (label->visible() != fits)
-                label->setVisible(fits);
-            if (fits)
-                lastRight = centre + width / 2;
+            if (label->font() != *font)
+                label->setFont(*font);
+            if (label->visible() != fits.at(i))
+                label->setVisible(fits.at(i));
         }
     }
 }

@@ -263,13 +263,17 @@ private Q_SLOTS:
         QTest::addColumn<QString>("yTicks");
         QTest::addColumn<QString>("xTicks");
         QTest::addColumn<QStringList>("values");
+        // Set a size smaller, as where the plot's font leaves values out.
+        QTest::addColumn<bool>("smaller");
         const QStringList all{"134", "112", "160", "98", "123", "137", "99", "142", "125", "166", "119", "112"};
-        QTest::newRow("tiny: no values") << QSize(200, 100) << "0 250" << "0 5 10" << QStringList{};
-        QTest::newRow("small") << QSize(300, 120) << "0 250" << "0 3 6 9 12" << QStringList{};
-        QTest::newRow("laptop: the two-digit values") << QSize(500, 200) << "0 250" << "0 3 6 9 12" << QStringList{"98", "99"};
-        QTest::newRow("desk") << QSize(800, 300) << "0 100 200 300" << "0 3 6 9 12" << all;
-        QTest::newRow("wide and low") << QSize(1280, 120) << "0 250" << "0 3 6 9 12" << all;
-        QTest::newRow("big screen") << QSize(1280, 400) << "0 50 100 150 200 250 300" << "0 3 6 9 12" << all;
+        QTest::newRow("tiny: no values") << QSize(200, 100) << "0 250" << "0 5 10" << QStringList{} << true;
+        QTest::newRow("small") << QSize(300, 120) << "0 250" << "0 3 6 9 12" << QStringList{} << true;
+        QTest::newRow("narrow: the two-digit values")
+            << QSize(400, 160) << "0 250" << "0 3 6 9 12" << QStringList{"98", "99"} << true;
+        QTest::newRow("laptop: all, smaller") << QSize(500, 200) << "0 250" << "0 3 6 9 12" << all << true;
+        QTest::newRow("desk") << QSize(800, 300) << "0 100 200 300" << "0 3 6 9 12" << all << false;
+        QTest::newRow("wide and low") << QSize(1280, 120) << "0 250" << "0 3 6 9 12" << all << false;
+        QTest::newRow("big screen") << QSize(1280, 400) << "0 50 100 150 200 250 300" << "0 3 6 9 12" << all << false;
     }
 
     void ticksAndValuesKeepClearOfEachOther()
@@ -278,6 +282,7 @@ private Q_SLOTS:
         QFETCH(QString, yTicks);
         QFETCH(QString, xTicks);
         QFETCH(QStringList, values);
+        QFETCH(bool, smaller);
         const QList<double> contacts{134.2, 112.0, 160.3, 98.0, 123.1, 137.0, 99.4, 142.0, 125.0, 166.2, 119.0, 112.4};
         Samples steps;
         for (int i = 0; i < contacts.size(); ++i)
@@ -301,6 +306,8 @@ private Q_SLOTS:
         QCOMPARE(TickLabels::texts(*plot->yAxis), yTicks);
         QCOMPARE(TickLabels::texts(*plot->xAxis), xTicks);
         QCOMPARE(shownValues(plotter, bars), values);
+        for (QCPItemText* label : plotter.valueLabels(bars))
+            QCOMPARE(label->font().pointSizeF() < plot->font().pointSizeF(), smaller);
         // A shown value stands inside its bar's column and clear of the next one shown.
         const QVector<QCPItemText*> labels = plotter.valueLabels(bars);
         double lastRight = -1e9;
