@@ -92,17 +92,23 @@ OffscreenPlot::OffscreenPlot(QWidget* parent)
     connect(this, &QCustomPlot::afterLayout, this, qOverload<>(&OffscreenPlot::fitTicks));
 }
 
-int OffscreenPlot::tickLabelGap(const QFontMetrics& metrics, Qt::Orientation orientation)
+QFontMetricsF OffscreenPlot::pictureFontMetrics(const QFont& font) const
 {
-    // Stacked labels with a line between them (a tick per 35 px or so),
-    // labels side by side a third of a line apart (a few pixels: the
-    // progress plot's days are wide, and close).
-    return orientation == Qt::Vertical ? metrics.height() : metrics.height() / 3;
+    return QFontMetricsF(font, &m_fontDevice);
 }
 
-QSize OffscreenPlot::tickLabelSize(const QFontMetrics& metrics, const QString& text)
+int OffscreenPlot::tickLabelGap(const QFontMetricsF& metrics, Qt::Orientation orientation)
 {
-    return metrics.boundingRect(QRect(), Qt::AlignCenter, text).size();
+    // Stacked labels with a line between them (a tick per 35 px or so),
+    // labels side by side a quarter of a line apart (a few pixels: the
+    // progress plot's days are wide, and close).
+    const int line = qRound(metrics.height());
+    return orientation == Qt::Vertical ? line : line / 4;
+}
+
+QSizeF OffscreenPlot::tickLabelSize(const QFontMetricsF& metrics, const QString& text)
+{
+    return metrics.boundingRect(QRectF(), Qt::AlignCenter, text).size();
 }
 
 void OffscreenPlot::fitTicks()
@@ -136,7 +142,7 @@ bool OffscreenPlot::fitTicks(QCPAxis* axis)
     if (!axis->visible() || !axis->tickLabels() || length < 1)
         return false;
 
-    const QFontMetrics metrics(axis->tickLabelFont());
+    const QFontMetricsF metrics = pictureFontMetrics(axis->tickLabelFont());
     const int gap = tickLabelGap(metrics, orientation);
     const QString format = axis->numberFormat();
     const QChar formatChar = format.isEmpty() ? QLatin1Char('g') : format.at(0);
@@ -165,22 +171,22 @@ bool OffscreenPlot::fitTicks(QCPAxis* axis)
         }
         kept = count;
         bool fits = true;
-        int widest = 0;
+        double widest = 0;
         for (int i = 0; i < ticks.size() && i < labels.size(); ++i) {
-            const QSize size = tickLabelSize(metrics, labels.at(i));
-            const int extent = orientation == Qt::Vertical ? size.height() : size.width();
+            const QSizeF size = tickLabelSize(metrics, labels.at(i));
+            const double extent = orientation == Qt::Vertical ? size.height() : size.width();
             widest = qMax(widest, extent);
             if (i == 0)
                 continue;
-            const QSize previous = tickLabelSize(metrics, labels.at(i - 1));
-            const int previousExtent = orientation == Qt::Vertical ? previous.height() : previous.width();
+            const QSizeF previous = tickLabelSize(metrics, labels.at(i - 1));
+            const double previousExtent = orientation == Qt::Vertical ? previous.height() : previous.width();
             const double apart = qAbs(axis->coordToPixel(ticks.at(i)) - axis->coordToPixel(ticks.at(i - 1)));
             if (apart < (extent + previousExtent) / 2.0 + gap)
                 fits = false;
         }
         if (fits || count <= 1 || ticks.size() <= kFewestTicks)
             break;
-        const int room = length / qMax(1, widest + gap) + 1;
+        const int room = int(length / qMax(1.0, widest + gap)) + 1;
         count = stepping ? count - 1 : qMax(1, qMin(count - 1, room));
     }
     return ticker->tickCount() != before;

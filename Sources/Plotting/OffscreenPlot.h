@@ -48,9 +48,12 @@ public:
     static constexpr int kFewestTicks = 2;
     // The room between two tick labels, in pixels, for labels set in
     // `metrics`, along a vertical or a horizontal axis.
-    static int tickLabelGap(const QFontMetrics& metrics, Qt::Orientation orientation);
+    static int tickLabelGap(const QFontMetricsF& metrics, Qt::Orientation orientation);
     // The size of a tick label as the axis draws it (it may run over lines).
-    static QSize tickLabelSize(const QFontMetrics& metrics, const QString& text);
+    static QSizeF tickLabelSize(const QFontMetricsF& metrics, const QString& text);
+    // Text measured as the picture draws it: the picture is a pixmap, whose
+    // resolution may not be the screen's.
+    QFontMetricsF pictureFontMetrics(const QFont& font) const;
 
 private Q_SLOTS:
     void fitTicks();
@@ -66,6 +69,8 @@ private:
         int count = 0;
     };
     QHash<QCPAxis*, WantedTicks> m_wantedTicks;
+    // A pixmap as the picture is, for measuring text.
+    QPixmap m_fontDevice = QPixmap(1, 1);
     bool m_fittingTicks = false;
     bool m_legendShown = false;
     // The column right of the data area: the legend at its top.

@@ -265,7 +265,7 @@ void SprintPlotter::fitValueLabels()
         const double room = qMax(barWidth, column - kLabelGap);
         // Which labels fit in `font`, in the order of the bars.
         const auto fitting = [&](const QFont& font) {
-            const QFontMetrics metrics(font);
+            const QFontMetricsF metrics = m_customPlot->pictureFontMetrics(font);
             QVector<bool> fits;
             double lastRight = -std::numeric_limits<double>::infinity();
             for (const QPointer<QCPItemText>& label : it.value()) {

@@ -266,12 +266,12 @@ private Q_SLOTS:
         // Set a size smaller, as where the plot's font leaves values out.
         QTest::addColumn<bool>("smaller");
         const QStringList all{"134", "112", "160", "98", "123", "137", "99", "142", "125", "166", "119", "112"};
-        QTest::newRow("tiny: no values") << QSize(200, 100) << "0 250" << "0 5 10" << QStringList{} << true;
+        QTest::newRow("tiny: no values") << QSize(200, 100) << "0 250" << "0 3 6 9 12" << QStringList{} << true;
         QTest::newRow("small") << QSize(300, 120) << "0 250" << "0 3 6 9 12" << QStringList{} << true;
         QTest::newRow("narrow: the two-digit values")
             << QSize(400, 160) << "0 250" << "0 3 6 9 12" << QStringList{"98", "99"} << true;
-        QTest::newRow("laptop: all, smaller") << QSize(500, 200) << "0 250" << "0 3 6 9 12" << all << true;
-        QTest::newRow("desk") << QSize(800, 300) << "0 100 200 300" << "0 3 6 9 12" << all << false;
+        QTest::newRow("laptop: all, smaller") << QSize(500, 200) << "0 100 200 300" << "0 3 6 9 12" << all << true;
+        QTest::newRow("desk") << QSize(800, 300) << "0 50 100 150 200 250 300" << "0 3 6 9 12" << all << false;
         QTest::newRow("wide and low") << QSize(1280, 120) << "0 250" << "0 3 6 9 12" << all << false;
         QTest::newRow("big screen") << QSize(1280, 400) << "0 50 100 150 200 250 300" << "0 3 6 9 12" << all << false;
     }

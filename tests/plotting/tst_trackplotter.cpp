@@ -630,7 +630,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("xTicks");
         QTest::newRow("tiny") << QSize(250, 110) << "-20 0 20" << "1e+06 1.005e+06";
         QTest::newRow("small") << QSize(300, 120) << "-20 0 20" << "1e+06 1.005e+06";
-        QTest::newRow("laptop") << QSize(500, 200) << "-20 0 20" << "1e+06 1.002e+06 1.004e+06";
+        QTest::newRow("laptop") << QSize(500, 200) << "-20 -10 0 10 20" << "1e+06 1.002e+06 1.004e+06";
         QTest::newRow("big screen") << QSize(1280, 400) << "-20 -10 0 10 20" << "1e+06 1.001e+06 1.002e+06 1.003e+06 1.004e+06 1.005e+06";
     }
 
@@ -665,7 +665,7 @@ private Q_SLOTS:
         QTest::addColumn<QSize>("size");
         QTest::addColumn<QString>("days");
         QTest::addColumn<QString>("yTicks");
-        QTest::newRow("small") << QSize(400, 200) << "1 Mar 2026|2 sprints 5 Mar 2026|2 sprints" << "140 160";
+        QTest::newRow("small") << QSize(400, 200) << "1 Mar 2026|2 sprints 4 Mar 2026|2 sprints 7 Mar 2026|2 sprints" << "140 160";
         QTest::newRow("laptop") << QSize(700, 300) << "1 Mar 2026|2 sprints 4 Mar 2026|2 sprints 7 Mar 2026|2 sprints" << "130 140 150 160 170";
         QTest::newRow("big screen") << QSize(1280, 500) << "1 Mar 2026|2 sprints 2 Mar 2026|2 sprints 3 Mar 2026|2 sprints 4 Mar 2026|2 sprints 5 Mar 2026|2 sprints 6 Mar 2026|2 sprints 7 Mar 2026|2 sprints 8 Mar 2026|2 sprints" << "130 140 150 160 170";
     }

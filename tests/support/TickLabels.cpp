@@ -2,7 +2,8 @@
 
 #include "QCustomPlotHeader.h"
 
-#include <QFontMetrics>
+#include <QFontMetricsF>
+#include <QPixmap>
 
 namespace TickLabels {
 
@@ -16,12 +17,14 @@ QString texts(const QCPAxis& axis)
 
 QVector<QRectF> rects(const QCPAxis& axis)
 {
-    const QFontMetrics metrics(axis.tickLabelFont());
+    // Measured on a pixmap, as the plot draws its picture.
+    const QPixmap device(1, 1);
+    const QFontMetricsF metrics(axis.tickLabelFont(), &device);
     const QVector<double> ticks = axis.tickVector();
     const QVector<QString> labels = axis.tickVectorLabels();
     QVector<QRectF> found;
     for (int i = 0; i < ticks.size() && i < labels.size(); ++i) {
-        const QSizeF size = metrics.boundingRect(QRect(), Qt::AlignCenter, labels.at(i)).size();
+        const QSizeF size = metrics.boundingRect(QRectF(), Qt::AlignCenter, labels.at(i)).size();
         const double at = axis.coordToPixel(ticks.at(i));
         QRectF rect(QPointF(0, 0), size);
         if (axis.orientation() == Qt::Vertical)
