@@ -172,17 +172,17 @@ bool OffscreenPlot::fitTicks(QCPAxis* axis)
         kept = count;
         bool fits = true;
         double widest = 0;
+        double previousExtent = 0;
         for (int i = 0; i < ticks.size() && i < labels.size(); ++i) {
             const QSizeF size = tickLabelSize(metrics, labels.at(i));
             const double extent = orientation == Qt::Vertical ? size.height() : size.width();
             widest = qMax(widest, extent);
-            if (i == 0)
-                continue;
-            const QSizeF previous = tickLabelSize(metrics, labels.at(i - 1));
-            const double previousExtent = orientation == Qt::Vertical ? previous.height() : previous.width();
-            const double apart = qAbs(axis->coordToPixel(ticks.at(i)) - axis->coordToPixel(ticks.at(i - 1)));
-            if (apart < (extent + previousExtent) / 2.0 + gap)
-                fits = false;
+            if (i > 0) {
+                const double apart = qAbs(axis->coordToPixel(ticks.at(i)) - axis->coordToPixel(ticks.at(i - 1)));
+                if (apart < (extent + previousExtent) / 2.0 + gap)
+                    fits = false;
+            }
+            previousExtent = extent;
         }
         if (fits || count <= 1 || ticks.size() <= kFewestTicks)
             break;

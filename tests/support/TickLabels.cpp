@@ -4,6 +4,8 @@
 
 #include <QFontMetricsF>
 #include <QPixmap>
+#include <QRectF>
+#include <QVector>
 
 namespace TickLabels {
 
@@ -14,6 +16,8 @@ QString texts(const QCPAxis& axis)
         shown << QString(label).replace(QLatin1Char('\n'), QLatin1Char('|'));
     return shown.join(QLatin1Char(' '));
 }
+
+namespace {
 
 QVector<QRectF> rects(const QCPAxis& axis)
 {
@@ -35,6 +39,8 @@ QVector<QRectF> rects(const QCPAxis& axis)
     }
     return found;
 }
+
+} // namespace
 
 QStringList crowded(const QCPAxis& axis)
 {

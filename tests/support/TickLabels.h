@@ -1,8 +1,6 @@
 #pragma once
 
-#include <QRectF>
 #include <QStringList>
-#include <QVector>
 
 class QCPAxis;
 
@@ -13,9 +11,6 @@ namespace TickLabels {
 // The labels' texts, in the order of their ticks, joined by spaces (a label
 // of two lines with "|" between them).
 QString texts(const QCPAxis& axis);
-
-// The labels' rects in the plot's pixels.
-QVector<QRectF> rects(const QCPAxis& axis);
 
 // Every pair of neighbouring labels that overlap or touch, as "a / b".
 QStringList crowded(const QCPAxis& axis);
