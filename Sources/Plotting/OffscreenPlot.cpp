@@ -89,6 +89,107 @@ OffscreenPlot::OffscreenPlot(QWidget* parent)
     m_legendRow->setColumnStretchFactor(1, 1);
     m_legendRow->setColumnSpacing(0);
     legend->setVisible(false);
+    connect(this, &QCustomPlot::afterLayout, this, qOverload<>(&OffscreenPlot::fitTicks));
+}
+
+QFontMetricsF OffscreenPlot::pictureFontMetrics(const QFont& font) const
+{
+    return QFontMetricsF(font, &m_fontDevice);
+}
+
+int OffscreenPlot::tickLabelGap(const QFontMetricsF& metrics, Qt::Orientation orientation)
+{
+    // Stacked labels with a line between them (a tick per 35 px or so),
+    // labels side by side a quarter of a line apart (a few pixels: the
+    // progress plot's days are wide, and close).
+    const int line = qRound(metrics.height());
+    return orientation == Qt::Vertical ? line : line / 4;
+}
+
+QSizeF OffscreenPlot::tickLabelSize(const QFontMetricsF& metrics, const QString& text)
+{
+    return metrics.boundingRect(QRectF(), Qt::AlignCenter, text).size();
+}
+
+void OffscreenPlot::fitTicks()
+{
+    // The counts are fitted to the lengths this layout gave the axes; where
+    // that changed them, the layout is done again with the new labels.
+    if (m_fittingTicks)
+        return;
+    bool changed = false;
+    for (QCPAxis* axis : axisRect()->axes())
+        changed = fitTicks(axis) || changed;
+    if (!changed)
+        return;
+    m_fittingTicks = true;
+    updateLayout();
+    m_fittingTicks = false;
+}
+
+bool OffscreenPlot::fitTicks(QCPAxis* axis)
+{
+    const QSharedPointer<QCPAxisTicker> ticker = axis->ticker();
+    if (ticker.isNull())
+        return false;
+    WantedTicks& wanted = m_wantedTicks[axis];
+    if (wanted.ticker.toStrongRef() != ticker) {
+        wanted.ticker = ticker;
+        wanted.count = ticker->tickCount();
+    }
+    const Qt::Orientation orientation = axis->orientation();
+    const int length = orientation == Qt::Vertical ? axis->axisRect()->height() : axis->axisRect()->width();
+    if (!axis->visible() || !axis->tickLabels() || length < 1)
+        return false;
+
+    const QFontMetricsF metrics = pictureFontMetrics(axis->tickLabelFont());
+    const int gap = tickLabelGap(metrics, orientation);
+    const QString format = axis->numberFormat();
+    const QChar formatChar = format.isEmpty() ? QLatin1Char('g') : format.at(0);
+    const int before = ticker->tickCount();
+    // A ticker rounds its step to a readable one, which may give more ticks
+    // than asked for: fewer are asked for until the labels keep their gap,
+    // or until fewer would leave the axis with less than kFewestTicks.
+    int count = qMax(1, wanted.count);
+    // The last count tried that left enough ticks; after a guess that left
+    // too few, the counts below it are tried one by one.
+    int kept = 0;
+    bool stepping = false;
+    for (int round = 0; round < 64; ++round) {
+        ticker->setTickCount(count);
+        QVector<double> ticks;
+        QVector<QString> labels;
+        ticker->generate(axis->range(), locale(), formatChar, axis->numberPrecision(), ticks, nullptr, &labels);
+        if (ticks.size() < kFewestTicks && kept > 0) {
+            if (stepping || count + 1 >= kept) {
+                ticker->setTickCount(kept);
+                break;
+            }
+            stepping = true;
+            count = kept - 1;
+            continue;
+        }
+        kept = count;
+        bool fits = true;
+        double widest = 0;
+        double previousExtent = 0;
+        for (int i = 0; i < ticks.size() && i < labels.size(); ++i) {
+            const QSizeF size = tickLabelSize(metrics, labels.at(i));
+            const double extent = orientation == Qt::Vertical ? size.height() : size.width();
+            widest = qMax(widest, extent);
+            if (i > 0) {
+                const double apart = qAbs(axis->coordToPixel(ticks.at(i)) - axis->coordToPixel(ticks.at(i - 1)));
+                if (apart < (extent + previousExtent) / 2.0 + gap)
+                    fits = false;
+            }
+            previousExtent = extent;
+        }
+        if (fits || count <= 1 || ticks.size() <= kFewestTicks)
+            break;
+        const int room = int(length / qMax(1.0, widest + gap)) + 1;
+        count = stepping ? count - 1 : qMax(1, qMin(count - 1, room));
+    }
+    return ticker->tickCount() != before;
 }
 
 void OffscreenPlot::setLegendShown(bool shown)

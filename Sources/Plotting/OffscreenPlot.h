@@ -2,7 +2,10 @@
 
 #include <qcustomplot.h>
 
+#include <QFontMetrics>
+#include <QHash>
 #include <QPixmap>
+#include <QWeakPointer>
 
 // A QCustomPlot that is never shown: the plot items draw it into the scene
 // themselves. replot() already renders every layer into the plot's paint
@@ -37,7 +40,38 @@ public:
     // Puts the legend where the plot's width has room for it; after a resize.
     void arrangeLegend();
 
+    // Tick labels keep a gap to their neighbours: after every layout each
+    // axis of the data area gets as many ticks as its length has room for,
+    // at most as many as its ticker asked for when it was set (QCP's
+    // default of 5, or more where a plot wants a tick at every bar), and at
+    // least kFewestTicks.
+    static constexpr int kFewestTicks = 2;
+    // The room between two tick labels, in pixels, for labels set in
+    // `metrics`, along a vertical or a horizontal axis.
+    static int tickLabelGap(const QFontMetricsF& metrics, Qt::Orientation orientation);
+    // The size of a tick label as the axis draws it (it may run over lines).
+    static QSizeF tickLabelSize(const QFontMetricsF& metrics, const QString& text);
+    // Text measured as the picture draws it: the picture is a pixmap, whose
+    // resolution may not be the screen's.
+    QFontMetricsF pictureFontMetrics(const QFont& font) const;
+
+private Q_SLOTS:
+    void fitTicks();
+
 private:
+    // Sets the tick count of `axis` to what its length has room for; true
+    // when that changed it.
+    bool fitTicks(QCPAxis* axis);
+
+    // The tick count each axis' ticker came with, the most it is given.
+    struct WantedTicks {
+        QWeakPointer<QCPAxisTicker> ticker;
+        int count = 0;
+    };
+    QHash<QCPAxis*, WantedTicks> m_wantedTicks;
+    // A pixmap as the picture is, for measuring text.
+    QPixmap m_fontDevice = QPixmap(1, 1);
+    bool m_fittingTicks = false;
     bool m_legendShown = false;
     // The column right of the data area: the legend at its top.
     QCPLayoutGrid* m_legendColumn = nullptr;

@@ -36,6 +36,28 @@ void styleAxis(QCPAxis* axis)
     axis->grid()->setZeroLinePen(Qt::NoPen);
 }
 
+// A label under each day, or under every second, third... day where the
+// axis has no room for all of them.
+class DayTicker : public QCPAxisTickerText
+{
+public:
+    // Every day, unless the plot asks for fewer.
+    DayTicker() { setTickCount(1000); }
+
+protected:
+    QVector<double> createTickVector(double tickStep, const QCPRange& range) override
+    {
+        const QVector<double> every = QCPAxisTickerText::createTickVector(tickStep, range);
+        const int step = int(std::ceil(every.size() / double(qMax(1, tickCount()))));
+        if (step <= 1)
+            return every;
+        QVector<double> some;
+        for (int i = 0; i < every.size(); i += step)
+            some.append(every.at(i));
+        return some;
+    }
+};
+
 } // namespace
 
 ProgressPlot::ProgressPlot(QQuickItem* parent)
@@ -93,7 +115,7 @@ void ProgressPlot::rebuild()
     QVector<double> left;
     QVector<double> right;
     QVector<double> difference;
-    QSharedPointer<QCPAxisTickerText> ticker(new QCPAxisTickerText);
+    QSharedPointer<QCPAxisTickerText> ticker(new DayTicker);
     double low = std::numeric_limits<double>::max();
     double high = 0;
     double widest = 0;

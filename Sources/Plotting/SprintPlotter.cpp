@@ -7,9 +7,12 @@
 #include "Plotting/OffscreenPlot.h"
 
 #include <QDebug>
+#include <QFont>
+#include <QFontMetrics>
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numeric>
 
 namespace {
@@ -18,6 +21,13 @@ namespace {
 // centre stands 10 above the bar.
 constexpr double kLabelRoom = 25.0;
 
+// Asks the averaged series' ticker for a tick at every position; the plot
+// gives it fewer where the labels would crowd.
+constexpr int kEveryPosition = 1000;
+
+// Value labels that do not fit their bars are tried this much smaller.
+constexpr double kSmallLabelScale = 0.8;
+
 } // namespace
 
 SprintPlotter::SprintPlotter(QQuickItem* parent)
@@ -25,6 +35,7 @@ SprintPlotter::SprintPlotter(QQuickItem* parent)
 {
     qCDebug(lcPlotting) << " setup SprintPlotter ";
     m_autoXRange = false;
+    connect(m_customPlot, &QCustomPlot::afterLayout, this, &SprintPlotter::fitValueLabels);
 }
 
 bool SprintPlotter::isStepSeries() const
@@ -56,10 +67,12 @@ void SprintPlotter::AddTrack(Track* track)
     if (isAverageSeries()) {
         if (track->getTrackId() != Track::GctFeedback)
             return;
-        // One bar per averaged measurement, at whole positions.
+        // One bar per averaged measurement, at whole positions: a tick at
+        // each, or at every second, fifth... where they do not fit.
         QSharedPointer<QCPAxisTickerFixed> ticker(new QCPAxisTickerFixed);
         ticker->setTickStep(1.0);
-        ticker->setScaleStrategy(QCPAxisTickerFixed::ssNone);
+        ticker->setScaleStrategy(QCPAxisTickerFixed::ssMultiples);
+        ticker->setTickCount(kEveryPosition);
         m_customPlot->xAxis->setTicker(ticker);
     }
 
@@ -224,6 +237,61 @@ void SprintPlotter::addValueLabels(QCPBars* bars)
         const QString text = QString::number(std::round(it->value), 'g', 6);
         if (label->text() != text)
             label->setText(text);
+    }
+}
+
+void SprintPlotter::fitValueLabels()
+{
+    QCPAxis* keys = m_customPlot->xAxis;
+    // The labels are set in the plot's font where every one fits so, else
+    // a size smaller; those that fit neither are hidden.
+    const QFont full = m_customPlot->font();
+    QFont small = full;
+    if (full.pointSizeF() > 0)
+        small.setPointSizeF(full.pointSizeF() * kSmallLabelScale);
+    else
+        small.setPixelSize(qMax(1, qRound(full.pixelSize() * kSmallLabelScale)));
+    for (auto it = m_valueLabels.constBegin(); it != m_valueLabels.constEnd(); ++it) {
+        QCPBars* bars = it.key();
+        if (!m_customPlot->hasPlottable(bars))
+            continue;
+        // A bar's column: one key wide, the bar in its middle.
+        const double column = qAbs(keys->coordToPixel(1.0) - keys->coordToPixel(0.0));
+        double barWidth = bars->width();
+        if (bars->widthType() == QCPBars::wtPlotCoords)
+            barWidth *= column;
+        else if (bars->widthType() == QCPBars::wtAxisRectRatio)
+            barWidth *= m_customPlot->axisRect()->width();
+        const double room = qMax(barWidth, column - kLabelGap);
+        // Which labels fit in `font`, in the order of the bars.
+        const auto fitting = [&](const QFont& font) {
+            const QFontMetricsF metrics = m_customPlot->pictureFontMetrics(font);
+            QVector<bool> fits;
+            double lastRight = -std::numeric_limits<double>::infinity();
+            for (const QPointer<QCPItemText>& label : it.value()) {
+                const double width = label.isNull() ? 0.0 : metrics.horizontalAdvance(label->text());
+                const double centre = label.isNull() ? 0.0 : keys->coordToPixel(label->position->coords().x());
+                fits.append(!label.isNull() && width <= room && centre - width / 2 >= lastRight + kLabelGap);
+                if (fits.last())
+                    lastRight = centre + width / 2;
+            }
+            return fits;
+        };
+        QVector<bool> fits = fitting(full);
+        const QFont* font = &full;
+        if (fits.contains(false)) {
+            fits = fitting(small);
+            font = &small;
+        }
+        for (int i = 0; i < it.value().size(); ++i) {
+            QCPItemText* label = it.value().at(i).data();
+            if (label == nullptr)
+                continue;
+            if (label->font() != *font)
+                label->setFont(*font);
+            if (label->visible() != fits.at(i))
+                label->setVisible(fits.at(i));
+        }
     }
 }
 

@@ -21,8 +21,10 @@ public:
     void AddTrack(Track* track) override;
     QCPAxis* decideYAxis(Track* track) override;
 
-    // The value labels currently shown for `bars`.
+    // The value labels of `bars`, one per bar, hidden ones too.
     QVector<QCPItemText*> valueLabels(QCPBars* bars) const;
+    // The room a value label's text wants beside its neighbours.
+    static constexpr int kLabelGap = 1;
 
 public Q_SLOTS:
     void updateGraph(uchar trackNumber) override;
@@ -36,6 +38,12 @@ private:
     bool isStepSeries() const;
     bool isAverageSeries() const;
     void makeRoomForLabels(const QVector<double>& values);
+    // Shows the value labels that fit: a label is no wider than its bar's
+    // column (the bar and the space to the next one) and keeps clear of
+    // the label shown before it. Where the plot's font leaves some out, a
+    // smaller one is tried. Done after every layout, so a resize
+    // shows or hides them; the figures beside the plot hold every value.
+    void fitValueLabels();
     // Keys (sample numbers) and contact times of the bars for the samples
     // of `window`: one per step where the step times are known, else one
     // per sample.

@@ -123,51 +123,74 @@ Page {
                 onClicked: window.showPage("Sprint/Progress.qml")
             }
         }
-        GridLayout {
+        // On a low window the list, the plots and the figures scroll
+        // rather than squeeze the plots to a few lines each.
+        Flickable {
+            id: scroller
+            objectName: "sprintResultsScroll"
             Layout.fillWidth: true
             Layout.fillHeight: true
-            columns: screen.width > 760 ? 2 : 1
-            MeasurementPicker {
-                id: picker
-                appFilter: "Sprint"
-                liveViews: false
-                checkable: true
-                day: dayBox.currentIndex > 0 ? screen.days[dayBox.currentIndex - 1] : ""
-                Layout.preferredWidth: 280
-                Layout.fillWidth: parent.columns === 1
-                Layout.fillHeight: true
-                // Stacked above the plot, the list keeps room for a few rows.
-                Layout.minimumHeight: parent.columns === 1 ? 150 : 0
-                Layout.maximumHeight: parent.columns === 1 ? 150 : 100000
-                onPicked: {
-                    plot.showStored(measurementId, setupName, 3)
-                    summary.measurementId = measurementId
-                }
-                onSelectedIdChanged: if (selectedId === "") summary.measurementId = ""
+            clip: true
+            boundsBehavior: Flickable.StopAtBounds
+            contentWidth: width
+            // Reckoned from the parts rather than read from the layout, whose
+            // size this sets.
+            contentHeight: Math.max(height, (body.columns === 1 ? 150 + body.rowSpacing : 0)
+                                    + (results.figuresBeside ? Math.max(plot.neededHeight, summary.implicitHeight)
+                                                             : plot.neededHeight + results.rowSpacing + summary.implicitHeight))
+            // Shown while there is more to scroll to, not only on the move.
+            ScrollBar.vertical: ScrollBar {
+                policy: ScrollBar.AlwaysOn
+                visible: scroller.contentHeight > scroller.height + 1
             }
-            RowLayout {
-                Layout.fillWidth: true
-                Layout.fillHeight: true
-                spacing: Theme.gap
-                PlotArea {
-                    id: plot
+            GridLayout {
+                id: body
+                // The scroll bar stands over the right edge: a width that
+                // made room for it would change what there is to scroll.
+                width: scroller.width
+                height: scroller.contentHeight
+                columns: screen.width > 760 ? 2 : 1
+                MeasurementPicker {
+                    id: picker
+                    appFilter: "Sprint"
+                    liveViews: false
+                    checkable: true
+                    day: dayBox.currentIndex > 0 ? screen.days[dayBox.currentIndex - 1] : ""
+                    Layout.preferredWidth: 280
+                    Layout.fillWidth: parent.columns === 1
+                    Layout.fillHeight: true
+                    // Stacked above the plot, the list keeps room for a few rows.
+                    Layout.minimumHeight: parent.columns === 1 ? 150 : 0
+                    Layout.maximumHeight: parent.columns === 1 ? 150 : 100000
+                    onPicked: {
+                        plot.showStored(measurementId, setupName, 3)
+                        summary.measurementId = measurementId
+                    }
+                    onSelectedIdChanged: if (selectedId === "") summary.measurementId = ""
+                }
+                GridLayout {
+                    id: results
+                    // The figures beside the plots where both keep a useful
+                    // width; else below them, across the page.
+                    readonly property bool figuresBeside: body.width - (body.columns === 2 ? 280 + body.columnSpacing : 0) >= 620
+                    columns: figuresBeside ? 2 : 1
+                    columnSpacing: Theme.gap
+                    rowSpacing: Theme.gap
                     Layout.fillWidth: true
                     Layout.fillHeight: true
-                }
-                // On a low screen the figures scroll rather than run under
-                // the status line.
-                ScrollView {
-                    id: summaryScroll
-                    Layout.alignment: Qt.AlignTop
-                    Layout.preferredWidth: 270
-                    Layout.fillHeight: true
-                    Layout.maximumHeight: summary.implicitHeight
-                    contentWidth: availableWidth
-                    contentHeight: summary.implicitHeight
-                    clip: true
+                    PlotArea {
+                        id: plot
+                        cellMinimumHeight: 210
+                        Layout.fillWidth: true
+                        Layout.fillHeight: true
+                        Layout.minimumHeight: Math.max(neededHeight, results.figuresBeside ? summary.implicitHeight : 0)
+                    }
                     SprintSummary {
                         id: summary
-                        width: summaryScroll.availableWidth
+                        Layout.alignment: Qt.AlignTop
+                        Layout.preferredWidth: results.figuresBeside ? 270 : -1
+                        Layout.fillWidth: !results.figuresBeside
+                        Layout.preferredHeight: implicitHeight
                     }
                 }
             }

@@ -16,6 +16,12 @@ Item {
     // The live plots belong to the session, so they outlive this page.
     readonly property var shownPlots: live ? session.livePlots : plots
     readonly property int plotCount: shownPlots.count
+    // The least a plot's cell is given; a page that scrolls gives the area
+    // at least neededHeight, so that its plots stay readable.
+    property int cellMinimumHeight: 120
+    readonly property int columns: plotCount > 1 && width > 900 ? 2 : 1
+    readonly property int rows: Math.ceil(plotCount / columns)
+    readonly property real neededHeight: rows > 0 ? rows * cellMinimumHeight + (rows - 1) * Theme.gap : 0
     // While a stored measurement is read from disk and drawn.
     readonly property bool loading: loadTimer.running
     property string emptyText: live ? (session.streaming ? qsTr("Waiting for the sensors' first samples...")
@@ -70,7 +76,7 @@ Item {
 
     GridLayout {
         anchors.fill: parent
-        columns: area.plotCount > 1 && area.width > 900 ? 2 : 1
+        columns: area.columns
         rowSpacing: Theme.gap
         columnSpacing: Theme.gap
 
@@ -82,7 +88,7 @@ Item {
                 property QtObject plotter: null
                 Layout.fillWidth: true
                 Layout.fillHeight: true
-                Layout.minimumHeight: 120
+                Layout.minimumHeight: area.cellMinimumHeight
                 color: Theme.surface
                 border.color: Theme.border
                 radius: Theme.radius

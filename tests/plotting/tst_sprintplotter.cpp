@@ -6,6 +6,7 @@
 #include "PlotPixels.h"
 #include "PlotStage.h"
 #include "QCustomPlotHeader.h"
+#include "TickLabels.h"
 
 #include <QtTest>
 
@@ -51,6 +52,17 @@ QStringList labelsOf(SprintPlotter& plotter, QCPBars* bars)
                       .arg(label->position->coords().x())
                       .arg(label->position->coords().y());
     return labels;
+}
+
+// The texts of the value labels shown.
+QStringList shownValues(SprintPlotter& plotter, QCPBars* bars)
+{
+    QStringList shown;
+    for (QCPItemText* label : plotter.valueLabels(bars)) {
+        if (label->visible())
+            shown << label->text();
+    }
+    return shown;
 }
 
 const Samples kContacts{{100, 187.6}, {250, 201.2}, {400, 199.5}};
@@ -240,6 +252,82 @@ private Q_SLOTS:
         bars = barsOf(plotter.customPlot(), 0);
         QCOMPARE(plotter.customPlot()->plottableCount(), 1);
         QCOMPARE(plotter.customPlot()->itemCount(), contacts->numberOfSamples());
+    }
+
+    // However small the plot, its tick labels keep clear of each other, and
+    // a bar's value is shown only where it fits above the bar; the big
+    // plots keep their ticks every 50 ms and every third step.
+    void ticksAndValuesKeepClearOfEachOther_data()
+    {
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<QString>("yTicks");
+        QTest::addColumn<QString>("xTicks");
+        QTest::addColumn<QStringList>("values");
+        // Set a size smaller, as where the plot's font leaves values out.
+        QTest::addColumn<bool>("smaller");
+        const QStringList all{"134", "112", "160", "98", "123", "137", "99", "142", "125", "166", "119", "112"};
+        QTest::newRow("tiny: no values") << QSize(200, 100) << "0 250" << "0 3 6 9 12" << QStringList{} << true;
+        QTest::newRow("small") << QSize(300, 120) << "0 250" << "0 3 6 9 12" << QStringList{} << true;
+        QTest::newRow("narrow: the two-digit values")
+            << QSize(400, 160) << "0 250" << "0 3 6 9 12" << QStringList{"98", "99"} << true;
+        QTest::newRow("laptop: all, smaller") << QSize(500, 200) << "0 100 200 300" << "0 3 6 9 12" << all << true;
+        QTest::newRow("desk") << QSize(800, 300) << "0 50 100 150 200 250 300" << "0 3 6 9 12" << all << false;
+        QTest::newRow("wide and low") << QSize(1280, 120) << "0 250" << "0 3 6 9 12" << all << false;
+        QTest::newRow("big screen") << QSize(1280, 400) << "0 50 100 150 200 250 300" << "0 3 6 9 12" << all << false;
+    }
+
+    void ticksAndValuesKeepClearOfEachOther()
+    {
+        QFETCH(QSize, size);
+        QFETCH(QString, yTicks);
+        QFETCH(QString, xTicks);
+        QFETCH(QStringList, values);
+        QFETCH(bool, smaller);
+        const QList<double> contacts{134.2, 112.0, 160.3, 98.0, 123.1, 137.0, 99.4, 142.0, 125.0, 166.2, 119.0, 112.4};
+        Samples steps;
+        for (int i = 0; i < contacts.size(); ++i)
+            steps.append({quint32(1000 + 200 * i), contacts[i]});
+        TrackList list(nullptr, 1, 2);
+        addTrack(list, Track::GroundContactTime, steps);
+        SprintPlotter plotter;
+        m_stage.hold(plotter);
+        plotter.setSize(QSizeF(size));
+        plotter.setSetupName(QStringLiteral("Sprint 1kHz"));
+        plotter.setMode(TrackPlotter::Static);
+        plotter.SetupTracks(&list);
+        QCustomPlot* plot = plotter.customPlot();
+        plot->replot();
+        QCPBars* bars = barsOf(plot, 0);
+        QVERIFY(bars != nullptr);
+        for (const QCPAxis* axis : {plot->xAxis, plot->yAxis}) {
+            QVERIFY2(TickLabels::crowded(*axis).isEmpty(), qPrintable(TickLabels::crowded(*axis).join(", ")));
+            QVERIFY(axis->tickVector().size() >= 2);
+        }
+        QCOMPARE(TickLabels::texts(*plot->yAxis), yTicks);
+        QCOMPARE(TickLabels::texts(*plot->xAxis), xTicks);
+        QCOMPARE(shownValues(plotter, bars), values);
+        for (QCPItemText* label : plotter.valueLabels(bars))
+            QCOMPARE(label->font().pointSizeF() < plot->font().pointSizeF(), smaller);
+        // A shown value stands inside its bar's column and clear of the next one shown.
+        const QVector<QCPItemText*> labels = plotter.valueLabels(bars);
+        double lastRight = -1e9;
+        for (QCPItemText* label : labels) {
+            if (!label->visible())
+                continue;
+            const QRectF box(label->topLeft->pixelPosition(), label->bottomRight->pixelPosition());
+            QVERIFY(box.left() > lastRight);
+            QVERIFY(box.width() <= plot->xAxis->coordToPixel(1) - plot->xAxis->coordToPixel(0));
+            lastRight = box.right();
+        }
+
+        // Made small and big again: the values follow the size.
+        plotter.setSize(QSizeF(200, 100));
+        plot->replot();
+        QCOMPARE(shownValues(plotter, bars), QStringList{});
+        plotter.setSize(QSizeF(size));
+        plot->replot();
+        QCOMPARE(shownValues(plotter, bars), values);
+        QCOMPARE(TickLabels::texts(*plot->yAxis), yTicks);
     }
 
     void barsAreDrawnToTheirValues()

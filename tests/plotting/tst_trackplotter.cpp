@@ -3,12 +3,14 @@
 #include "Data/TrackSettings.h"
 #include "Data/ScalarSampleStore.h"
 #include "Plotting/GraphThinner.h"
+#include "Plotting/ProgressPlot.h"
 #include "Plotting/SquatJumpPlotter.h"
 #include "Plotting/TrackPlotter.h"
 
 #include "LogCapture.h"
 #include "PlotPixels.h"
 #include "PlotStage.h"
+#include "TickLabels.h"
 
 #include <QFontMetrics>
 #include <QQuickItem>
@@ -617,6 +619,85 @@ private Q_SLOTS:
                 QVERIFY(QFontMetrics(axis->labelFont()).horizontalAdvance(label) <= room);
             }
         }
+    }
+
+    // However small the plot, no tick label runs into its neighbour, on
+    // either axis; a big plot keeps the ticks it always had.
+    void tickLabelsKeepClearOfEachOther_data()
+    {
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<QString>("yTicks");
+        QTest::addColumn<QString>("xTicks");
+        QTest::newRow("tiny") << QSize(250, 110) << "-20 0 20" << "1e+06 1.005e+06";
+        QTest::newRow("small") << QSize(300, 120) << "-20 0 20" << "1e+06 1.005e+06";
+        QTest::newRow("laptop") << QSize(500, 200) << "-20 -10 0 10 20" << "1e+06 1.002e+06 1.004e+06";
+        QTest::newRow("big screen") << QSize(1280, 400) << "-20 -10 0 10 20" << "1e+06 1.001e+06 1.002e+06 1.003e+06 1.004e+06 1.005e+06";
+    }
+
+    void tickLabelsKeepClearOfEachOther()
+    {
+        QFETCH(QSize, size);
+        QFETCH(QString, yTicks);
+        QFETCH(QString, xTicks);
+        TrackList list(nullptr, 1, 2);
+        fill(addTrack(list, kSpan40), 1000000, 6000, [](quint32 n) { return std::sin(n * 0.01) * 18.0; });
+        TrackPlotter plotter;
+        m_stage.hold(plotter);
+        plotter.setLegendVisible(false);
+        plotter.setSize(QSizeF(size));
+        plotter.setMode(TrackPlotter::Static);
+        plotter.SetupTracks(&list);
+        plotter.updateGraphs();
+        QCustomPlot* plot = plotter.customPlot();
+        plot->replot();
+        for (const QCPAxis* axis : {plot->xAxis, plot->yAxis}) {
+            QVERIFY2(TickLabels::crowded(*axis).isEmpty(), qPrintable(TickLabels::crowded(*axis).join(", ")));
+            QVERIFY(axis->tickVector().size() >= 2);
+        }
+        QCOMPARE(TickLabels::texts(*plot->yAxis), yTicks);
+        QCOMPARE(TickLabels::texts(*plot->xAxis), xTicks);
+    }
+
+    // The days under the progress plot: each day where there is room, else
+    // every second or third, never two running into each other.
+    void progressDaysKeepClearOfEachOther_data()
+    {
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<QString>("days");
+        QTest::addColumn<QString>("yTicks");
+        QTest::newRow("small") << QSize(400, 200) << "1 Mar 2026|2 sprints 4 Mar 2026|2 sprints 7 Mar 2026|2 sprints" << "140 160";
+        QTest::newRow("laptop") << QSize(700, 300) << "1 Mar 2026|2 sprints 4 Mar 2026|2 sprints 7 Mar 2026|2 sprints" << "130 140 150 160 170";
+        QTest::newRow("big screen") << QSize(1280, 500) << "1 Mar 2026|2 sprints 2 Mar 2026|2 sprints 3 Mar 2026|2 sprints 4 Mar 2026|2 sprints 5 Mar 2026|2 sprints 6 Mar 2026|2 sprints 7 Mar 2026|2 sprints 8 Mar 2026|2 sprints" << "130 140 150 160 170";
+    }
+
+    void progressDaysKeepClearOfEachOther()
+    {
+        QFETCH(QSize, size);
+        QFETCH(QString, days);
+        QFETCH(QString, yTicks);
+        QVariantList points;
+        for (int day = 1; day <= 8; ++day) {
+            for (int sprint = 0; sprint < 2; ++sprint)
+                points << QVariantMap{{"day", QStringLiteral("2026-03-%1").arg(day, 2, 10, QLatin1Char('0'))},
+                                      {"bothMs", 150.0 + day},
+                                      {"leftMs", 148.0 + day},
+                                      {"leftSteps", 10},
+                                      {"rightMs", 152.0 + day},
+                                      {"rightSteps", 10},
+                                      {"differencePercent", 2.5}};
+        }
+        ProgressPlot plot;
+        m_stage.hold(plot);
+        plot.setSize(QSizeF(size));
+        plot.setPoints(points);
+        QCustomPlot* custom = plot.customPlot();
+        custom->replot();
+        for (const QCPAxis* axis : {custom->xAxis, custom->yAxis, custom->yAxis2}) {
+            QVERIFY2(TickLabels::crowded(*axis).isEmpty(), qPrintable(TickLabels::crowded(*axis).join(", ")));
+            QVERIFY(axis->tickVector().size() >= 2);
+        }
+        QCOMPARE(TickLabels::texts(*custom->xAxis), days);
+        QCOMPARE(TickLabels::texts(*custom->yAxis), yTicks);
     }
 
     // The legend stands right of the data, or below it where the plot is

@@ -200,6 +200,34 @@ void checkSprintFigures(const SceneDriver& scene, MeasurementController& measure
                  .arg(ms(s.value("fastestMs")), ms(s.value("slowestMs")), s.value("leftSerial").toString().toUpper()));
 }
 
+// On a laptop screen of 800 x 600 the page scrolls instead of squeezing its
+// plots: every plot's cell keeps a readable height, and each of `texts`
+// can be scrolled into the page's view, whole.
+void checkLowWindow(const SceneDriver& scene, const QString& scroller, const QStringList& texts)
+{
+    QQuickWindow* window = scene.window();
+    const QSize before = window->size();
+    window->resize(800, 600);
+    scene.settle();
+    const QList<QQuickItem*> cells = scene.findAll("plot_");
+    QCOMPARE(cells.size(), 2);
+    for (const QQuickItem* cell : cells)
+        QVERIFY2(cell->height() >= 200, qPrintable(cell->objectName() + ": " + QString::number(cell->height())));
+    QQuickItem* view = scene.find(scroller);
+    QVERIFY(view != nullptr);
+    const QRectF shown = view->mapRectToScene(QRectF(0, 0, view->width(), view->height()))
+                             .intersected(QRectF(QPointF(0, 0), QSizeF(window->size())));
+    for (const QString& name : texts) {
+        QVERIFY(scene.reveal(name));
+        const QQuickItem* text = scene.find(name);
+        const QRectF place = text->mapRectToScene(QRectF(0, 0, text->width(), text->height()));
+        QVERIFY2(shown.contains(place), qPrintable(name));
+    }
+    scene.picture(scroller + "-800x600");
+    window->resize(before);
+    scene.settle();
+}
+
 // The progress view has a point per sprint of the athlete and a line per day.
 void checkProgress(const SceneDriver& scene, MeasurementController& measurements, const QString& id, int earlier)
 {
@@ -530,6 +558,7 @@ private Q_SLOTS:
         else
             QVERIFY(scene.find("sprintFiguresMeans") == nullptr);
         picture(shot + "-archive");
+        checkLowWindow(scene, "archiveScroll", {});
         // Its entry is marked complete: every sample of both sensors came.
         QQuickItem* mark = scene.find("quality_" + id);
         QVERIFY(mark != nullptr && mark->isVisible());
@@ -604,6 +633,10 @@ private Q_SLOTS:
             else
                 checkSprintSummary(scene, *measurements, id, sensors.serialText(0), sensors.serialText(1));
             picture(shot + "-results");
+            if (app == "Sprint")
+                checkLowWindow(scene, "sprintResultsScroll",
+                               {"sprintLeft", "sprintRight", "sprintBoth", "sprintDifference", "sprintStepRate",
+                                "sprintFastest", "sprintSlowest", "sprintLeftSensor"});
             if (app == "Sprint") {
                 // The average of the picked sprints: the one recording, not the live view.
                 const QString single = scene.text("sprintBoth");

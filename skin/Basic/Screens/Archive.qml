@@ -111,30 +111,55 @@ Page {
             }
         }
 
-        GridLayout {
+        // On a low window the list and the plots scroll rather than squeeze
+        // the plots to a few lines each.
+        Flickable {
+            id: scroller
+            objectName: "archiveScroll"
             Layout.fillWidth: true
             Layout.fillHeight: true
-            columns: screen.width > 760 ? 2 : 1
-            columnSpacing: Theme.gap
-            rowSpacing: Theme.gap
-
-            MeasurementPicker {
-                id: picker
-                sprintFigures: true
-                Layout.fillWidth: parent.columns === 1
-                Layout.preferredWidth: 300
-                Layout.fillHeight: true
-                // Stacked above the plot, the list keeps room for a few rows.
-                Layout.minimumHeight: parent.columns === 1 ? 150 : 0
-                Layout.maximumHeight: parent.columns === 1 ? 150 : 100000
-                onPicked: screen.plotSelected()
-                onSelectedIdChanged: if (selectedId === "") plot.showStored("", "", 1)
+            clip: true
+            boundsBehavior: Flickable.StopAtBounds
+            contentWidth: width
+            // Reckoned from the parts rather than read from the layout, whose
+            // size this sets.
+            contentHeight: Math.max(height, body.columns === 1 ? 150 + body.rowSpacing + plot.neededHeight
+                                                               : plot.neededHeight)
+            // Shown while there is more to scroll to, not only on the move.
+            ScrollBar.vertical: ScrollBar {
+                policy: ScrollBar.AlwaysOn
+                visible: scroller.contentHeight > scroller.height + 1
             }
+            GridLayout {
+                id: body
+                // The scroll bar stands over the right edge: a width that
+                // made room for it would change what there is to scroll.
+                width: scroller.width
+                height: scroller.contentHeight
+                columns: screen.width > 760 ? 2 : 1
+                columnSpacing: Theme.gap
+                rowSpacing: Theme.gap
 
-            PlotArea {
-                id: plot
-                Layout.fillWidth: true
-                Layout.fillHeight: true
+                MeasurementPicker {
+                    id: picker
+                    sprintFigures: true
+                    Layout.fillWidth: parent.columns === 1
+                    Layout.preferredWidth: 300
+                    Layout.fillHeight: true
+                    // Stacked above the plot, the list keeps room for a few rows.
+                    Layout.minimumHeight: parent.columns === 1 ? 150 : 0
+                    Layout.maximumHeight: parent.columns === 1 ? 150 : 100000
+                    onPicked: screen.plotSelected()
+                    onSelectedIdChanged: if (selectedId === "") plot.showStored("", "", 1)
+                }
+
+                PlotArea {
+                    id: plot
+                    cellMinimumHeight: 210
+                    Layout.fillWidth: true
+                    Layout.fillHeight: true
+                    Layout.minimumHeight: neededHeight
+                }
             }
         }
     }
