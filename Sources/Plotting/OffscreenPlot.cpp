@@ -134,12 +134,16 @@ bool OffscreenPlot::fitTicks(QCPAxis* axis)
         return false;
     WantedTicks& wanted = m_wantedTicks[axis];
     if (wanted.ticker.toStrongRef() != ticker) {
+        wanted = WantedTicks();
         wanted.ticker = ticker;
         wanted.count = ticker->tickCount();
     }
     const Qt::Orientation orientation = axis->orientation();
     const int length = orientation == Qt::Vertical ? axis->axisRect()->height() : axis->axisRect()->width();
     if (!axis->visible() || !axis->tickLabels() || length < 1)
+        return false;
+    if (wanted.length == length && wanted.range == axis->range() && wanted.font == axis->tickLabelFont()
+        && wanted.fitted == ticker->tickCount())
         return false;
 
     const QFontMetricsF metrics = pictureFontMetrics(axis->tickLabelFont());
@@ -189,6 +193,10 @@ bool OffscreenPlot::fitTicks(QCPAxis* axis)
         const int room = int(length / qMax(1.0, widest + gap)) + 1;
         count = stepping ? count - 1 : qMax(1, qMin(count - 1, room));
     }
+    wanted.length = length;
+    wanted.range = axis->range();
+    wanted.font = axis->tickLabelFont();
+    wanted.fitted = ticker->tickCount();
     return ticker->tickCount() != before;
 }
 

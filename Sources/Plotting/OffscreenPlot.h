@@ -67,6 +67,13 @@ private:
     struct WantedTicks {
         QWeakPointer<QCPAxisTicker> ticker;
         int count = 0;
+        // What the last fit was made for, and what it set: the same axis
+        // length, range and labels need no new fit (a plot's value axis
+        // between two live updates).
+        int length = -1;
+        QCPRange range;
+        QFont font;
+        int fitted = -1;
     };
     QHash<QCPAxis*, WantedTicks> m_wantedTicks;
     // A pixmap as the picture is, for measuring text.
