@@ -212,9 +212,14 @@ void OffscreenPlot::arrangeLegend()
     // The legend's entries, the widest and the tallest.
     int entryWidth = 0;
     int entryHeight = 0;
-    const int entries = legend->itemCount();
-    for (int i = 0; i < entries; ++i) {
-        const QSize hint = legend->item(i)->minimumOuterSizeHint();
+    // A legend wrapped into columns counts its empty cells as items too.
+    int entries = 0;
+    for (int i = 0; i < legend->itemCount(); ++i) {
+        const QCPAbstractLegendItem* item = legend->item(i);
+        if (item == nullptr)
+            continue;
+        ++entries;
+        const QSize hint = item->minimumOuterSizeHint();
         entryWidth = qMax(entryWidth, hint.width());
         entryHeight = qMax(entryHeight, hint.height());
     }

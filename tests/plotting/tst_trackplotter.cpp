@@ -751,6 +751,19 @@ private Q_SLOTS:
             plot->replot();
             QCOMPARE(plot->axisRect()->rect().width() + plot->legend->outerRect().width(), data.width());
         }
+        // Resized through every place, wrapped into fewer columns than it
+        // has entries on the way (a grid with an empty cell), it keeps its
+        // three entries in track order.
+        for (const QSize next : { QSize(220, 300), QSize(160, 300), QSize(800, 300), QSize(220, 300), size }) {
+            plotter.setSize(next);
+            plot->replot();
+            QStringList entries;
+            for (int i = 0; i < plot->legend->itemCount(); ++i) {
+                if (auto* item = qobject_cast<QCPPlottableLegendItem*>(plot->legend->item(i)))
+                    entries << item->plottable()->name();
+            }
+            QCOMPARE(entries, (QStringList { "Acc. X", "Acc. Y", "Gyr. X" }));
+        }
     }
 
     void emptyPlotDrawsOnlyItsGround()
