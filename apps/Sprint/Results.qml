@@ -181,6 +181,8 @@ Page {
                     PlotArea {
                         id: plot
                         cellMinimumHeight: 210
+                        layoutWidth: body.width - (body.columns === 2 ? 280 + body.columnSpacing : 0)
+                                     - (results.figuresBeside ? 270 + results.columnSpacing : 0)
                         Layout.fillWidth: true
                         Layout.fillHeight: true
                         Layout.minimumHeight: Math.max(neededHeight, results.figuresBeside ? summary.implicitHeight : 0)

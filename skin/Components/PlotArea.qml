@@ -19,7 +19,11 @@ Item {
     // The least a plot's cell is given; a page that scrolls gives the area
     // at least neededHeight, so that its plots stay readable.
     property int cellMinimumHeight: 120
-    readonly property int columns: plotCount > 1 && width > 900 ? 2 : 1
+    // The width the plots are laid out for. A page that scrolls sets it from
+    // its own width, so that what it has to scroll never depends on the
+    // layout that scrolling sizes.
+    property real layoutWidth: width
+    readonly property int columns: plotCount > 1 && layoutWidth > 900 ? 2 : 1
     readonly property int rows: Math.ceil(plotCount / columns)
     readonly property real neededHeight: rows > 0 ? rows * cellMinimumHeight + (rows - 1) * Theme.gap : 0
     // While a stored measurement is read from disk and drawn.

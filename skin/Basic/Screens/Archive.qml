@@ -156,6 +156,7 @@ Page {
                 PlotArea {
                     id: plot
                     cellMinimumHeight: 210
+                    layoutWidth: body.width - (body.columns === 2 ? 300 + body.columnSpacing : 0)
                     Layout.fillWidth: true
                     Layout.fillHeight: true
                     Layout.minimumHeight: neededHeight
