@@ -81,6 +81,20 @@ bool readDoubles(QDataStream& stream, quint32 count, std::vector<double>& out)
     return true;
 }
 
+// Ends a record's load: a broken record leaves the store empty, a whole one
+// gives back the room it kept for growth.
+template <typename Store>
+bool finishLoad(const QDataStream& stream, Store& store)
+{
+    store.finishRecordLoad();
+    if (stream.status() != QDataStream::Ok) {
+        store.clear();
+        return false;
+    }
+    store.squeeze();
+    return true;
+}
+
 } // namespace
 
 // Map from sample number to double, highest number first.
@@ -157,13 +171,7 @@ bool SampleMapCodec::readScalarMap(QDataStream& stream, ScalarSampleStore& store
             done += static_cast<quint32>(entries);
         }
     }
-    store.finishRecordLoad();
-    if (stream.status() != QDataStream::Ok) {
-        store.clear();
-        return false;
-    }
-    store.squeeze();
-    return true;
+    return finishLoad(stream, store);
 }
 
 bool SampleMapCodec::readVectorMap(QDataStream& stream, VectorSampleStore& store)
@@ -181,11 +189,5 @@ bool SampleMapCodec::readVectorMap(QDataStream& stream, VectorSampleStore& store
             break;
         store.addRecordEntry(number, components.data(), static_cast<int>(components.size()));
     }
-    store.finishRecordLoad();
-    if (stream.status() != QDataStream::Ok) {
-        store.clear();
-        return false;
-    }
-    store.squeeze();
-    return true;
+    return finishLoad(stream, store);
 }
